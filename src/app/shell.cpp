@@ -1,0 +1,141 @@
+// Start-up and the heartbeat of the program: the GLUT window, the 40 ms
+// command timer, the 25 ms idle redraw and the fixed drawing order. Every
+// callback runs on the GUI thread; the receive thread only fills the mailbox.
+#include "app/shell.h"
+
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
+#include <cstdlib>
+
+#include "app/settings.h"
+#include "app/view.h"
+#include "app/window.h"
+#include "common/packet.h"
+#include "net/dispatch.h"
+#include "net/server.h"
+#include "platform/sys.h"
+#include "render/background.h"
+#include "render/scene.h"
+#include "video/video.h"
+
+const char kWindowTitle[] = "Quorvane 1.46 EN beta";
+const char kControlProgramName[] = "Quorvane_Net.exe";
+
+namespace {
+
+constexpr int kFirstTimerDelayMs = 16;
+constexpr int kTimerPeriodMs = 40;
+constexpr int kIdleSleepMs = 25;
+constexpr int kLaunchPauseMs = 1000;
+
+uint8_t g_packet[kPacketSize];  // the timer's private copy of the mailbox
+
+void OnTimer(int) {
+    int length = 0;
+    if (TakePacket(g_packet, &length)) DispatchCommand(g_packet, length);
+    glutTimerFunc(kTimerPeriodMs, OnTimer, 0);
+}
+
+void OnIdle() {
+    Sys_Sleep(kIdleSleepMs);
+    glutPostRedisplay();
+}
+
+void OnDisplay() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawScene();
+    glutSwapBuffers();
+}
+
+}  // namespace
+
+void ApplyMaterialAndLight() {
+    static const GLfloat ambient[] = {0.5f, 0.5f, 0.5f, 1.0f};
+    static const GLfloat diffuse[] = {0.5f, 0.5f, 0.5f, 1.0f};
+    static const GLfloat specular[] = {0.5f, 0.5f, 0.5f, 1.0f};
+    static const GLfloat emission[] = {0.01f, 0.01f, 0.01f, 1.0f};
+    static const GLfloat modelAmbient[] = {1.0f, 1.0f, 1.0f, 1.0f};
+    static const GLfloat lightPosition[] = {0.0f, 100.0f, -250.0f, 1.0f};
+    glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
+    glMaterialfv(GL_FRONT, GL_EMISSION, emission);
+    glMaterialf(GL_FRONT, GL_SHININESS, 90.0f);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, modelAmbient);
+    glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glShadeModel(GL_SMOOTH);
+}
+
+void DrawScene() {
+    const PackedColor background = CurrentSettings().backgroundColor;
+    glClearColor(background.red / 255.0f, background.green / 255.0f, background.blue / 255.0f,
+                 0.0f);
+    ApplyMaterialAndLight();
+    const int width = WindowWidth();
+    const int height = WindowHeight();
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, width, 0, height);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    TrackWindowGeometry();
+    DrawGridDots();
+    DrawBackgroundImage();
+    SaveFrameImageIfRequested();
+    StepVideoFrame();
+    if (VideoMode() != ConvertHidden) DrawChains();
+    if (Values().boundingFrameVisible) DrawBoundingFrame();
+    DrawCursorReadout();
+}
+
+int RunQuorvane(int argc, char** argv) {
+    Sys_Init(&argc, argv);
+    glutInit(&argc, argv);
+    glutInitContextVersion(2, 0);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+
+    if (LoadSettings()) {
+        const Settings& settings = CurrentSettings();
+        PlaceWindow(settings.windowX, settings.windowY, settings.windowWidth,
+                    settings.windowHeight);
+    } else {
+        ApplyDefaultSettings();
+        glutInitWindowSize(640, 480);
+    }
+
+    glutCreateWindow(kWindowTitle);
+    glutTimerFunc(kFirstTimerDelayMs, OnTimer, 0);
+    glutIdleFunc(OnIdle);
+
+    StartCommandServer();
+    Sys_Sleep(kLaunchPauseMs);
+
+    if (!Sys_FileExists(kControlProgramName)) {
+        Sys_MessageBox("Unable to open application Quorvane_Net.exe", "Error",
+                       kMbSystemModal | kMbIconError);
+        std::exit(-1);
+    }
+    Sys_StartProgram(kControlProgramName);
+
+    glutMouseFunc(MouseInput);
+    glutKeyboardFunc(KeyboardInput);
+    glutPassiveMotionFunc(PassiveMotionInput);
+
+    ApplyMaterialAndLight();
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_NORMALIZE);
+
+    Sys_HideConsole();
+
+    glutDisplayFunc(OnDisplay);
+    glutMainLoop();
+    return 0;
+}

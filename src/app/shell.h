@@ -1,0 +1,14 @@
+// Start-up, the GLUT callbacks and the fixed drawing order of every redraw.
+#pragma once
+
+extern const char kWindowTitle[];         // "Quorvane 1.46 EN beta"
+extern const char kControlProgramName[];  // "Quorvane_Net.exe"
+
+// The whole program: start-up, then the GLUT main loop. Returns the exit code.
+int RunQuorvane(int argc, char** argv);
+
+// The material and light state, applied at start-up and every redraw.
+void ApplyMaterialAndLight();
+
+// One redraw of the scene in the fixed order (without clear and swap).
+void DrawScene();

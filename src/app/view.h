@@ -1,0 +1,40 @@
+// The view onto the 2048 x 2048 grid (scroll origin and zoom), the window
+// pixel to grid cell conversion, and the direct input of the window: typed
+// keys, mouse button releases and mouse motion without a button.
+#pragma once
+
+#include <cstdint>
+
+struct ViewState {
+    int32_t cellSize;  // 1..16 pixels per cell
+    uint16_t scrollX;  // grid column at the left edge
+    uint16_t scrollY;  // grid row at the top edge
+};
+
+const ViewState& View();
+// Other writers of the view (command 192, opening files, background image).
+void SetView(int32_t cellSize, uint16_t scrollX, uint16_t scrollY);
+void SetCellSize(int32_t cellSize);
+void SetScroll(uint16_t scrollX, uint16_t scrollY);
+
+// position: x in the low 16 bits, y from the bottom edge in the high 16 bits.
+// Result: column in the low 16 bits, row in the high 16 bits, both wrapping
+// modulo 65536 (values above 2047 lie outside the grid).
+uint32_t ScreenToGrid(uint32_t position);
+
+// Window position packing used by clicks and the read-out.
+uint32_t PackWindowPosition(int32_t mouseX, int32_t mouseY);
+
+struct MousePosition {
+    int32_t x;  // GLUT window coordinates, origin top-left
+    int32_t y;
+};
+MousePosition LastMousePosition();
+
+// The GLUT callbacks; command 173 calls KeyboardInput(key, 0, 0).
+void KeyboardInput(unsigned char key, int x, int y);
+void MouseInput(int button, int state, int x, int y);
+void PassiveMotionInput(int x, int y);
+
+// Tests: c = 16, scroll (0, 2047), mouse (0, 0).
+void ResetView();

@@ -1,0 +1,27 @@
+// Window geometry from GLUT, or from a stand-in rectangle when no GLUT
+// window exists (unit tests of the parts that read it).
+#include "app/window.h"
+
+#include <GL/freeglut.h>
+
+namespace {
+WindowRect g_standIn = {0, 0, 640, 480};
+
+bool HaveGlutWindow() { return glutGet(GLUT_INIT_STATE) && glutGetWindow() != 0; }
+}  // namespace
+
+WindowRect QueryWindowRect() {
+    if (!HaveGlutWindow()) return g_standIn;
+    WindowRect rect;
+    rect.height = glutGet(GLUT_WINDOW_HEIGHT);
+    rect.width = glutGet(GLUT_WINDOW_WIDTH);
+    rect.x = glutGet(GLUT_WINDOW_X);
+    rect.y = glutGet(GLUT_WINDOW_Y);
+    return rect;
+}
+
+int32_t WindowWidth() { return HaveGlutWindow() ? glutGet(GLUT_WINDOW_WIDTH) : g_standIn.width; }
+
+int32_t WindowHeight() { return HaveGlutWindow() ? glutGet(GLUT_WINDOW_HEIGHT) : g_standIn.height; }
+
+void SetStandInWindow(WindowRect rect) { g_standIn = rect; }

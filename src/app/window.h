@@ -1,0 +1,20 @@
+// The window's geometry as the rest of the program sees it. With a GLUT
+// window these are GLUT's values; without one (unit tests) they come from a
+// stand-in rectangle that tests set.
+#pragma once
+
+#include <cstdint>
+
+struct WindowRect {
+    int32_t x;  // drawing area on the screen (GLUT_WINDOW_X)
+    int32_t y;  // (GLUT_WINDOW_Y)
+    int32_t width;
+    int32_t height;
+};
+
+WindowRect QueryWindowRect();
+int32_t WindowWidth();
+int32_t WindowHeight();
+
+// Tests without a GLUT window: the rectangle QueryWindowRect reports.
+void SetStandInWindow(WindowRect rect);

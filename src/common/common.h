@@ -1,0 +1,76 @@
+// Shared helpers every subsystem uses: the packed colour of the settings and
+// port records, path splitting in both path conventions, and little/big-endian
+// byte access for the file formats and the wire protocol.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// A colour as the bytes red, green, blue and one spare byte. Read as a
+// little-endian 32-bit number it is 0x00BBGGRR (spare byte in the high byte).
+struct PackedColor {
+    uint8_t red;
+    uint8_t green;
+    uint8_t blue;
+    uint8_t spare;
+};
+static_assert(sizeof(PackedColor) == 4);
+
+// The little-endian 32-bit reading of the four bytes.
+uint32_t PackedColorValue(PackedColor colour);
+
+// red = (value & 0xFF) / 255, green = ((value >> 8) & 0xFF) / 255,
+// blue = ((value >> 16) & 0xFF) / 255.
+void ColorToFloats(uint32_t packedValue, float rgb[3]);
+void ColorToFloats(PackedColor colour, float rgb[3]);
+
+// Windows: directories end at the last backslash or slash, file names start
+// after the last backslash only. Posix: both split at the last slash.
+enum class PathStyle { Windows, Posix };
+
+// The style of the platform we run on (chosen by the platform layer).
+PathStyle NativePathStyle();
+char PathSeparator(PathStyle style);
+
+// The text before the last separator, without it; "" when there is none.
+std::string DirectoryOf(const char* path, PathStyle style);
+std::string DirectoryOf(const char* path);
+// The text after the last separator (extension included); the whole path
+// when there is none.
+std::string FileNameOf(const char* path, PathStyle style);
+std::string FileNameOf(const char* path);
+
+// directory + separator + name; an empty directory means the current
+// directory, so the result is the bare name (never a path at the root).
+std::string JoinPath(const std::string& directory, const std::string& name, PathStyle style);
+std::string JoinPath(const std::string& directory, const std::string& name);
+
+inline uint16_t ReadBE16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint32_t ReadBE32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+inline uint16_t ReadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t ReadLE32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline void WriteBE16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v >> 8);
+    p[1] = uint8_t(v);
+}
+inline void WriteBE32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
+inline void WriteLE16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+inline void WriteLE32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}

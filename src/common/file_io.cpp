@@ -1,0 +1,55 @@
+// Whole-file replacement through a temporary file and a rename.
+#include "common/file_io.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+FILE* DefaultOpen(const char* path, const char* mode) { return std::fopen(path, mode); }
+size_t DefaultWrite(const void* data, size_t size, size_t count, FILE* file) {
+    return std::fwrite(data, size, count, file);
+}
+int DefaultFlush(FILE* file) { return std::fflush(file); }
+int DefaultClose(FILE* file) { return std::fclose(file); }
+int DefaultRename(const char* from, const char* to) { return std::rename(from, to); }
+
+FileSyscalls g_syscalls = {DefaultOpen, DefaultWrite, DefaultFlush, DefaultClose, DefaultRename};
+
+}  // namespace
+
+FileSyscalls& CurrentFileSyscalls() { return g_syscalls; }
+
+void ResetFileSyscalls() {
+    g_syscalls = {DefaultOpen, DefaultWrite, DefaultFlush, DefaultClose, DefaultRename};
+}
+
+bool SaveFileReplacing(const char* path, const void* data, size_t size) {
+    // An existing target that cannot be opened for update stays as it is.
+    if (FILE* existing = std::fopen(path, "rb")) {
+        std::fclose(existing);
+        FILE* writable = std::fopen(path, "rb+");
+        if (writable == nullptr) return false;
+        std::fclose(writable);
+    }
+    std::string temporary = std::string(path) + ".part";
+    FILE* file = g_syscalls.open(temporary.c_str(), "wb");
+    if (file == nullptr) return false;
+    bool written = size == 0 || g_syscalls.write(data, 1, size, file) == size;
+    written = g_syscalls.flush(file) == 0 && written;
+    written = g_syscalls.close(file) == 0 && written;
+    if (!written || g_syscalls.rename(temporary.c_str(), path) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+long FileSizeOf(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return -1;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    std::fclose(file);
+    return size;
+}

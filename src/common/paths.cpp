@@ -1,0 +1,31 @@
+// Splitting and joining paths in the Windows and the Posix convention. Both
+// are always compiled so that either can be tested on any platform.
+#include <cstring>
+
+#include "common/common.h"
+
+char PathSeparator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
+
+std::string DirectoryOf(const char* path, PathStyle style) {
+    const char* backslash = style == PathStyle::Windows ? std::strrchr(path, '\\') : nullptr;
+    const char* slash = std::strrchr(path, '/');
+    const char* last = backslash > slash ? backslash : slash;
+    if (last == nullptr) return std::string();
+    return std::string(path, size_t(last - path));
+}
+
+std::string FileNameOf(const char* path, PathStyle style) {
+    const char* last = std::strrchr(path, PathSeparator(style));
+    return std::string(last == nullptr ? path : last + 1);
+}
+
+std::string JoinPath(const std::string& directory, const std::string& name, PathStyle style) {
+    if (directory.empty()) return name;
+    return directory + PathSeparator(style) + name;
+}
+
+std::string DirectoryOf(const char* path) { return DirectoryOf(path, NativePathStyle()); }
+std::string FileNameOf(const char* path) { return FileNameOf(path, NativePathStyle()); }
+std::string JoinPath(const std::string& directory, const std::string& name) {
+    return JoinPath(directory, name, NativePathStyle());
+}

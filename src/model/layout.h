@@ -1,0 +1,101 @@
+// The layout model: the 2048 x 2048 LayoutGrid and the 256 port chains with
+// their undo history. This module owns both tables and CurrentPort; every
+// change goes through the functions below, which keep the grid marks
+// consistent with the current chains. GUI thread only.
+//
+// Port arguments are indexes 0..255 and are not checked; callers keep to the
+// range. Coordinates passed to CellAt must be 0..2047.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kGridSide = 2048;
+constexpr int kPortCount = 256;
+constexpr int kHistoryLevels = 256;
+constexpr int kChainCapacity = 2048;
+constexpr int kMaxUndoDepth = 255;
+
+struct ChainPoint {
+    uint16_t x;
+    uint16_t y;
+};
+
+struct GridCell {
+    uint32_t colour;  // 0x00RRGGBB, written only by the video mapping
+    uint16_t index;   // chain position of the LED standing here
+    uint16_t port;    // port index of the LED standing here
+    uint8_t occupied;
+};
+
+struct HistoryLevel {
+    uint16_t count;
+    ChainPoint points[kChainCapacity];
+};
+
+struct UndoRing {
+    uint16_t head;
+    uint16_t depth;
+};
+
+// ---- grid -------------------------------------------------------------------
+
+GridCell& CellAt(int x, int y);
+// Every cell all zero (opening a layout).
+void ClearGrid();
+
+// ---- ports --------------------------------------------------------------------
+
+uint16_t CurrentPort();
+// Sets CurrentPort; an index above 255 is ignored.
+void SelectCurrentPort(uint16_t port);
+
+// Chain colour: red, green, blue.
+const uint8_t* ChainColour(int port);
+void SetChainColour(int port, uint8_t red, uint8_t green, uint8_t blue);
+
+// The 2048 lit/dark flags of a port (per chain position, outside history).
+const uint8_t* ActiveFlags(int port);
+void SetActiveRange(int port, int from, int to, uint8_t value);  // [from, to)
+
+UndoRing Ring(int port);
+
+// ---- history ------------------------------------------------------------------
+
+uint16_t CurrentLevel(int port);
+uint16_t ChainLength(int port);
+void ResetHistory(int port);
+void PushLevel(int port);
+bool PopLevel(int port);
+
+// A level's count and its 2048 point slots (read-only; all zero for a level
+// never written). CurrentPoints is the current level's.
+uint16_t LevelCount(int port, int level);
+const ChainPoint* LevelPoints(int port, int level);
+const ChainPoint* CurrentPoints(int port);
+// Loaders write a level's points and count directly (count <= 2048).
+ChainPoint* WritableLevelPoints(int port, int level);
+void SetLevelCount(int port, int level, uint16_t count);
+
+// ---- flags and storage -----------------------------------------------------------
+
+void ResetActive(int port);
+void EmptyPortChain(int port);
+
+// ---- grid marks ------------------------------------------------------------------
+
+void MarkChain(int port);
+void UnmarkChain(int port);
+
+// ---- chain edits ----------------------------------------------------------------
+
+void AddLed(int port, ChainPoint point);
+void UndoChain(int port);
+void ClearChain(int port);
+
+// Loaders: the fresh history every loaded chain starts with. UnmarkChain,
+// ResetHistory, ResetActive, PushLevel, and EmptyPortChain when
+// `emptyFirst`. Afterwards the current level is 1 and depth is 1.
+void StartLoadedChain(int port, bool emptyFirst);
+
+// Tests: the whole model back to process start.
+void ResetLayoutModel();

@@ -1,0 +1,21 @@
+// The command server: TCP port 2023 on the loopback address, one receive
+// thread, one accepted connection for the whole run, and the PacketMailbox
+// that hands the newest packet to the GUI thread.
+#pragma once
+
+#include <cstdint>
+
+#include "common/packet.h"
+
+// Opens the listening socket and starts the receive thread. Failures are
+// logged on standard output only. GUI thread, once.
+void StartCommandServer();
+
+// One send of `length` bytes to the control program; the result is ignored.
+// Nothing happens before a client was accepted. GUI thread.
+void SendToControl(const void* bytes, int length);
+
+// The timer's take: when a packet is pending, copies the whole 2048-byte
+// mailbox buffer (newest packet plus the stale tail of earlier ones) into
+// `packet`, sets `length`, clears the pending flag and returns true.
+bool TakePacket(uint8_t packet[kPacketSize], int* length);

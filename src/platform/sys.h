@@ -1,0 +1,91 @@
+// The platform layer: every operating-system service the program uses, as
+// plain Sys_* functions. One implementation file per platform is chosen by
+// the build (sys_posix.cpp with sys_linux_ui.cpp on Linux); sys_fake_ui.cpp
+// replaces the interactive parts with a script for tests. Nothing outside
+// this folder talks to the operating system's dialogs, sockets or threads.
+//
+// Texts handed to the dialogs are single-byte Windows-1251 strings, exactly
+// as the program holds them; the implementation converts them for display.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// ---- start-up -------------------------------------------------------------
+
+// Called once at the top of main, before anything else here.
+void Sys_Init(int* argc, char** argv);
+
+// ---- sockets --------------------------------------------------------------
+
+typedef intptr_t SysSocket;
+constexpr SysSocket kSysInvalidSocket = -1;
+
+// Starts the socket library (WSAStartup on Windows); false when it cannot.
+bool Sys_NetStartup();
+void Sys_NetCleanup();
+// The last socket error code, for the log lines.
+int Sys_LastSocketError();
+// The last system error code (thread creation).
+int Sys_LastError();
+
+SysSocket Sys_TcpSocket();
+// Binds to 127.0.0.1:port with address reuse, so a restart binds at once
+// while a second running copy still fails.
+bool Sys_BindLoopback(SysSocket socket, uint16_t port);
+bool Sys_Listen(SysSocket socket, int backlog);
+// Blocks until a client connects; fills the peer's dotted address and port.
+SysSocket Sys_Accept(SysSocket listener, char peerAddress[16], uint16_t* peerPort);
+// >0 bytes received, 0 when the peer closed, -1 on error.
+int Sys_Recv(SysSocket socket, void* buffer, int size);
+// One send call without flags; the count sent or -1.
+int Sys_Send(SysSocket socket, const void* data, int size);
+void Sys_CloseSocket(SysSocket socket);
+
+// ---- threads and time -----------------------------------------------------
+
+// Starts a detached thread running fn(arg); false when it cannot be created.
+bool Sys_StartThread(void (*fn)(void*), void* arg);
+void Sys_Sleep(int milliseconds);
+
+// ---- message boxes --------------------------------------------------------
+
+// Style bits and answers carry the Windows values, so the Windows file can
+// pass them through unchanged.
+constexpr unsigned kMbOk = 0x00000000u;
+constexpr unsigned kMbYesNo = 0x00000004u;
+constexpr unsigned kMbIconError = 0x00000010u;
+constexpr unsigned kMbIconQuestion = 0x00000020u;
+constexpr unsigned kMbIconWarning = 0x00000030u;
+constexpr unsigned kMbIconInformation = 0x00000040u;
+constexpr unsigned kMbSystemModal = 0x00001000u;
+constexpr int kIdOk = 1;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// A modal box without owner window; returns the button pressed. Blocks the
+// calling (GUI) thread until it is answered.
+int Sys_MessageBox(const char* text, const char* caption, unsigned style);
+
+// ---- save-file dialog ------------------------------------------------------
+
+struct SysSaveDialog {
+    const char* filterName;     // e.g. "Bin Files"
+    const char* filterPattern;  // e.g. "*.led"
+    const char* defaultExtension;  // e.g. "led", added when the name has none
+    bool mustExist;             // only an existing file may be chosen
+};
+
+// Shows the dialog; true with the chosen path in `path` (NUL-terminated,
+// at most pathSize - 1 bytes), false when cancelled.
+bool Sys_SaveFileDialog(const SysSaveDialog& dialog, char* path, size_t pathSize);
+
+// ---- files, processes, screen, console ------------------------------------
+
+bool Sys_FileExists(const char* path);
+// Starts the program at `path` without waiting for it, shown normally. The
+// child is reaped when it ends. False when it could not be started.
+bool Sys_StartProgram(const char* path);
+void Sys_ScreenSize(int* width, int* height);
+// Hides the process's console window; nothing to hide on Linux.
+void Sys_HideConsole();

@@ -1,0 +1,107 @@
+// POSIX sockets, threads, time and file existence. Shared by the real Linux
+// build and the scripted test build: only the interactive parts differ.
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netinet/in.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/common.h"
+#include "platform/sys.h"
+
+PathStyle NativePathStyle() { return PathStyle::Posix; }
+
+bool Sys_NetStartup() { return true; }
+void Sys_NetCleanup() {}
+int Sys_LastSocketError() { return errno; }
+int Sys_LastError() { return errno; }
+
+SysSocket Sys_TcpSocket() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    return fd < 0 ? kSysInvalidSocket : SysSocket(fd);
+}
+
+bool Sys_BindLoopback(SysSocket socket, uint16_t port) {
+    // SO_REUSEADDR lets a restart bind over connections in TIME_WAIT; unlike
+    // SO_REUSEPORT it still refuses a second listener on the port.
+    int on = 1;
+    ::setsockopt(int(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return ::bind(int(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool Sys_Listen(SysSocket socket, int backlog) { return ::listen(int(socket), backlog) == 0; }
+
+SysSocket Sys_Accept(SysSocket listener, char peerAddress[16], uint16_t* peerPort) {
+    sockaddr_in peer = {};
+    socklen_t length = sizeof peer;
+    int fd;
+    do {
+        fd = ::accept4(int(listener), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return kSysInvalidSocket;
+    if (::inet_ntop(AF_INET, &peer.sin_addr, peerAddress, 16) == nullptr) peerAddress[0] = '\0';
+    *peerPort = ntohs(peer.sin_port);
+    return SysSocket(fd);
+}
+
+int Sys_Recv(SysSocket socket, void* buffer, int size) {
+    ssize_t n;
+    do {
+        n = ::recv(int(socket), buffer, size_t(size), 0);
+    } while (n < 0 && errno == EINTR);
+    return n < 0 ? -1 : int(n);
+}
+
+int Sys_Send(SysSocket socket, const void* data, int size) {
+    ssize_t n = ::send(int(socket), data, size_t(size), MSG_NOSIGNAL);
+    return n < 0 ? -1 : int(n);
+}
+
+void Sys_CloseSocket(SysSocket socket) { ::close(int(socket)); }
+
+namespace {
+struct ThreadStart {
+    void (*fn)(void*);
+    void* arg;
+};
+void* ThreadMain(void* raw) {
+    ThreadStart start = *static_cast<ThreadStart*>(raw);
+    delete static_cast<ThreadStart*>(raw);
+    start.fn(start.arg);
+    return nullptr;
+}
+}  // namespace
+
+bool Sys_StartThread(void (*fn)(void*), void* arg) {
+    pthread_t thread;
+    auto* start = new ThreadStart{fn, arg};
+    int error = ::pthread_create(&thread, nullptr, ThreadMain, start);
+    if (error != 0) {
+        delete start;
+        errno = error;
+        return false;
+    }
+    ::pthread_detach(thread);
+    return true;
+}
+
+void Sys_Sleep(int milliseconds) {
+    timespec request = {milliseconds / 1000, long(milliseconds % 1000) * 1000000L};
+    while (::nanosleep(&request, &request) != 0 && errno == EINTR) {
+    }
+}
+
+bool Sys_FileExists(const char* path) {
+    struct stat info;
+    return ::stat(path, &info) == 0;
+}
