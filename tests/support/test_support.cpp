@@ -14,6 +14,7 @@
 #include "app/view.h"
 #include "model/layout.h"
 #include "net/dispatch.h"
+#include "platform/sys_fake.h"
 #include "render/scene.h"
 
 ScopedTempDir::ScopedTempDir() {
@@ -37,6 +38,7 @@ void ResetRunState() {
     ResetLayoutModel();
     ResetCommandValues();
     ResetSceneState();
+    FakeSys_Reset();
 }
 
 std::string ReadWholeFile(const std::string& path) {
