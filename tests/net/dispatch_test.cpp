@@ -2,6 +2,8 @@
 // state and compares everything the small commands can touch with what the
 // case expects, so a command that changes too much fails as well as one that
 // changes too little. Also the settings-save rule and stale mailbox bytes.
+#include "net/dispatch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,7 +14,6 @@
 #include "app/settings.h"
 #include "app/view.h"
 #include "model/layout.h"
-#include "net/dispatch.h"
 #include "net/server.h"
 #include "support/test_support.h"
 #include "video/video.h"
@@ -51,20 +52,18 @@ std::string Rgb(PackedColor c) {
 }
 
 std::string Describe(const Snapshot& s) {
-    std::string out = "shape=" + std::to_string(s.values.ledShape) +
-                      " edit=" + std::to_string(s.values.editMode) +
-                      " size=" + std::to_string(s.values.ledSizeFactor) +
-                      " paused=" + std::to_string(s.values.videoPaused) +
-                      " frameImage=" + std::to_string(s.values.frameImageRequest) +
-                      " frame=" + std::to_string(s.values.boundingFrameVisible) +
-                      " port=" + std::to_string(s.currentPort) +
-                      " mode=" + std::to_string(s.videoMode) +
-                      " view=" + std::to_string(s.view.cellSize) + "/" +
-                      std::to_string(s.view.scrollX) + "/" + std::to_string(s.view.scrollY) +
-                      " dots=" + Rgb(s.settings.gridDotColor) +
-                      " background=" + Rgb(s.settings.backgroundColor) +
-                      " frameColour=" + Rgb(s.settings.frameColor) +
-                      " lines=" + Rgb(s.settings.chainLineColor);
+    std::string out =
+        "shape=" + std::to_string(s.values.ledShape) +
+        " edit=" + std::to_string(s.values.editMode) +
+        " size=" + std::to_string(s.values.ledSizeFactor) +
+        " paused=" + std::to_string(s.values.videoPaused) +
+        " frameImage=" + std::to_string(s.values.frameImageRequest) +
+        " frame=" + std::to_string(s.values.boundingFrameVisible) +
+        " port=" + std::to_string(s.currentPort) + " mode=" + std::to_string(s.videoMode) +
+        " view=" + std::to_string(s.view.cellSize) + "/" + std::to_string(s.view.scrollX) + "/" +
+        std::to_string(s.view.scrollY) + " dots=" + Rgb(s.settings.gridDotColor) +
+        " background=" + Rgb(s.settings.backgroundColor) +
+        " frameColour=" + Rgb(s.settings.frameColor) + " lines=" + Rgb(s.settings.chainLineColor);
     // The ends of the port range always, any other port only when it differs
     // from its neighbours' colour.
     for (int port = 0; port < kPortCount; ++port) {
@@ -102,47 +101,108 @@ struct SmallCommandCase {
 
 const SmallCommandCase kCases[] = {
     {"select port 5", {}, {0x00, 0xA3, 0x00, 0x05}, false, [](Snapshot& s) { s.currentPort = 5; }},
-    {"select port 255", {}, {0x00, 0xA3, 0x00, 0xFF}, false,
+    {"select port 255",
+     {},
+     {0x00, 0xA3, 0x00, 0xFF},
+     false,
      [](Snapshot& s) { s.currentPort = 255; }},
-    {"select index 256 is ignored", {{0x00, 0xA3, 0x00, 0x07}}, {0x00, 0xA3, 0x01, 0x00}, false,
+    {"select index 256 is ignored",
+     {{0x00, 0xA3, 0x00, 0x07}},
+     {0x00, 0xA3, 0x01, 0x00},
+     false,
      [](Snapshot&) {}},
-    {"port colour of port number 1", {}, {0x00, 0xA5, 0x00, 0x01, 10, 20, 30}, true,
+    {"port colour of port number 1",
+     {},
+     {0x00, 0xA5, 0x00, 0x01, 10, 20, 30},
+     true,
      [](Snapshot& s) { SetChain(s, 0, 10, 20, 30); }},
-    {"port colour of port number 256", {}, {0x00, 0xA5, 0x01, 0x00, 10, 20, 30}, true,
+    {"port colour of port number 256",
+     {},
+     {0x00, 0xA5, 0x01, 0x00, 10, 20, 30},
+     true,
      [](Snapshot& s) { SetChain(s, 255, 10, 20, 30); }},
-    {"port colour of port number 0 changes no port", {}, {0x00, 0xA5, 0x00, 0x00, 10, 20, 30}, true,
+    {"port colour of port number 0 changes no port",
+     {},
+     {0x00, 0xA5, 0x00, 0x00, 10, 20, 30},
+     true,
      [](Snapshot&) {}},
-    {"port colour of port number 257 changes no port", {}, {0x00, 0xA5, 0x01, 0x01, 10, 20, 30},
-     true, [](Snapshot&) {}},
-    {"background colour", {}, {0x00, 0xA6, 9, 9, 1, 2, 3}, true,
+    {"port colour of port number 257 changes no port",
+     {},
+     {0x00, 0xA5, 0x01, 0x01, 10, 20, 30},
+     true,
+     [](Snapshot&) {}},
+    {"background colour",
+     {},
+     {0x00, 0xA6, 9, 9, 1, 2, 3},
+     true,
      [](Snapshot& s) { SetRgb(s.settings.backgroundColor, 1, 2, 3); }},
-    {"frame colour", {}, {0x00, 0xA7, 9, 9, 4, 5, 6}, true,
+    {"frame colour",
+     {},
+     {0x00, 0xA7, 9, 9, 4, 5, 6},
+     true,
      [](Snapshot& s) { SetRgb(s.settings.frameColor, 4, 5, 6); }},
-    {"grid dot colour", {}, {0x00, 0xA8, 9, 9, 7, 8, 9}, true,
+    {"grid dot colour",
+     {},
+     {0x00, 0xA8, 9, 9, 7, 8, 9},
+     true,
      [](Snapshot& s) { SetRgb(s.settings.gridDotColor, 7, 8, 9); }},
-    {"chain line colour", {}, {0x00, 0xA9, 9, 9, 250, 251, 252}, true,
+    {"chain line colour",
+     {},
+     {0x00, 0xA9, 9, 9, 250, 251, 252},
+     true,
      [](Snapshot& s) { SetRgb(s.settings.chainLineColor, 250, 251, 252); }},
     {"square shape", {}, {0x00, 0xAC}, false, [](Snapshot& s) { s.values.ledShape = Square; }},
-    {"disk shape after square", {{0x00, 0xAC}}, {0x00, 0xAB}, false,
+    {"disk shape after square",
+     {{0x00, 0xAC}},
+     {0x00, 0xAB},
+     false,
      [](Snapshot& s) { s.values.ledShape = Disk; }},
-    {"key press '-' zooms out", {}, {0x00, 0xAD, 0x00, '-'}, false,
+    {"key press '-' zooms out",
+     {},
+     {0x00, 0xAD, 0x00, '-'},
+     false,
      [](Snapshot& s) { s.view.cellSize = 15; }},
-    {"edit mode 0", {}, {0x00, 0xB2, 0x00, 0x00}, false, [](Snapshot& s) { s.values.editMode = 0; }},
-    {"edit mode non-zero is 1", {{0x00, 0xB2, 0x00, 0x00}}, {0x00, 0xB2, 0x00, 0x07}, false,
+    {"edit mode 0",
+     {},
+     {0x00, 0xB2, 0x00, 0x00},
+     false,
+     [](Snapshot& s) { s.values.editMode = 0; }},
+    {"edit mode non-zero is 1",
+     {{0x00, 0xB2, 0x00, 0x00}},
+     {0x00, 0xB2, 0x00, 0x07},
+     false,
      [](Snapshot& s) { s.values.editMode = 1; }},
-    {"led size is unsigned", {}, {0x00, 0xB5, 0x00, 0x00, 0xFF}, false,
+    {"led size is unsigned",
+     {},
+     {0x00, 0xB5, 0x00, 0x00, 0xFF},
+     false,
      [](Snapshot& s) { s.values.ledSizeFactor = 255; }},
     {"pause", {}, {0x00, 0xB6}, false, [](Snapshot& s) { s.values.videoPaused = 1; }},
-    {"pause twice", {{0x00, 0xB6}}, {0x00, 0xB6}, false,
+    {"pause twice",
+     {{0x00, 0xB6}},
+     {0x00, 0xB6},
+     false,
      [](Snapshot& s) { s.values.videoPaused = 0; }},
-    {"start video clears the pause", {{0x00, 0xB6}}, {0x00, 0xAA, 0, 100, 100, 100, 9}, false,
+    {"start video clears the pause",
+     {{0x00, 0xB6}},
+     {0x00, 0xAA, 0, 100, 100, 100, 9},
+     false,
      [](Snapshot& s) { s.values.videoPaused = 0; }},
     {"stop video", {}, {0x00, 0xAF}, false, [](Snapshot& s) { s.videoMode = Idle; }},
-    {"frame image request", {}, {0x00, 0xB7}, false,
+    {"frame image request",
+     {},
+     {0x00, 0xB7},
+     false,
      [](Snapshot& s) { s.values.frameImageRequest = 1; }},
-    {"bounding frame off", {}, {0x00, 0xB8}, false,
+    {"bounding frame off",
+     {},
+     {0x00, 0xB8},
+     false,
      [](Snapshot& s) { s.values.boundingFrameVisible = 0; }},
-    {"bounding frame back on", {{0x00, 0xB8}}, {0x00, 0xB8}, false,
+    {"bounding frame back on",
+     {{0x00, 0xB8}},
+     {0x00, 0xB8},
+     false,
      [](Snapshot& s) { s.values.boundingFrameVisible = 1; }},
     {"code 0", {}, {0x00, 0x00, 0x00, 0x01, 1, 2, 3}, false, [](Snapshot&) {}},
     {"code 159", {}, {0x00, 0x9F, 0x00, 0x01, 1, 2, 3}, false, [](Snapshot&) {}},
@@ -151,7 +211,10 @@ const SmallCommandCase kCases[] = {
     {"code 193", {}, {0x00, 0xC1, 0x00, 0x01, 1, 2, 3}, false, [](Snapshot&) {}},
     {"code 207", {}, {0x00, 0xCF, 0x00, 0x01, 1, 2, 3}, false, [](Snapshot&) {}},
     {"code 210", {}, {0x00, 0xD2, 0x00, 0x01, 1, 2, 3}, false, [](Snapshot&) {}},
-    {"code 0x01A6 (a colour code in the low byte)", {}, {0x01, 0xA6, 0x00, 0x01, 1, 2, 3}, false,
+    {"code 0x01A6 (a colour code in the low byte)",
+     {},
+     {0x01, 0xA6, 0x00, 0x01, 1, 2, 3},
+     false,
      [](Snapshot&) {}},
     {"code 65535", {}, {0xFF, 0xFF, 0x00, 0x01, 1, 2, 3}, false, [](Snapshot&) {}},
 };

@@ -1,5 +1,7 @@
 // The status messages byte for byte, and the geometry message's run of the
 // window-geometry tracking that rewrites the settings file.
+#include "net/messages.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +10,6 @@
 
 #include "app/settings.h"
 #include "app/window.h"
-#include "net/messages.h"
 #include "support/test_support.h"
 
 namespace {
@@ -30,9 +31,24 @@ struct GeometryCase {
 
 TEST(StatusMessages, WindowGeometryIsLittleEndianAfterTheTag) {
     const GeometryCase cases[] = {
-        {{-8, -31, 640, 480}, "00B1" "F8FFFFFF" "E1FFFFFF" "80020000" "E0010000"},
-        {{0, 0, 0, 0}, "00B1" "00000000" "00000000" "00000000" "00000000"},
-        {{0x01020304, 1, 0x7FFFFFFF, -1}, "00B1" "04030201" "01000000" "FFFFFF7F" "FFFFFFFF"},
+        {{-8, -31, 640, 480},
+         "00B1"
+         "F8FFFFFF"
+         "E1FFFFFF"
+         "80020000"
+         "E0010000"},
+        {{0, 0, 0, 0},
+         "00B1"
+         "00000000"
+         "00000000"
+         "00000000"
+         "00000000"},
+        {{0x01020304, 1, 0x7FFFFFFF, -1},
+         "00B1"
+         "04030201"
+         "01000000"
+         "FFFFFF7F"
+         "FFFFFFFF"},
     };
     for (const GeometryCase& c : cases) {
         uint8_t out[kWindowGeometryMessageSize];
@@ -59,12 +75,24 @@ struct ProgressCase {
 
 TEST(StatusMessages, VideoProgressCarriesTruncatedPercentAndBigEndianCounts) {
     const ProgressCase cases[] = {
-        {1, 3, "00B2002100000003" "00000001"},  // 33
-        {2, 3, "00B2004200000003" "00000002"},  // 66
-        {3, 3, "00B2006400000003" "00000003"},  // 100
-        {5, 0, "00B2000000000000" "00000005"},  // no total: 0 percent
-        {29, 100, "00B2001C00000064" "0000001D"},  // 0.29 * 100.0 is 28.999...
-        {0x01020304, 0x05060708, "00B2001405060708" "01020304"},  // 20
+        {1, 3,
+         "00B2002100000003"
+         "00000001"},  // 33
+        {2, 3,
+         "00B2004200000003"
+         "00000002"},  // 66
+        {3, 3,
+         "00B2006400000003"
+         "00000003"},  // 100
+        {5, 0,
+         "00B2000000000000"
+         "00000005"},  // no total: 0 percent
+        {29, 100,
+         "00B2001C00000064"
+         "0000001D"},  // 0.29 * 100.0 is 28.999...
+        {0x01020304, 0x05060708,
+         "00B2001405060708"
+         "01020304"},  // 20
     };
     for (const ProgressCase& c : cases) {
         uint8_t out[kVideoProgressMessageSize];
