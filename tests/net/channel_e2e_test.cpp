@@ -7,14 +7,11 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -24,6 +21,7 @@
 #include <vector>
 
 #include "net/command_codes.h"
+#include "support/process.h"
 #include "support/test_support.h"
 
 namespace {
@@ -42,8 +40,7 @@ constexpr milliseconds kQuietWait{400};
 class ProgramRun {
 public:
     explicit ProgramRun(const std::string& dir) : log_(dir + "/stdout.txt") {
-        WriteWholeFile(dir + "/Quorvane_Net.exe", "#!/bin/sh\nexec sleep 60\n");
-        ::chmod((dir + "/Quorvane_Net.exe").c_str(), 0755);
+        WriteExecutable(dir + "/Quorvane_Net.exe", "#!/bin/sh\nexec sleep 60\n");
         std::string program = BuildDirectory() + "/quorvane_scripted";
         pid_ = ::fork();
         if (pid_ == 0) {
@@ -89,23 +86,12 @@ private:
     pid_t pid_ = -1;
 };
 
-int ConnectLoopback(milliseconds within) {
-    auto deadline = Clock::now() + within;
-    do {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(kCommandPort);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            int on = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-            return fd;
-        }
-        ::close(fd);
-        std::this_thread::sleep_for(milliseconds(20));
-    } while (Clock::now() < deadline);
-    return -1;
+// A client of the program's command port, sending each packet at once.
+int ConnectClient(milliseconds within) {
+    int fd = ConnectLoopback(kCommandPort, int(within.count()));
+    int on = 1;
+    if (fd >= 0) ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return fd;
 }
 
 int LocalPort(int fd) {
@@ -119,21 +105,9 @@ void Send(int fd, const Bytes& bytes) {
     ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
 }
 
-// Everything that arrives on `fd` until `size` bytes are in or the time is up.
 Bytes Receive(int fd, size_t size, milliseconds within) {
-    Bytes out;
-    auto deadline = Clock::now() + within;
-    while (out.size() < size) {
-        auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) break;
-        pollfd p = {fd, POLLIN, 0};
-        if (::poll(&p, 1, int(left)) <= 0) continue;
-        uint8_t chunk[256];
-        ssize_t n = ::recv(fd, chunk, std::min(sizeof chunk, size - out.size()), 0);
-        if (n <= 0) break;
-        out.insert(out.end(), chunk, chunk + n);
-    }
-    return out;
+    std::string data = ReadAvailable(fd, size, int(within.count()));
+    return Bytes(data.begin(), data.end());
 }
 
 // Bytes 0..2 of a settings colour in Configuration.dat, or "" before it exists.
@@ -163,7 +137,7 @@ protected:
         ResetRunState();
         program_ = std::make_unique<ProgramRun>(dir_.path());
         ASSERT_TRUE(program_->started());
-        client_ = ConnectLoopback(kStartWait);
+        client_ = ConnectClient(kStartWait);
         ASSERT_GE(client_, 0) << "nothing listens on port " << kCommandPort;
         accepted_ = "Accepted client: 127.0.0.1:" + std::to_string(LocalPort(client_)) + "\n";
         ASSERT_TRUE(program_->WaitForOutput(accepted_, 1, kStartWait))
@@ -265,7 +239,7 @@ TEST_F(ChannelEndToEnd, NewestPacketWithinOneTickWins) {
 }
 
 TEST_F(ChannelEndToEnd, NoOtherClientIsEverServed) {
-    int second = ConnectLoopback(kReplyWait);  // the backlog still takes it
+    int second = ConnectClient(kReplyWait);  // the backlog still takes it
     ASSERT_GE(second, 0);
     Send(second, {0x00, 0xA6, 0x00, 0x00, 1, 2, 3});
     EXPECT_TRUE(Receive(second, 1, kQuietWait).empty());
@@ -277,7 +251,7 @@ TEST_F(ChannelEndToEnd, NoOtherClientIsEverServed) {
     // After the first client leaves, a new one is never accepted either.
     ::close(client_);
     client_ = -1;
-    int third = ConnectLoopback(kReplyWait);
+    int third = ConnectClient(kReplyWait);
     ASSERT_GE(third, 0);
     Send(third, {0x00, 0xA6, 0x00, 0x00, 1, 2, 3});
     EXPECT_TRUE(Receive(third, 1, kQuietWait).empty());
