@@ -24,7 +24,9 @@ inline std::vector<uint16_t>& LoadedPorts() {
 
 class FilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { Restart(); }
+    // Everything as at process start, watching the ports reported as loaded.
+    static void Restart() {
         ResetRunState();
         ResetLayoutFiles();
         LoadedPorts().clear();
