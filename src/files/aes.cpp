@@ -11,10 +11,14 @@ namespace {
 
 const EVP_CIPHER* CipherFor(size_t keySize) {
     switch (keySize) {
-    case 16: return EVP_aes_128_ecb();
-    case 24: return EVP_aes_192_ecb();
-    case 32: return EVP_aes_256_ecb();
-    default: return nullptr;
+        case 16:
+            return EVP_aes_128_ecb();
+        case 24:
+            return EVP_aes_192_ecb();
+        case 32:
+            return EVP_aes_256_ecb();
+        default:
+            return nullptr;
     }
 }
 

@@ -19,7 +19,9 @@ void (*g_portLoadedObserver)(uint16_t) = nullptr;
 // The longest file whose header and arrays can matter: N = 65535.
 constexpr size_t kChainFileReadLimit = kChainHeaderSize + 4 * 65535;
 
-bool OnGrid(int x, int y) { return x >= 0 && x <= kGridMax && y >= 0 && y <= kGridMax; }
+bool OnGrid(int x, int y) {
+    return x >= 0 && x <= kGridMax && y >= 0 && y <= kGridMax;
+}
 
 }  // namespace
 
@@ -53,7 +55,9 @@ void ReportPortLoaded(int port) {
     if (g_portLoadedObserver) g_portLoadedObserver(uint16_t(port));
 }
 
-void SetPortLoadedObserver(void (*observer)(uint16_t port)) { g_portLoadedObserver = observer; }
+void SetPortLoadedObserver(void (*observer)(uint16_t port)) {
+    g_portLoadedObserver = observer;
+}
 
 void LoadChainFile(const char* path) {
     static ChainFileData file;

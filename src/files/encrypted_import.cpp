@@ -24,9 +24,13 @@ void ShowImportError(const char* text) {
 
 }  // namespace
 
-const ImportRecord& ImportedChain(int port) { return g_table[port]; }
+const ImportRecord& ImportedChain(int port) {
+    return g_table[port];
+}
 
-void EmptyImportedChainTable() { std::memset(g_table, 0, sizeof g_table); }
+void EmptyImportedChainTable() {
+    std::memset(g_table, 0, sizeof g_table);
+}
 
 bool LoadImportFiles(int n) {
     const ImportNameList& names = CurrentImportNames();
@@ -78,4 +82,6 @@ void InstallImportedChain(int port) {
     ReportPortLoaded(port);
 }
 
-void ResetEncryptedImport() { EmptyImportedChainTable(); }
+void ResetEncryptedImport() {
+    EmptyImportedChainTable();
+}

@@ -54,7 +54,9 @@ void ApplyProjectHeaderBytes(ProjectHeader& header, const uint8_t* bytes, size_t
     if (size > 0) std::memcpy(header.bytes, bytes, size);
 }
 
-bool HeaderPortFlag(const ProjectHeader& header, int port) { return header.bytes[port] == 1; }
+bool HeaderPortFlag(const ProjectHeader& header, int port) {
+    return header.bytes[port] == 1;
+}
 
 void SetHeaderPortFlag(ProjectHeader& header, int port, bool used) {
     header.bytes[port] = used ? 1 : 0;
@@ -127,11 +129,19 @@ static bool CipherCoordinates(ImportRecord& record, bool decrypt) {
     return ready;
 }
 
-bool DecryptImportRecord(ImportRecord& record) { return CipherCoordinates(record, true); }
-bool EncryptImportRecord(ImportRecord& record) { return CipherCoordinates(record, false); }
+bool DecryptImportRecord(ImportRecord& record) {
+    return CipherCoordinates(record, true);
+}
+bool EncryptImportRecord(ImportRecord& record) {
+    return CipherCoordinates(record, false);
+}
 
-uint16_t ImportPortField(const ImportRecord& record) { return ReadLE16(record.bytes); }
-uint16_t ImportLedCount(const ImportRecord& record) { return ReadLE16(record.bytes + 2); }
+uint16_t ImportPortField(const ImportRecord& record) {
+    return ReadLE16(record.bytes);
+}
+uint16_t ImportLedCount(const ImportRecord& record) {
+    return ReadLE16(record.bytes + 2);
+}
 
 ChainPoint ImportLedPoint(const ImportRecord& record, int i) {
     const uint8_t* slot = record.bytes + kImportCoordinateOffset + 4 * size_t(i);

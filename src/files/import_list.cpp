@@ -15,9 +15,13 @@ ImportNameList g_names;
 
 }  // namespace
 
-const ImportNameList& CurrentImportNames() { return g_names; }
+const ImportNameList& CurrentImportNames() {
+    return g_names;
+}
 
-void EmptyImportNameList() { std::memset(&g_names, 0, sizeof g_names); }
+void EmptyImportNameList() {
+    std::memset(&g_names, 0, sizeof g_names);
+}
 
 int ReadImportList(const char* path) {
     if (!Sys_FileExists(path)) {
@@ -32,6 +36,10 @@ int ReadImportList(const char* path) {
     return ParseImportList(reinterpret_cast<const char*>(bytes.data()));
 }
 
-int ParseImportList(const char* text) { return ParseImportNames(text, g_names); }
+int ParseImportList(const char* text) {
+    return ParseImportNames(text, g_names);
+}
 
-void ResetImportList() { EmptyImportNameList(); }
+void ResetImportList() {
+    EmptyImportNameList();
+}

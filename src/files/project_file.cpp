@@ -23,9 +23,15 @@ std::string ChainPathFor(const std::string& directory, const std::string& name, 
 
 }  // namespace
 
-const char* ProjectPath() { return g_projectPath; }
-const char* ProjectDirectory() { return g_projectDirectory; }
-const char* ProjectFileName() { return g_projectFileName; }
+const char* ProjectPath() {
+    return g_projectPath;
+}
+const char* ProjectDirectory() {
+    return g_projectDirectory;
+}
+const char* ProjectFileName() {
+    return g_projectFileName;
+}
 
 bool SetProjectPaths(const char* path) {
     if (std::strlen(path) > kProjectPathLimit) return false;
@@ -43,7 +49,9 @@ std::string ChainFilePath(int portNumber) {
     return ChainPathFor(g_projectDirectory, g_projectFileName, portNumber);
 }
 
-const ProjectHeader& CurrentProjectHeader() { return g_header; }
+const ProjectHeader& CurrentProjectHeader() {
+    return g_header;
+}
 
 void ReplaceProjectHeader(const bool flags[kPortCount], uint16_t scrollX, uint16_t scrollY,
                           uint8_t cellSize) {

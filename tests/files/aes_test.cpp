@@ -1,10 +1,10 @@
 // The AES component against the FIPS-197 appendix C example vectors.
+#include "files/aes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "files/aes.h"
 
 namespace {
 

@@ -126,8 +126,8 @@ TEST_F(FilesTest, UntrustedChainFilesAreRefusedOrCut) {
     static ChainFileData data;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        bool accepted = ParseChainFile(reinterpret_cast<const uint8_t*>(c.bytes.data()),
-                                       c.bytes.size(), data);
+        bool accepted =
+            ParseChainFile(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), data);
         EXPECT_EQ(accepted, c.accepted);
         if (accepted) {
             EXPECT_EQ(data.count, c.count);

@@ -50,7 +50,8 @@ inline std::string ChainFileBytes(uint16_t port, const std::vector<ChainPoint>& 
 }
 
 // A project header with the given port flags and raw view fields.
-inline std::string HeaderBytes(const std::vector<int>& ports, uint16_t x, uint16_t y, uint8_t cell) {
+inline std::string HeaderBytes(const std::vector<int>& ports, uint16_t x, uint16_t y,
+                               uint8_t cell) {
     ProjectHeader header = {};
     for (int port : ports) SetHeaderPortFlag(header, port, true);
     SetHeaderView(header, x, y, cell);
@@ -64,7 +65,8 @@ inline std::string IqlBytes(uint16_t portNumber, const std::vector<ChainPoint>& 
     record = {};
     WriteLE16(record.bytes, portNumber);
     WriteLE16(record.bytes + 2, uint16_t(storedCount < 0 ? int(points.size()) : storedCount));
-    for (int k = 0; k < 16; ++k) record.bytes[kImportKeyVariationOffset + k] = uint8_t(variation + k);
+    for (int k = 0; k < 16; ++k)
+        record.bytes[kImportKeyVariationOffset + k] = uint8_t(variation + k);
     for (size_t i = 0; i < points.size(); ++i) SetImportLedPoint(record, int(i), points[i]);
     EncryptImportRecord(record);
     return std::string(reinterpret_cast<const char*>(record.bytes), kImportRecordSize);
@@ -75,7 +77,9 @@ inline std::vector<ChainPoint> CurrentChain(int port) {
     return std::vector<ChainPoint>(points, points + ChainLength(port));
 }
 
-inline bool operator==(const ChainPoint& a, const ChainPoint& b) { return a.x == b.x && a.y == b.y; }
+inline bool operator==(const ChainPoint& a, const ChainPoint& b) {
+    return a.x == b.x && a.y == b.y;
+}
 inline std::ostream& operator<<(std::ostream& out, const ChainPoint& p) {
     return out << "(" << p.x << "," << p.y << ")";
 }

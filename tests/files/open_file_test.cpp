@@ -109,10 +109,15 @@ TEST_F(FilesTest, ListAndProjectInOneNameRunInTheirOrder) {
     // to the first NUL is also its first flags: ports 0 and 1 are flagged,
     // and the one list entry is "\x01\x01a.iql".
     std::string file = HeaderBytes({}, 5, 6, 7);
-    std::string text = "\x01\x01" "a.iql\r\n";
+    std::string text =
+        "\x01\x01"
+        "a.iql\r\n";
     file.replace(0, text.size(), text);
     WriteWholeFile("x.iqp.quor", file);
-    WriteWholeFile("\x01\x01" "a.iql", IqlBytes(2, {{20, 20}}));
+    WriteWholeFile(
+        "\x01\x01"
+        "a.iql",
+        IqlBytes(2, {{20, 20}}));
     WriteWholeFile("1x.iqp.quor.line", ChainFileBytes(1, {{30, 30}}));
     WriteWholeFile("2x.iqp.quor.line", ChainFileBytes(4, {{40, 40}}));
     FakeSys_QueueBoxAnswer(kIdYes);
