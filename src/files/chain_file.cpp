@@ -44,7 +44,7 @@ std::string ChainReplaceQuestionText(int port) {
            " there are already elements, want to download the file?";
 }
 
-bool AskChainReplace(int port) {
+bool ChainReplaceQuestion(int port) {
     std::string text = ChainReplaceQuestionText(port);
     return Sys_MessageBox(text.c_str(), "A warning", kMbSystemModal | kMbIconWarning | kMbYesNo) ==
            kIdYes;
@@ -64,7 +64,7 @@ void LoadChainFile(const char* path) {
     if (!ReadChainFile(path, file)) return;
     int port = CurrentPort();
     int level = CurrentLevel(port);
-    if (level > 1 && !AskChainReplace(port)) return;
+    if (level > 1 && !ChainReplaceQuestion(port)) return;
 
     // Level 0: the chain stays where the file put it, in the file's colour.
     // Otherwise it moves so that its first LED lands on the port's first LED.
@@ -105,7 +105,7 @@ void RestoreChainFile(const char* path) {
     if (!ReadChainFile(path, file)) return;
     int port = file.port;
     bool replacing = LevelCount(port, 1) > 0;
-    if (replacing && !AskChainReplace(port)) return;
+    if (replacing && !ChainReplaceQuestion(port)) return;
     StartLoadedChain(port, replacing);
     SetChainColour(port, file.colour[0], file.colour[1], file.colour[2]);
     std::memcpy(WritableLevelPoints(port, 1), file.points, sizeof(ChainPoint) * file.count);

@@ -21,7 +21,7 @@ void LoadChainFile(const char* path);
 void RestoreChainFile(const char* path);
 
 // The Yes/No warning box about LEDs already on port index `port`; true on Yes.
-bool AskChainReplace(int port);
+bool ChainReplaceQuestion(int port);
 std::string ChainReplaceQuestionText(int port);
 
 // Sends the PortLoadedMessage for a port index and tells the observer, if any.

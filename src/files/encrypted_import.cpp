@@ -16,7 +16,7 @@
 
 namespace {
 
-ImportRecord g_table[kPortCount];
+ImportRecord g_importedChainTable[kPortCount];
 
 void ShowImportError(const char* text) {
     Sys_MessageBox(text, "Error", kMbSystemModal | kMbIconError | kMbOk);
@@ -25,11 +25,11 @@ void ShowImportError(const char* text) {
 }  // namespace
 
 const ImportRecord& ImportedChain(int port) {
-    return g_table[port];
+    return g_importedChainTable[port];
 }
 
 void EmptyImportedChainTable() {
-    std::memset(g_table, 0, sizeof g_table);
+    std::memset(g_importedChainTable, 0, sizeof g_importedChainTable);
 }
 
 bool LoadImportFiles(int n) {
@@ -55,23 +55,24 @@ bool LoadImportFiles(int n) {
             ShowImportError("Error size *.iql file ");
             return false;
         }
-        g_table[ImportPortField(record)] = record;
+        g_importedChainTable[ImportPortField(record)] = record;
     }
     return true;
 }
 
 void FlagImportedPorts() {
     bool flags[kPortCount];
-    for (int port = 0; port < kPortCount; ++port) flags[port] = ImportLedCount(g_table[port]) > 0;
+    for (int port = 0; port < kPortCount; ++port)
+        flags[port] = ImportLedCount(g_importedChainTable[port]) > 0;
     ReplaceProjectHeader(flags, 0, kGridMax, 16);
 }
 
 void InstallImportedChain(int port) {
     if (!HeaderPortFlag(CurrentProjectHeader(), port)) return;
-    const ImportRecord& record = g_table[port];
+    const ImportRecord& record = g_importedChainTable[port];
     uint16_t count = ImportLedCount(record);
     bool replacing = LevelCount(port, 1) > 0;
-    if (replacing && !AskChainReplace(port)) return;
+    if (replacing && !ChainReplaceQuestion(port)) return;
     StartLoadedChain(port, replacing);
     SetChainColour(port, 127, 127, 127);
     ChainPoint* points = WritableLevelPoints(port, 1);

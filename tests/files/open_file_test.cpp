@@ -175,3 +175,22 @@ TEST_F(FilesTest, PathsTheStateCannotHoldAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FilesTest, UninterpretedHeaderBytesAreCarriedOverBySaving) {
+    std::string file = HeaderBytes({0}, 1, 2, 3);
+    file[300] = 'a';
+    file[kProjectHeaderSize - 1] = 'z';
+    WriteWholeFile("old.quor", file);
+    WriteWholeFile("1old.quor.line", ChainFileBytes(0, {{8, 8}}));
+    OpenFile("old.quor");
+    SaveProject("new.quor");
+    std::string saved = ReadWholeFile("new.quor");
+    ASSERT_EQ(saved.size(), kProjectHeaderSize);
+    EXPECT_EQ(saved[300], 'a');
+    EXPECT_EQ(saved[kProjectHeaderSize - 1], 'z');
+    EXPECT_EQ(ReadWholeFile("1new.quor.line"), ReadWholeFile("1old.quor.line"));
+}
+
+}  // namespace
