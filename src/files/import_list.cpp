@@ -13,6 +13,11 @@ namespace {
 
 ImportNameList g_names;
 
+// Beyond this many bytes no entry can start: 256 names of at most 511
+// characters, each followed by the two skipped ones. A larger file is read
+// only this far.
+constexpr size_t kListReadLimit = kImportNameCount * (kImportNameSize + 1);
+
 }  // namespace
 
 const ImportNameList& CurrentImportNames() {
@@ -31,7 +36,8 @@ int ReadImportList(const char* path) {
     long size = FileSizeOf(path);
     if (size <= 0) return 0;
     std::vector<uint8_t> bytes;
-    if (!ReadFilePrefix(path, size_t(size), bytes) || bytes.empty()) return 0;
+    size_t limit = size_t(size) < kListReadLimit ? size_t(size) : kListReadLimit;
+    if (!ReadFilePrefix(path, limit, bytes) || bytes.empty()) return 0;
     bytes.push_back(0);
     return ParseImportList(reinterpret_cast<const char*>(bytes.data()));
 }
