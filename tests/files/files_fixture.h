@@ -28,14 +28,10 @@ protected:
     // Everything as at process start, watching the ports reported as loaded.
     static void Restart() {
         ResetRunState();
-        ResetLayoutFiles();
         LoadedPorts().clear();
         SetPortLoadedObserver([](uint16_t port) { LoadedPorts().push_back(port); });
     }
-    void TearDown() override {
-        ResetLayoutFiles();
-        ResetRunState();
-    }
+    void TearDown() override { ResetRunState(); }
     ScopedTempDir dir;
 };
 

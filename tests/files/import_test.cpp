@@ -78,8 +78,7 @@ TEST_F(FilesTest, ImportStopsAtTheFirstBadFileAndKeepsTheOnesBefore) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetRunState();
-        LoadedPorts().clear();
+        Restart();
         std::remove("2.iql");
         WriteWholeFile("1.iql", IqlBytes(1, {{1, 1}}));
         if (!c.second.empty()) WriteWholeFile("2.iql", c.second);

@@ -64,7 +64,7 @@ TEST_F(FilesTest, UnknownNamesAreRefusedButTheLayoutIsStillEmptied) {
     WriteWholeFile("list.IQP", "a.iql\r\n");
     for (const char* name : {"port.line", "list.IQP"}) {
         SCOPED_TRACE(name);
-        ResetRunState();
+        Restart();
         AddLed(3, {50, 50});
         OpenFile(name);
         ASSERT_EQ(FakeSys_Boxes().size(), 1u);
