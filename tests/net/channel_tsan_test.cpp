@@ -67,7 +67,7 @@ TEST(Mailbox, ConcurrentWritersAndReadersOnlySeeWholePackets) {
         threads.emplace_back([&] {
             uint8_t packet[kPacketSize];
             int length = 0;
-            while (writersLeft.load() > 0) {
+            while (writersLeft.load() > 0 || taken.load() == 0) {
                 if (!TakePacket(packet, &length)) continue;
                 taken.fetch_add(1);
                 uint8_t value = packet[0];
