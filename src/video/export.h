@@ -1,0 +1,69 @@
+// Controller file export: one buffer per port that has LEDs, sized for the
+// whole video, filled frame by frame with the processed LED colours,
+// scrambled frame by frame, and written at the end as one file per port
+// ("PORT-n-name" beside the file the user chose). GUI thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/packet.h"
+#include "model/layout.h"
+
+constexpr int kControllerHeaderSize = 512;
+constexpr int kMaxExportFrames = 200000;
+constexpr uint32_t kMaxFrameLength = 6144;
+constexpr uint32_t kMaxFrameStride = 6656;
+
+struct ExportState {
+    char directory[kPathBufferSize];
+    char name[kPathBufferSize];
+    uint8_t keyA;
+    uint8_t keyB;
+    uint32_t frameLength;
+    uint32_t frameStride;
+    int32_t frameCount;
+    int32_t fileSize;
+    bool prepared[kPortCount];
+    uint8_t* buffer[kPortCount];  // fileSize bytes each while prepared
+};
+
+const ExportState& CurrentExport();
+
+// The smallest multiple of 512 that is >= length; 512 for 0, 6656 above 6144.
+uint32_t FrameStrideFor(uint32_t length);
+
+// The save dialog ("Bin Files", "*.led"); fills directory and name. False
+// when cancelled.
+bool ChooseExportTarget();
+
+// Asks for the target, checks the frame count, draws the keys and allocates
+// a zeroed buffer with its header for every port with LEDs. False (after
+// its own message, none for a cancel) when nothing was prepared; the
+// buffers of an earlier export are then left as they were.
+bool PrepareExport(int32_t frameCount);
+
+// Stores the processed colour of chain position `position` of `port` in
+// frame `frameIndex`. Writes that would fall outside the prepared buffers
+// (layout edits during a conversion) are ignored.
+void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb[3]);
+
+// XORs frame `frameIndex` of every prepared buffer with the scrambling
+// stream; a second call restores it. Frames outside the buffers are ignored.
+void ScrambleFrame(int32_t frameIndex);
+
+// Applies the scrambling stream of keys (keyA, keyB) to `length` bytes.
+void ScrambleBytes(uint8_t* data, size_t length, uint8_t keyA, uint8_t keyB);
+
+// One file per prepared port; false at the first file that could not be
+// written (files written before it stay). True when nothing is prepared.
+bool WriteControllerFiles();
+
+// Frees every buffer; the export is idle afterwards.
+void ReleaseExport();
+
+// Tests: release and forget the last target.
+void ResetExport();
+// Tests: replaces the buffer allocation (malloc-compatible; nullptr restores
+// the default), to exercise the out-of-memory refusal.
+void SetExportAllocatorForTests(void* (*allocate)(size_t));
