@@ -7,8 +7,7 @@
 #include "video/playback.h"
 #include "video/video.h"
 
-void SaveFrameImageIfRequested() {
-    if (Values().frameImageRequest != 1) return;
+void SaveHeldFrameImage() {
     // With no frame held there is nothing to save, so no dialog is shown.
     const cv::Mat& frame = CurrentVideoFrame();
     if (!frame.empty()) {
@@ -22,5 +21,10 @@ void SaveFrameImageIfRequested() {
             }
         }
     }
+}
+
+void SaveFrameImageIfRequested() {
+    if (Values().frameImageRequest != 1) return;
+    SaveHeldFrameImage();
     ClearFrameImageRequest();
 }

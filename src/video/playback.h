@@ -30,6 +30,10 @@ PlaybackInfo CurrentPlayback();
 // none is held (before any playback, after the video ran out).
 const cv::Mat& CurrentVideoFrame();
 
+// The frame-image save without the request flag: asks for a file name
+// ("Image Files", "*.bmp") and writes the held frame; nothing without a frame.
+void SaveHeldFrameImage();
+
 // Tests: called with each progress message's frame number and frame count,
 // right where the message is sent (nullptr removes it).
 void SetVideoProgressObserver(void (*observer)(uint32_t frameNumber, uint32_t frameCount));

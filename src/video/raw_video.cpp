@@ -41,8 +41,33 @@ struct RawFrameConversion {
 
 RawFrameConversion g_raw = {};
 cv::VideoWriter g_writer;
-void (*g_frameObserver)(const cv::Mat&) = nullptr;
 char g_lastCodec[5] = "";
+
+bool OpenOpenCvWriter(const char* name, const char* code, double framesPerSecond, cv::Size size) {
+    try {
+        const int fourcc = cv::VideoWriter::fourcc(code[0], code[1], code[2], code[3]);
+        return g_writer.open(name, fourcc, framesPerSecond, size, true) && g_writer.isOpened();
+    } catch (const cv::Exception&) {
+        return false;
+    }
+}
+
+void WriteOpenCvFrame(const cv::Mat& frame) {
+    try {
+        g_writer.write(frame);
+    } catch (const cv::Exception&) {
+    }
+}
+
+void ReleaseOpenCvWriter() {
+    try {
+        g_writer.release();
+    } catch (const cv::Exception&) {
+    }
+}
+
+const RawVideoWriterCalls kOpenCvWriter = {OpenOpenCvWriter, WriteOpenCvFrame, ReleaseOpenCvWriter};
+RawVideoWriterCalls g_writerCalls = kOpenCvWriter;
 
 void ShowError(const char* text) {
     Sys_MessageBox(text, "Error", kMbSystemModal | kMbIconError);
@@ -106,14 +131,9 @@ bool OpenWriter() {
     static const char* const kCodecs[] = {"DIB ", "FFV1", "png "};
     const cv::Size size(g_raw.sizeX, g_raw.sizeY);
     for (const char* code : kCodecs) {
-        try {
-            const int fourcc = cv::VideoWriter::fourcc(code[0], code[1], code[2], code[3]);
-            if (g_writer.open(g_raw.outputName, fourcc, kFramesPerSecond, size, true) &&
-                g_writer.isOpened()) {
-                std::memcpy(g_lastCodec, code, 5);
-                return true;
-            }
-        } catch (const cv::Exception&) {
+        if (g_writerCalls.open(g_raw.outputName, code, kFramesPerSecond, size)) {
+            std::memcpy(g_lastCodec, code, 5);
+            return true;
         }
     }
     return false;
@@ -136,26 +156,22 @@ void WriteRawVideo() {
                 buffer[i + 1] = source[i + 1];
                 buffer[i + 2] = source[i];
             }
-            if (g_frameObserver != nullptr) g_frameObserver(frame);
-            try {
-                g_writer.write(frame);
-            } catch (const cv::Exception&) {
-            }
+            g_writerCalls.write(frame);
         }
     }
     FreeRawData();
     std::free(buffer);
-    try {
-        g_writer.release();
-    } catch (const cv::Exception&) {
-    }
+    g_writerCalls.release();
     if (buffer != nullptr) Sys_MessageBox("Video file was successfully saved!", "", kMbSystemModal);
 }
 
 }  // namespace
 
-void SetRawFrameObserver(void (*observer)(const cv::Mat&)) {
-    g_frameObserver = observer;
+RawVideoWriterCalls& CurrentRawVideoWriter() {
+    return g_writerCalls;
+}
+void ResetRawVideoWriter() {
+    g_writerCalls = kOpenCvWriter;
 }
 const char* LastRawVideoCodec() {
     return g_lastCodec;
@@ -176,11 +192,8 @@ void ConvertRawFrames(const uint8_t* packet) {
 
 void ResetRawFrames() {
     FreeRawData();
-    try {
-        g_writer.release();
-    } catch (const cv::Exception&) {
-    }
+    ReleaseOpenCvWriter();
+    ResetRawVideoWriter();
     g_raw = {};
-    g_frameObserver = nullptr;
     g_lastCodec[0] = '\0';
 }

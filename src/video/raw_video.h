@@ -1,13 +1,21 @@
-// Raw frames to video (commands 208 and 209): internals the tests reach.
+// Raw frames to video (commands 208 and 209): the video writer the
+// conversion goes through, replaceable by tests.
 #pragma once
 
-#include <cstdint>
 #include <opencv2/core.hpp>
 
-// Tests: sees every frame right before it goes to the video writer (BGR,
-// Size_Y rows of Size_X pixels); nullptr removes it.
-void SetRawFrameObserver(void (*observer)(const cv::Mat& frame));
+// The writer calls. The default ones use one OpenCV video writer that lives
+// for the whole run; tests replace entries and call ResetRawVideoWriter.
+struct RawVideoWriterCalls {
+    // Opens `name` with the four-character `code` (e.g. "DIB "), colour frames.
+    bool (*open)(const char* name, const char* code, double framesPerSecond, cv::Size size);
+    void (*write)(const cv::Mat& frame);  // BGR, Size_Y rows of Size_X pixels
+    void (*release)();
+};
 
-// The four-character code the last successful writer open used ("DIB "
-// where the backend takes it, otherwise the lossless fallback); "" before.
+RawVideoWriterCalls& CurrentRawVideoWriter();
+void ResetRawVideoWriter();
+
+// The four-character code of the last successful open ("DIB " where the
+// backend takes it, otherwise the lossless fallback); "" before any.
 const char* LastRawVideoCodec();
