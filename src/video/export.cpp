@@ -118,6 +118,25 @@ bool PrepareExport(int32_t frameCount) {
     return true;
 }
 
+bool BeginLedStoreFrame(int32_t frameIndex, LedStoreFrame* out) {
+    static const uint8_t kPick[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
+                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    if (frameIndex < 0 || frameIndex >= g_export.frameCount) return false;
+    bool any = false;
+    for (int port = 0; port < kPortCount; ++port) {
+        out->frame[port] =
+            g_export.prepared[port] ? g_export.buffer[port] + FrameOffset(frameIndex) : nullptr;
+        out->active[port] = ActiveFlags(port);
+        any = any || g_export.prepared[port];
+    }
+    const int order = CurrentColorSettings().order;
+    out->positions = g_export.frameLength / 3;
+    out->tables = ChannelTables();
+    out->black = order < 0 || order > 5;
+    for (int k = 0; k < 3; ++k) out->pick[k] = out->black ? 0 : kPick[order][k];
+    return any;
+}
+
 void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb[3]) {
     if (port < 0 || port >= kPortCount || !g_export.prepared[port]) return;
     if (frameIndex < 0 || frameIndex >= g_export.frameCount) return;
@@ -127,8 +146,9 @@ void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb
         target[0] = target[1] = target[2] = 0;
         return;
     }
-    const uint8_t(*tables)[256] = ChannelTables();
-    const uint8_t processed[3] = {tables[0][rgb[0]], tables[1][rgb[1]], tables[2][rgb[2]]};
+    uint8_t processed[3] = {rgb[0], rgb[1], rgb[2]};
+    ApplyBlackLevel(processed);
+    ApplyBrightness(processed);
     ReorderColor(processed, CurrentColorSettings().order, target);
 }
 

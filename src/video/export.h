@@ -48,6 +48,38 @@ bool PrepareExport(int32_t frameCount);
 // (layout edits during a conversion) are ignored.
 void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb[3]);
 
+// The per-frame form of StoreLedValue for the pixel walk: everything that
+// is the same for all LEDs of one frame is looked up once. StoreLed gives
+// exactly the bytes StoreLedValue gives, with the same bounds.
+struct LedStoreFrame {
+    uint8_t* frame[kPortCount];         // frame start per prepared port, else nullptr
+    const uint8_t* active[kPortCount];  // lit/dark flags per port
+    uint32_t positions;                 // frameLength / 3
+    const uint8_t (*tables)[256];       // black level and brightness per channel
+    uint8_t pick[3];                    // output byte k = processed channel pick[k]
+    bool black;                         // colour order outside 0..5
+};
+
+// False when frame `frameIndex` has no room in the buffers or no port is
+// prepared (nothing to store).
+bool BeginLedStoreFrame(int32_t frameIndex, LedStoreFrame* out);
+
+inline void StoreLed(const LedStoreFrame& store, unsigned port, unsigned position, uint8_t red,
+                     uint8_t green, uint8_t blue) {
+    if (port >= unsigned(kPortCount)) return;
+    uint8_t* frame = store.frame[port];
+    if (frame == nullptr || position >= store.positions) return;
+    uint8_t* target = frame + size_t(position) * 3;
+    if (store.black || store.active[port][position] != 1) {
+        target[0] = target[1] = target[2] = 0;
+        return;
+    }
+    const uint8_t value[3] = {store.tables[0][red], store.tables[1][green], store.tables[2][blue]};
+    target[0] = value[store.pick[0]];
+    target[1] = value[store.pick[1]];
+    target[2] = value[store.pick[2]];
+}
+
 // XORs frame `frameIndex` of every prepared buffer with the scrambling
 // stream; a second call restores it. Frames outside the buffers are ignored.
 void ScrambleFrame(int32_t frameIndex);
