@@ -71,6 +71,12 @@ const LevelBlock& ReadLevel(int port, int level) {
     return block != nullptr ? *block : g_zeroLevel;
 }
 
+// Loaders take file points without a range test; such points stay in the
+// chain but have no cell to mark.
+bool InGrid(ChainPoint point) {
+    return point.x < kGridSide && point.y < kGridSide;
+}
+
 bool SameRgb(const uint8_t colour[3], PackedColor other) {
     return colour[0] == other.red && colour[1] == other.green && colour[2] == other.blue;
 }
@@ -195,6 +201,7 @@ void MarkChain(int port) {
     const ChainPoint* points = CurrentPoints(port);
     const int count = ChainLength(port);
     for (int i = 0; i < count; ++i) {
+        if (!InGrid(points[i])) continue;
         GridCell& cell = CellAt(points[i].x, points[i].y);
         cell.index = uint16_t(i);
         cell.port = uint16_t(port);
@@ -205,13 +212,15 @@ void MarkChain(int port) {
 void UnmarkChain(int port) {
     const ChainPoint* points = CurrentPoints(port);
     const int count = ChainLength(port);
-    for (int i = 0; i < count; ++i) CellAt(points[i].x, points[i].y).occupied = 0;
+    for (int i = 0; i < count; ++i) {
+        if (InGrid(points[i])) CellAt(points[i].x, points[i].y).occupied = 0;
+    }
 }
 
 // ---- chain edits ----------------------------------------------------------------
 
 void AddLed(int port, ChainPoint point) {
-    if (point.x >= kGridSide || point.y >= kGridSide) return;
+    if (!InGrid(point)) return;
     PortState& state = g_ports[port];
     // The colour guard runs whether or not the LED is then taken, so a chain
     // never stays invisible on the background.

@@ -28,6 +28,13 @@ std::vector<ChainPoint> CurrentChain(int port) {
     return std::vector<ChainPoint>(points, points + ChainLength(port));
 }
 
+size_t CountOccupied() {
+    size_t occupied = 0;
+    for (int x = 0; x < kGridSide; ++x)
+        for (int y = 0; y < kGridSide; ++y) occupied += CellAt(x, y).occupied;
+    return occupied;
+}
+
 // Every LED of every listed port's current chain is marked with its port and
 // position, and no other cell of the grid is occupied.
 void ExpectGridMatchesChains(std::initializer_list<int> ports) {
@@ -42,10 +49,7 @@ void ExpectGridMatchesChains(std::initializer_list<int> ports) {
         }
         leds += chain.size();
     }
-    size_t occupied = 0;
-    for (int x = 0; x < kGridSide; ++x)
-        for (int y = 0; y < kGridSide; ++y) occupied += CellAt(x, y).occupied;
-    EXPECT_EQ(occupied, leds);
+    EXPECT_EQ(CountOccupied(), leds);
 }
 
 enum class Op { Add, Undo, Clear };
@@ -290,6 +294,24 @@ TEST_F(LayoutTest, MarkChainAfterPopLevelRestoresOlderIndexes) {
     UndoChain(0);
     EXPECT_EQ(CellAt(8, 8).index, 1);
     EXPECT_EQ(CellAt(9, 9).index, 0);
+}
+
+TEST_F(LayoutTest, MarksSkipPointsOutsideTheGrid) {
+    // A loaded chain file may hold any coordinates; the grid must stay intact.
+    StartLoadedChain(0, false);
+    ChainPoint* points = WritableLevelPoints(0, 1);
+    points[0] = {5, 5};
+    points[1] = {60000, 3};
+    points[2] = {3, 2048};
+    points[3] = {6, 5};
+    SetLevelCount(0, 1, 4);
+    MarkChain(0);
+    EXPECT_EQ(CellAt(6, 5).index, 3);
+    EXPECT_EQ(CellAt(5, 5).index, 0);
+    EXPECT_EQ(CountOccupied(), 2u);
+    UnmarkChain(0);
+    EXPECT_EQ(CellAt(5, 5).occupied, 0);
+    EXPECT_EQ(CellAt(6, 5).occupied, 0);
 }
 
 TEST_F(LayoutTest, CurrentPortIgnoresIndexesAbove255) {
