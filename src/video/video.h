@@ -20,3 +20,7 @@ void ConvertRawFrames(const uint8_t* packet);
 // Display steps, in this order after the background picture.
 void SaveFrameImageIfRequested();
 void StepVideoFrame();
+
+// Tests: every video record back to program start (capture closed, export
+// released, settings cleared, observers removed).
+void ResetVideoState();

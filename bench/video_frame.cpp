@@ -1,0 +1,171 @@
+// Per-frame cost of a conversion next to the cost of decoding the frame.
+//
+// A full layout (256 ports x 2048 LEDs, all inside the picture) and a
+// 1920 x 1080 video that the benchmark writes itself. For one frame it times
+// our work (the pixel walk onto the grid with the colour processing and the
+// store of every LED, then the scrambling of all 256 port buffers) and the
+// decoding of a frame of that video, and prints the ratio. Target: our work
+// at most 20 % of the decode time. The video is H.264 where the encoder is
+// present (the usual delivery format), otherwise MPEG-4 part 2; both are
+// timed when available.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
+#include <string>
+#include <vector>
+
+#include "model/layout.h"
+#include "platform/sys_fake.h"
+#include "video/color.h"
+#include "video/export.h"
+#include "video/mapping.h"
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+constexpr int kFrames = 12;
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Every port full, LED k of the layout on picture pixel 3k (row-major), so
+// the chains run across the whole frame.
+void BuildFullLayout() {
+    for (int port = 0; port < kPortCount; ++port) {
+        StartLoadedChain(port, false);
+        ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
+        for (int i = 0; i < kChainCapacity; ++i) {
+            const int pixel = (port * kChainCapacity + i) * 3;
+            points[i] = {uint16_t(pixel % kWidth), uint16_t(kGridSide - 1 - pixel / kWidth)};
+        }
+        SetLevelCount(port, CurrentLevel(port), kChainCapacity);
+        MarkChain(port);
+    }
+}
+
+// A moving picture with gradients, edges and some noise.
+cv::Mat SyntheticFrame(int f) {
+    cv::Mat frame(kHeight, kWidth, CV_8UC3);
+    cv::RNG rng(uint64_t(1234 + f));
+    for (int y = 0; y < kHeight; ++y) {
+        uint8_t* row = frame.ptr<uint8_t>(y);
+        for (int x = 0; x < kWidth; ++x) {
+            const int noise = rng.uniform(0, 24);
+            row[3 * x] = uint8_t((x + 4 * f) / 8 + noise);
+            row[3 * x + 1] = uint8_t((y + 2 * f) / 5 + noise);
+            row[3 * x + 2] = uint8_t(((x / 64 + y / 64 + f) % 2) * 160 + noise);
+        }
+    }
+    return frame;
+}
+
+bool WriteVideo(const std::string& path, const char* code) {
+    cv::VideoWriter writer;
+    try {
+        if (!writer.open(path, cv::VideoWriter::fourcc(code[0], code[1], code[2], code[3]), 25.0,
+                         cv::Size(kWidth, kHeight), true))
+            return false;
+        for (int f = 0; f < kFrames; ++f) writer.write(SyntheticFrame(f));
+    } catch (const cv::Exception&) {
+        return false;
+    }
+    return true;
+}
+
+struct Timings {
+    std::vector<double> decode, walk, scramble, paint;
+};
+
+// Alternates decode-only passes over the video (the decoder may run
+// threads ahead, so a pass is timed as a whole and divided by its frames;
+// the first frame, read at the open, is not counted) with passes that run
+// our work on each decoded frame, so both see much the same machine load.
+bool TimeVideo(const std::string& path, Timings* out) {
+    for (int round = 0; round < 4; ++round) {
+        cv::VideoCapture capture(path);
+        if (!capture.isOpened()) return false;
+        cv::Mat frame;
+        if (!capture.read(frame)) return false;
+        int frames = 0;
+        const auto start = Clock::now();
+        while (frames < kFrames - 1 && capture.read(frame)) ++frames;
+        if (frames > 0) out->decode.push_back(Milliseconds(start, Clock::now()) / frames);
+
+        cv::VideoCapture again(path);
+        for (int f = 0; f < kFrames && again.read(frame); ++f) {
+            const auto begin = Clock::now();
+            MapFrameOntoGrid(frame, f, true);
+            const auto walked = Clock::now();
+            ScrambleFrame(f);
+            const auto scrambled = Clock::now();
+            MapFrameOntoGrid(frame, f, false);
+            const auto painted = Clock::now();
+            if (f == 0) continue;
+            out->walk.push_back(Milliseconds(begin, walked));
+            out->scramble.push_back(Milliseconds(walked, scrambled));
+            out->paint.push_back(Milliseconds(scrambled, painted));
+        }
+    }
+    return !out->decode.empty() && !out->walk.empty();
+}
+
+}  // namespace
+
+int main() {
+    const std::string dir = std::filesystem::temp_directory_path().string() + "/quorvane-bench-" +
+                            std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+
+    BuildFullLayout();
+    FakeSys_QueueSaveAnswer(dir + "/bench.led");
+    SetColorSettings({GRB, {90, 100, 80}, {4, 0, 2}});
+    if (!PrepareExport(kFrames)) {
+        std::printf("export could not be prepared\n");
+        return 1;
+    }
+
+    struct Codec {
+        const char* code;
+        const char* name;
+        const char* file;
+    } codecs[] = {{"avc1", "H.264", "bench.mp4"}, {"mp4v", "MPEG-4 part 2", "bench.mp4v.mp4"}};
+    std::printf("frame %d x %d, layout %d ports x %d LEDs\n", kWidth, kHeight, kPortCount,
+                kChainCapacity);
+    bool any = false;
+    for (const Codec& codec : codecs) {
+        const std::string path = dir + "/" + codec.file;
+        Timings t;
+        if (!WriteVideo(path, codec.code) || !TimeVideo(path, &t)) {
+            std::printf("%s: cannot be written or read here, skipped\n", codec.name);
+            continue;
+        }
+        any = true;
+        const double decode = Median(t.decode);
+        const double ours = Median(t.walk) + Median(t.scramble);
+        std::printf(
+            "%s: decode %.2f ms per frame; our work %.2f ms (walk and store %.2f, "
+            "scramble %.2f; painting alone %.2f) = %.1f %% of the decode "
+            "(target <= 20 %%)\n",
+            codec.name, decode, ours, Median(t.walk), Median(t.scramble), Median(t.paint),
+            100.0 * ours / decode);
+    }
+    if (!any) std::printf("no test video could be written and read back\n");
+
+    ReleaseExport();
+    std::filesystem::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,43 @@
+// Decoding of controller files: the exact inverse of the export's scrambling.
+#include "video/controller_decode.h"
+
+#include <cstdio>
+
+#include "common/common.h"
+#include "video/export.h"
+
+bool DecodeControllerFile(const char* path, DecodedControllerFile* out, std::string* error) {
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        *error = "cannot open the file";
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(file);
+
+    if (bytes.size() < size_t(kControllerHeaderSize)) {
+        *error = "the file is shorter than its 512-byte header";
+        return false;
+    }
+    out->frameLength = ReadLE16(bytes.data());
+    out->frameStride = FrameStrideFor(out->frameLength);
+    out->keyA = bytes[254];
+    out->keyB = bytes[255];
+    out->frames.clear();
+    const size_t body = bytes.size() - kControllerHeaderSize;
+    if (out->frameLength > kMaxFrameLength || body % out->frameStride != 0) {
+        *error = "the file size does not match the frame length in its header";
+        return false;
+    }
+    for (size_t offset = kControllerHeaderSize; offset < bytes.size(); offset += out->frameStride) {
+        std::vector<uint8_t> frame(bytes.begin() + long(offset),
+                                   bytes.begin() + long(offset + out->frameLength));
+        ScrambleBytes(frame.data(), frame.size(), out->keyA, out->keyB);
+        out->frames.push_back(std::move(frame));
+    }
+    return true;
+}

@@ -1,0 +1,101 @@
+// Controller file export: one buffer per port that has LEDs, sized for the
+// whole video, filled frame by frame with the processed LED colours,
+// scrambled frame by frame, and written at the end as one file per port
+// ("PORT-n-name" beside the file the user chose). GUI thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/packet.h"
+#include "model/layout.h"
+
+constexpr int kControllerHeaderSize = 512;
+constexpr int kMaxExportFrames = 200000;
+constexpr uint32_t kMaxFrameLength = 6144;
+constexpr uint32_t kMaxFrameStride = 6656;
+
+struct ExportState {
+    char directory[kPathBufferSize];
+    char name[kPathBufferSize];
+    uint8_t keyA;
+    uint8_t keyB;
+    uint32_t frameLength;
+    uint32_t frameStride;
+    int32_t frameCount;
+    int32_t fileSize;
+    bool prepared[kPortCount];
+    uint8_t* buffer[kPortCount];  // fileSize bytes each while prepared
+};
+
+const ExportState& CurrentExport();
+
+// The smallest multiple of 512 that is >= length; 512 for 0, 6656 above 6144.
+uint32_t FrameStrideFor(uint32_t length);
+
+// The save dialog ("Bin Files", "*.led"); fills directory and name. False
+// when cancelled.
+bool ChooseExportTarget();
+
+// Asks for the target, checks the frame count, draws the keys and allocates
+// a zeroed buffer with its header for every port with LEDs. False (after
+// its own message, none for a cancel) when nothing was prepared; the
+// buffers of an earlier export are then left as they were.
+bool PrepareExport(int32_t frameCount);
+
+// Stores the processed colour of chain position `position` of `port` in
+// frame `frameIndex`. Writes that would fall outside the prepared buffers
+// (layout edits during a conversion) are ignored.
+void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb[3]);
+
+// The per-frame form of StoreLedValue for the pixel walk: everything that
+// is the same for all LEDs of one frame is looked up once. StoreLed gives
+// exactly the bytes StoreLedValue gives, with the same bounds.
+struct LedStoreFrame {
+    uint8_t* frame[kPortCount];         // frame start per prepared port, else nullptr
+    const uint8_t* active[kPortCount];  // lit/dark flags per port
+    uint32_t positions;                 // frameLength / 3
+    const uint8_t (*tables)[256];       // black level and brightness per channel
+    uint8_t pick[3];                    // output byte k = processed channel pick[k]
+    bool black;                         // colour order outside 0..5
+};
+
+// False when frame `frameIndex` has no room in the buffers or no port is
+// prepared (nothing to store).
+bool BeginLedStoreFrame(int32_t frameIndex, LedStoreFrame* out);
+
+inline void StoreLed(const LedStoreFrame& store, unsigned port, unsigned position, uint8_t red,
+                     uint8_t green, uint8_t blue) {
+    if (port >= unsigned(kPortCount)) return;
+    uint8_t* frame = store.frame[port];
+    if (frame == nullptr || position >= store.positions) return;
+    uint8_t* target = frame + size_t(position) * 3;
+    if (store.black || store.active[port][position] != 1) {
+        target[0] = target[1] = target[2] = 0;
+        return;
+    }
+    const uint8_t value[3] = {store.tables[0][red], store.tables[1][green], store.tables[2][blue]};
+    target[0] = value[store.pick[0]];
+    target[1] = value[store.pick[1]];
+    target[2] = value[store.pick[2]];
+}
+
+// XORs frame `frameIndex` of every prepared buffer with the scrambling
+// stream; a second call restores it. Frames outside the buffers are ignored.
+void ScrambleFrame(int32_t frameIndex);
+
+// Applies the scrambling stream of keys (keyA, keyB) to `length` bytes.
+void ScrambleBytes(uint8_t* data, size_t length, uint8_t keyA, uint8_t keyB);
+
+// One file per prepared port; false at the first file that could not be
+// written (files written before it stay). True when nothing is prepared.
+bool WriteControllerFiles();
+
+// Frees every buffer; the export is idle afterwards.
+void ReleaseExport();
+
+// Tests: release and forget the last target.
+void ResetExport();
+// Tests: replaces the buffer allocation (malloc-compatible; nullptr restores
+// the default), to exercise the out-of-memory refusal.
+void SetExportAllocatorForTests(void* (*allocate)(size_t));

@@ -1,0 +1,280 @@
+// Video playback: commands 164, 170 and 185, one frame per redraw mapped
+// onto the grid and, in the convert modes, stored in the controller
+// buffers, a progress message per frame, and the end of a playback with its
+// summary. The "Video" window is OpenCV's own. OpenCV errors are caught
+// here and end in the same paths as a video that cannot be read.
+#include "video/playback.h"
+
+#include <cmath>
+#include <cstring>
+#include <opencv2/highgui.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+#include <string>
+
+#include "net/dispatch.h"
+#include "net/messages.h"
+#include "platform/sys.h"
+#include "video/color.h"
+#include "video/export.h"
+#include "video/mapping.h"
+
+namespace {
+
+const char kVideoWindow[] = "Video";
+
+struct VideoPlayback {
+    char videoPath[kPathBufferSize];
+    cv::VideoCapture capture;
+    int32_t frameCount;
+    int32_t frameIndex;
+    VideoModeKind mode;
+    cv::Mat currentFrame;
+    cv::Mat resizedFrame;
+    bool windowOpen;
+};
+
+VideoPlayback g_playback = {};
+ResizeSettings g_resize = {0, 0, false, 0};
+void (*g_progressObserver)(uint32_t, uint32_t) = nullptr;
+
+bool IsConvertMode(VideoModeKind mode) {
+    return mode == Convert || mode == ConvertHidden;
+}
+
+// One frame from the capture; false when none came (end, no capture, error).
+bool QueryFrame(cv::Mat& frame) {
+    try {
+        if (g_playback.capture.isOpened() && g_playback.capture.read(frame) && !frame.empty())
+            return true;
+    } catch (const cv::Exception&) {
+    }
+    frame.release();
+    return false;
+}
+
+// Shows a frame and lets the window system paint it (HighGUI paints only
+// while its event pump runs).
+void ShowFrame(const cv::Mat& frame) {
+    try {
+        cv::imshow(kVideoWindow, frame);
+        g_playback.windowOpen = true;
+        cv::waitKey(1);
+    } catch (const cv::Exception&) {
+    }
+}
+
+void DestroyVideoWindow() {
+    try {
+        cv::destroyWindow(kVideoWindow);
+        cv::waitKey(1);
+    } catch (const cv::Exception&) {
+    }
+    g_playback.windowOpen = false;
+}
+
+int32_t FrameCountOf(cv::VideoCapture& capture) {
+    double count = 0;
+    try {
+        count = capture.get(cv::CAP_PROP_FRAME_COUNT);
+    } catch (const cv::Exception&) {
+    }
+    if (!std::isfinite(count)) return 0;
+    if (count >= 2147483647.0) return 2147483647;
+    if (count <= -2147483648.0) return -2147483647 - 1;
+    return int32_t(count);
+}
+
+void FinishVideo() {
+    DestroyVideoWindow();
+    std::string summary = g_playback.mode == Preview ? "Video playback successful execution "
+                                                     : "video capture is successful ";
+    summary += std::to_string(g_playback.frameIndex);
+    summary += " video frames ";
+    if (WriteControllerFiles())
+        Sys_MessageBox(summary.c_str(), "Information ", kMbSystemModal | kMbIconInformation);
+    else
+        Sys_MessageBox("Error saving file ", "Error", kMbSystemModal | kMbIconError);
+    ReleaseExport();
+}
+
+void EndPlayback() {
+    FinishVideo();
+    g_playback.mode = Idle;
+}
+
+// The frame to walk: the resized copy while resizing is on (and works),
+// otherwise the frame as read.
+const cv::Mat& FrameToWalk() {
+    g_playback.resizedFrame.release();
+    if (!g_resize.enabled) return g_playback.currentFrame;
+    try {
+        cv::resize(g_playback.currentFrame, g_playback.resizedFrame,
+                   cv::Size(g_resize.width, g_resize.height), 0, 0, g_resize.interpolation);
+        return g_playback.resizedFrame;
+    } catch (const cv::Exception&) {
+        // An interpolation code OpenCV does not know: the frame is used as read.
+        g_playback.resizedFrame.release();
+        return g_playback.currentFrame;
+    }
+}
+
+void SendProgress() {
+    const uint32_t frameNumber = uint32_t(g_playback.frameIndex);
+    const uint32_t frameCount = uint32_t(g_playback.frameCount);
+    if (g_progressObserver != nullptr) g_progressObserver(frameNumber, frameCount);
+    SendVideoProgressMessage(frameNumber, frameCount);
+}
+
+}  // namespace
+
+VideoModeKind VideoMode() {
+    return g_playback.mode;
+}
+void SetVideoModeIdle() {
+    g_playback.mode = Idle;
+}
+
+PlaybackInfo CurrentPlayback() {
+    return {g_playback.videoPath, g_playback.frameCount, g_playback.frameIndex, g_playback.mode,
+            g_resize};
+}
+
+const cv::Mat& CurrentVideoFrame() {
+    return g_playback.currentFrame;
+}
+
+void SetVideoProgressObserver(void (*observer)(uint32_t, uint32_t)) {
+    g_progressObserver = observer;
+}
+
+void SetVideoPath(const uint8_t* packet) {
+    // A path longer than 511 bytes is refused and leaves the path empty, so
+    // the next start cannot open anything.
+    PacketPath(packet, kPathOffset, g_playback.videoPath);
+}
+
+void StartVideo(const uint8_t* packet) {
+    bool opened = false;
+    try {
+        g_playback.capture.release();
+        opened = g_playback.capture.open(g_playback.videoPath);
+    } catch (const cv::Exception&) {
+        opened = false;
+    }
+    if (!opened) {
+        // Silent; a playback still running ends at its next step.
+        try {
+            g_playback.capture.release();
+        } catch (const cv::Exception&) {
+        }
+        return;
+    }
+    g_playback.frameCount = FrameCountOf(g_playback.capture);
+    try {
+        cv::namedWindow(kVideoWindow, cv::WINDOW_AUTOSIZE);
+        g_playback.windowOpen = true;
+    } catch (const cv::Exception&) {
+    }
+    // Buffers left by a conversion that never reached its end are dropped
+    // here, so a new playback never scrambles or writes them.
+    ReleaseExport();
+
+    ColorSettings settings = CurrentColorSettings();
+    settings.order = packet[2];
+    for (int c = 0; c < 3; ++c) settings.brightness[c] = packet[3 + c];
+    switch (packet[6]) {
+        case 0:
+            g_playback.mode = Preview;
+            break;
+        case 1:
+            g_playback.mode = Convert;
+            break;
+        case 2:
+            g_playback.mode = ConvertHidden;
+            break;
+        default:
+            break;
+    }
+    for (int c = 0; c < 3; ++c) settings.blackLevel[c] = packet[7 + c];
+    SetColorSettings(settings);
+    g_playback.frameIndex = 0;
+
+    if (IsConvertMode(g_playback.mode) && !PrepareExport(g_playback.frameCount)) {
+        Sys_MessageBox("Preview mode is used as the file name is not specified!", "A warning",
+                       kMbSystemModal | kMbIconInformation);
+        g_playback.mode = Preview;
+    }
+}
+
+void StepVideoFrame() {
+    if (Values().videoPaused || g_playback.mode == Idle) return;
+    if (g_playback.frameIndex == 0) {
+        cv::Mat first;
+        const bool got = QueryFrame(first);
+        try {
+            if (g_playback.capture.isOpened()) g_playback.capture.set(cv::CAP_PROP_POS_FRAMES, 0.0);
+        } catch (const cv::Exception&) {
+        }
+        if (!got) {
+            g_playback.currentFrame.release();
+            EndPlayback();
+            return;
+        }
+        ShowFrame(first);
+    }
+    if (!QueryFrame(g_playback.currentFrame)) {
+        EndPlayback();
+        return;
+    }
+    const bool convert = IsConvertMode(g_playback.mode);
+    try {
+        const cv::Mat& walked = FrameToWalk();
+        ShowFrame(g_playback.currentFrame);
+        MapFrameOntoGrid(walked, g_playback.frameIndex, convert);
+    } catch (const cv::Exception&) {
+    }
+    g_playback.resizedFrame.release();
+    if (convert) ScrambleFrame(g_playback.frameIndex);
+    ++g_playback.frameIndex;
+    if (g_playback.frameIndex == g_playback.frameCount) EndPlayback();
+    SendProgress();
+}
+
+void SetVideoResize(const uint8_t* packet) {
+    g_resize.width = PacketDecimal(packet, 4, 5);
+    g_resize.height = PacketDecimal(packet, 9, 5);
+    if (g_resize.width <= 0 || g_resize.height <= 0) {
+        Sys_MessageBox("Video resizing error", "Error", kMbSystemModal | kMbIconError);
+        g_resize.enabled = false;
+        return;
+    }
+    if (g_resize.width > 2048) g_resize.width = 2048;
+    if (g_resize.height > 2048) g_resize.height = 2048;
+    g_resize.enabled = packet[14] != 0;
+    g_resize.interpolation = packet[15];
+}
+
+void ResetPlayback() {
+    try {
+        g_playback.capture.release();
+        if (g_playback.windowOpen) DestroyVideoWindow();
+    } catch (const cv::Exception&) {
+    }
+    std::memset(g_playback.videoPath, 0, sizeof g_playback.videoPath);
+    g_playback.frameCount = 0;
+    g_playback.frameIndex = 0;
+    g_playback.mode = Idle;
+    g_playback.currentFrame.release();
+    g_playback.resizedFrame.release();
+    g_playback.windowOpen = false;
+    g_resize = {0, 0, false, 0};
+    g_progressObserver = nullptr;
+}
+
+void ResetVideoState() {
+    ResetPlayback();
+    ResetRawFrames();
+    ResetExport();
+    ResetColorSettings();
+}

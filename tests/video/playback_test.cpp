@@ -1,0 +1,327 @@
+// Playback end to end with real video files written here with a lossless
+// codec: progress messages, grid colours, controller files decoded back,
+// the summary and warning boxes, the frame image and the mapping bounds.
+#include "video/playback.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/videoio.hpp>
+#include <string>
+#include <vector>
+
+#include "common/common.h"
+#include "common/packet.h"
+#include "model/layout.h"
+#include "net/command_codes.h"
+#include "net/dispatch.h"
+#include "net/messages.h"
+#include "platform/sys.h"
+#include "platform/sys_fake.h"
+#include "support/test_support.h"
+#include "video/color.h"
+#include "video/controller_decode.h"
+#include "video/export.h"
+#include "video/mapping.h"
+#include "video/video.h"
+
+namespace {
+
+constexpr int kWidth = 8;
+constexpr int kHeight = 6;
+constexpr int kFrames = 3;
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+Rgb PixelColour(int frame, int x, int y) {
+    return {uint8_t(200 - 10 * frame + x), uint8_t(30 * y + frame), uint8_t(5 * x + 40)};
+}
+
+void WriteTestVideo(const std::string& path, int frames, int width = kWidth, int height = kHeight) {
+    cv::VideoWriter writer(path, cv::VideoWriter::fourcc('F', 'F', 'V', '1'), 25.0,
+                           cv::Size(width, height), true);
+    ASSERT_TRUE(writer.isOpened());
+    for (int f = 0; f < frames; ++f) {
+        cv::Mat frame(height, width, CV_8UC3);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const Rgb c = PixelColour(f, x, y);
+                frame.at<cv::Vec3b>(y, x) = cv::Vec3b(c.b, c.g, c.r);
+            }
+        writer.write(frame);
+    }
+}
+
+struct Progress {
+    uint32_t frameNumber;
+    uint32_t frameCount;
+    size_t boxesBefore;
+};
+std::vector<Progress> g_progress;
+
+void RecordProgress(uint32_t frameNumber, uint32_t frameCount) {
+    g_progress.push_back({frameNumber, frameCount, FakeSys_Boxes().size()});
+}
+
+std::vector<uint8_t> PathPacket(const std::string& path) {
+    std::vector<uint8_t> packet(kPacketSize, 0);
+    WriteBE16(packet.data(), uint16_t(CommandCode::SetVideoPath));
+    std::memcpy(packet.data() + 4, path.c_str(), path.size());
+    return packet;
+}
+
+// Command 170: order, brightness r g b, mode selector, black levels r g b.
+std::vector<uint8_t> StartPacket(uint8_t order, Rgb brightness, uint8_t selector, Rgb black) {
+    std::vector<uint8_t> packet(kPacketSize, 0);
+    WriteBE16(packet.data(), uint16_t(CommandCode::StartVideo));
+    const uint8_t fields[8] = {order,    brightness.r, brightness.g, brightness.b,
+                               selector, black.r,      black.g,      black.b};
+    std::memcpy(packet.data() + 2, fields, sizeof fields);
+    return packet;
+}
+
+class PlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetRunState();
+        ResetVideoState();
+        g_progress.clear();
+        SetVideoProgressObserver(RecordProgress);
+        video_ = dir_.File("clip.avi");
+        WriteTestVideo(video_, kFrames);
+        SetVideoPath(PathPacket(video_).data());
+    }
+    void TearDown() override { ResetVideoState(); }
+
+    // Steps until the playback ends (bounded).
+    void RunToEnd() {
+        for (int i = 0; i < 50 && VideoMode() != Idle; ++i) StepVideoFrame();
+        ASSERT_EQ(VideoMode(), Idle);
+    }
+
+    std::vector<std::string> PortFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+            if (entry.path().filename().string().rfind("PORT-", 0) == 0)
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    ScopedTempDir dir_;
+    std::string video_;
+};
+
+TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
+    // Port 0: three LEDs inside the picture. Port 2: one lit, one dark.
+    // Port 5: one LED outside the picture.
+    struct Led {
+        int port, x, y;  // picture coordinates for the first two ports
+    };
+    const Led leds[] = {{0, 0, 0}, {0, 7, 5}, {0, 3, 2}, {2, 1, 1}, {2, 2, 1}};
+    for (const Led& led : leds) AddLed(led.port, {uint16_t(led.x), uint16_t(2047 - led.y)});
+    SetActiveRange(2, 1, 2, 0);
+    AddLed(5, {100, 100});
+    CellAt(100, 100).colour = 0x123456;
+
+    FakeSys_QueueSaveAnswer(dir_.File("show.led"));
+    const Rgb brightness = {100, 50, 200}, black = {10, 0, 5};
+    StartVideo(StartPacket(GRB, brightness, 1, black).data());
+    ASSERT_EQ(VideoMode(), Convert);
+    EXPECT_EQ(CurrentPlayback().frameCount, kFrames);
+
+    StepVideoFrame();
+    SetVideoPaused(1);  // a pause holds the position
+    StepVideoFrame();
+    EXPECT_EQ(CurrentPlayback().frameIndex, 1);
+    SetVideoPaused(0);
+    RunToEnd();
+
+    // Progress 1..3 with 33, 66, 100; the last one after the summary box.
+    ASSERT_EQ(g_progress.size(), size_t(kFrames));
+    const uint8_t percents[kFrames] = {33, 66, 100};
+    for (int i = 0; i < kFrames; ++i) {
+        EXPECT_EQ(g_progress[size_t(i)].frameNumber, uint32_t(i + 1));
+        EXPECT_EQ(g_progress[size_t(i)].frameCount, uint32_t(kFrames));
+        uint8_t message[kVideoProgressMessageSize];
+        BuildVideoProgressMessage(uint32_t(i + 1), kFrames, message);
+        EXPECT_EQ(message[3], percents[i]);
+    }
+    EXPECT_EQ(g_progress[0].boxesBefore, 0u);
+    ASSERT_EQ(FakeSys_Boxes().size(), 1u);
+    EXPECT_EQ(g_progress.back().boxesBefore, 1u);
+    EXPECT_EQ(FakeSys_Boxes()[0].text, "video capture is successful 3 video frames ");
+    EXPECT_EQ(FakeSys_Boxes()[0].caption, "Information ");
+    EXPECT_EQ(FakeSys_Boxes()[0].style, kMbSystemModal | kMbIconInformation);
+
+    // The grid holds the last frame, top row on row 2047.
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const Rgb c = PixelColour(kFrames - 1, x, y);
+            ASSERT_EQ(CellAt(x, 2047 - y).colour, uint32_t(c.r << 16 | c.g << 8 | c.b))
+                << x << "," << y;
+        }
+    EXPECT_EQ(CellAt(100, 100).colour, 0x123456u);
+    EXPECT_EQ(CellAt(kWidth, 2047).colour, 0u);
+
+    // Each file decodes to the processed colours of its LEDs.
+    SetColorSettings({GRB, {100, 50, 200}, {10, 0, 5}});
+    struct Expect {
+        const char* file;
+        std::vector<Led> leds;  // port -1: stays black (dark or outside)
+    } files[] = {{"PORT-1-show.led", {leds[0], leds[1], leds[2]}},
+                 {"PORT-3-show.led", {leds[3], {-1, 0, 0}}},
+                 {"PORT-6-show.led", {{-1, 0, 0}}}};
+    for (const Expect& e : files) {
+        DecodedControllerFile decoded;
+        std::string error;
+        ASSERT_TRUE(DecodeControllerFile(dir_.File(e.file).c_str(), &decoded, &error)) << e.file;
+        ASSERT_EQ(decoded.frameLength, 9u);
+        ASSERT_EQ(decoded.frames.size(), size_t(kFrames));
+        for (int f = 0; f < kFrames; ++f)
+            for (size_t i = 0; i < 3; ++i) {
+                uint8_t expected[3] = {0, 0, 0};
+                if (i < e.leds.size() && e.leds[i].port >= 0) {
+                    const Rgb c = PixelColour(f, e.leds[i].x, e.leds[i].y);
+                    uint8_t rgb[3] = {c.r, c.g, c.b};
+                    ApplyBlackLevel(rgb);
+                    ApplyBrightness(rgb);
+                    ReorderColor(rgb, GRB, expected);
+                }
+                for (int k = 0; k < 3; ++k)
+                    ASSERT_EQ(decoded.frames[size_t(f)][i * 3 + size_t(k)], expected[k])
+                        << e.file << " frame " << f << " led " << i;
+            }
+    }
+    EXPECT_EQ(PortFiles().size(), 3u);
+}
+
+TEST_F(PlaybackTest, CancelledDialogFallsBackToPreview) {
+    AddLed(0, {0, 2047});
+    FakeSys_QueueSaveCancel();
+    StartVideo(StartPacket(RGB, {100, 100, 100}, 2, {0, 0, 0}).data());
+    ASSERT_EQ(FakeSys_Boxes().size(), 1u);
+    EXPECT_EQ(FakeSys_Boxes()[0].text, "Preview mode is used as the file name is not specified!");
+    EXPECT_EQ(FakeSys_Boxes()[0].caption, "A warning");
+    EXPECT_EQ(FakeSys_Boxes()[0].style, kMbSystemModal | kMbIconInformation);
+    EXPECT_EQ(VideoMode(), Preview);
+    RunToEnd();
+    ASSERT_EQ(FakeSys_Boxes().size(), 2u);
+    EXPECT_EQ(FakeSys_Boxes()[1].text, "Video playback successful execution 3 video frames ");
+    EXPECT_EQ(g_progress.size(), size_t(kFrames));
+    EXPECT_TRUE(PortFiles().empty());
+}
+
+TEST_F(PlaybackTest, StoppedConversionLeavesNothingForALaterPreview) {
+    AddLed(0, {0, 2047});
+    FakeSys_QueueSaveAnswer(dir_.File("show.led"));
+    StartVideo(StartPacket(RGB, {100, 100, 100}, 1, {0, 0, 0}).data());
+    StepVideoFrame();
+    SetVideoModeIdle();  // command 175
+    StepVideoFrame();
+    EXPECT_EQ(g_progress.size(), 1u);
+
+    StartVideo(StartPacket(RGB, {100, 100, 100}, 0, {0, 0, 0}).data());
+    EXPECT_FALSE(CurrentExport().prepared[0]);
+    RunToEnd();
+    EXPECT_TRUE(PortFiles().empty());
+    ASSERT_EQ(FakeSys_Boxes().size(), 1u);
+    EXPECT_EQ(FakeSys_Boxes()[0].text, "Video playback successful execution 3 video frames ");
+}
+
+TEST_F(PlaybackTest, UnopenableVideoIsSilentAndEndsARunningPlayback) {
+    StartVideo(StartPacket(RGB, {100, 100, 100}, 0, {0, 0, 0}).data());
+    StepVideoFrame();
+    SetVideoPath(PathPacket(dir_.File("missing.avi")).data());
+    StartVideo(StartPacket(RGB, {100, 100, 100}, 0, {0, 0, 0}).data());
+    EXPECT_TRUE(FakeSys_Boxes().empty());
+    EXPECT_EQ(VideoMode(), Preview);
+    StepVideoFrame();  // no frame: the summary of the frames done
+    EXPECT_EQ(VideoMode(), Idle);
+    ASSERT_EQ(FakeSys_Boxes().size(), 1u);
+    EXPECT_EQ(FakeSys_Boxes()[0].text, "Video playback successful execution 1 video frames ");
+    EXPECT_EQ(g_progress.size(), 1u);
+}
+
+TEST_F(PlaybackTest, ResizeCommandParsesAndClamps) {
+    struct Case {
+        const char* width;
+        const char* height;
+        bool error;
+        int expectWidth, expectHeight;
+    } cases[] = {{"4000", "10", false, 2048, 10},
+                 {" +16", "8x", false, 16, 8},
+                 {"16", "0", true, 0, 0},
+                 {"16", "abc", true, 0, 0},
+                 {"-3", "5", true, 0, 0}};
+    for (const Case& c : cases) {
+        FakeSys_Reset();
+        std::vector<uint8_t> packet(kPacketSize, 0);
+        WriteBE16(packet.data(), uint16_t(CommandCode::SetVideoResize));
+        std::memcpy(packet.data() + 4, c.width, std::strlen(c.width));
+        std::memcpy(packet.data() + 9, c.height, std::strlen(c.height));
+        packet[14] = 1;
+        packet[15] = 2;
+        SetVideoResize(packet.data());
+        const ResizeSettings resize = CurrentPlayback().resize;
+        if (c.error) {
+            ASSERT_EQ(FakeSys_Boxes().size(), 1u) << c.width << " " << c.height;
+            EXPECT_EQ(FakeSys_Boxes()[0].text, "Video resizing error");
+            EXPECT_EQ(FakeSys_Boxes()[0].caption, "Error");
+            EXPECT_FALSE(resize.enabled);
+        } else {
+            EXPECT_TRUE(FakeSys_Boxes().empty());
+            EXPECT_TRUE(resize.enabled);
+            EXPECT_EQ(resize.width, c.expectWidth);
+            EXPECT_EQ(resize.height, c.expectHeight);
+            EXPECT_EQ(resize.interpolation, 2);
+        }
+    }
+}
+
+TEST_F(PlaybackTest, FrameImageIsTheFrameAsReadNotTheResizedOne) {
+    SaveHeldFrameImage();  // no frame held: no dialog
+    EXPECT_TRUE(FakeSys_SaveDialogs().empty());
+
+    std::vector<uint8_t> resize(kPacketSize, 0);
+    std::memcpy(resize.data() + 4, "4", 1);
+    std::memcpy(resize.data() + 9, "2", 1);
+    resize[14] = 1;
+    SetVideoResize(resize.data());
+    StartVideo(StartPacket(RGB, {100, 100, 100}, 0, {0, 0, 0}).data());
+    StepVideoFrame();
+    // Only the 4 x 2 resized picture reached the grid.
+    EXPECT_EQ(CellAt(kWidth - 1, 2047).colour, 0u);
+
+    FakeSys_QueueSaveCancel();
+    SaveHeldFrameImage();
+    FakeSys_QueueSaveAnswer(dir_.File("frame.bmp"));
+    SaveHeldFrameImage();
+    ASSERT_EQ(FakeSys_SaveDialogs().size(), 2u);
+    EXPECT_EQ(FakeSys_SaveDialogs()[1].filterName, "Image Files");
+    EXPECT_EQ(FakeSys_SaveDialogs()[1].filterPattern, "*.bmp");
+    EXPECT_EQ(FakeSys_SaveDialogs()[1].defaultExtension, "bmp");
+    const cv::Mat saved = cv::imread(dir_.File("frame.bmp"));
+    ASSERT_EQ(saved.cols, kWidth);
+    ASSERT_EQ(saved.rows, kHeight);
+    const Rgb c = PixelColour(0, 7, 5);
+    EXPECT_EQ(saved.at<cv::Vec3b>(5, 7), cv::Vec3b(c.b, c.g, c.r));
+}
+
+TEST(Mapping, FramesLargerThanTheGridAreClipped) {
+    ResetRunState();
+    cv::Mat frame(2100, 2100, CV_8UC3, cv::Scalar(3, 2, 1));
+    frame.at<cv::Vec3b>(2047, 2047) = cv::Vec3b(30, 20, 10);
+    MapFrameOntoGrid(frame, 0, true);
+    EXPECT_EQ(CellAt(0, 2047).colour, 0x010203u);
+    EXPECT_EQ(CellAt(2047, 0).colour, 0x0A141Eu);
+    cv::Mat gray(4, 4, CV_8UC1, cv::Scalar(7));
+    MapFrameOntoGrid(gray, 0, false);
+    EXPECT_EQ(CellAt(3, 2044).colour, 0x070707u);
+    ResetLayoutModel();
+}
+
+}  // namespace
