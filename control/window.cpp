@@ -47,19 +47,12 @@ void ShowLinkState(ControlWindow& control, LinkState state) {
     }
 }
 
-// Puts the control window to the right of Quorvane's window, or to its left
-// when there is no room on the right.
 void PlaceBesideQuorvane(ControlWindow& control) {
     QScreen* screen = QGuiApplication::primaryScreen();
     QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
-    QRect frame = control.window->frameGeometry();
-    int x = control.quorvaneGeometry[0] + control.quorvaneGeometry[2] + kWindowGap;
-    if (x + frame.width() > available.right())
-        x = control.quorvaneGeometry[0] - frame.width() - kWindowGap;
-    x = qBound(available.left(), x, qMax(available.left(), available.right() - frame.width()));
-    int y = qBound(available.top(), control.quorvaneGeometry[1],
-                   qMax(available.top(), available.bottom() - frame.height()));
-    control.window->move(x, y);
+    const int* g = control.quorvaneGeometry;
+    control.window->move(PlaceBeside(QRect(g[0], g[1], g[2], g[3]),
+                                     control.window->frameGeometry().size(), available));
 }
 
 }  // namespace
@@ -69,6 +62,17 @@ ControlWindow::~ControlWindow() {
     if (link.socket) link.socket->disconnect();
     if (link.retryTimer) link.retryTimer->disconnect();
     if (link.paceTimer) link.paceTimer->disconnect();
+}
+
+QPoint PlaceBeside(const QRect& quorvane, const QSize& ours, const QRect& available) {
+    int rightmost = qMax(available.x(), available.x() + available.width() - ours.width());
+    int x = quorvane.x() + quorvane.width() + kWindowGap;
+    if (x > rightmost) x = quorvane.x() - ours.width() - kWindowGap;
+    // No room on either side: cover Quorvane's right edge, away from the
+    // top-left corner where its view starts.
+    if (x < available.x()) x = rightmost;
+    int lowest = qMax(available.y(), available.y() + available.height() - ours.height());
+    return QPoint(qBound(available.x(), x, rightmost), qBound(available.y(), quorvane.y(), lowest));
 }
 
 std::string PathBytes(const QString& path) {

@@ -11,9 +11,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPoint>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRect>
 #include <QSettings>
 #include <QSpinBox>
 #include <QString>
@@ -108,6 +110,11 @@ struct ControlWindow {
 // Builds and shows nothing yet: the caller shows `window`. Connects to
 // 127.0.0.1:`port`. Hooks left empty get the real dialogs.
 std::unique_ptr<ControlWindow> CreateControlWindow(uint16_t port, const ControlHooks& hooks);
+
+// Where the control window (frame size `ours`) goes beside Quorvane's window
+// `quorvane`: to its right, or to its left when the right has no room, kept
+// inside `available`.
+QPoint PlaceBeside(const QRect& quorvane, const QSize& ours, const QRect& available);
 
 // Handles one status message from Quorvane.
 void ApplyStatusMessage(ControlWindow& control, const StatusMessage& message);
