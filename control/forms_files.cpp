@@ -84,8 +84,12 @@ QWidget* BuildFilesPage(ControlWindow& control) {
     });
     QObject::connect(control.openProjectButton, &QPushButton::clicked, page, [c] {
         QString path = AskFile(*c, false, "project", "Open project or import list", kOpenFilter);
-        if (!path.isEmpty())
-            SendPathCommand(*c, EncodeOpenFile(PathBytes(path)), "Opening " + path);
+        if (path.isEmpty()) return;
+        if (!SendFromForm(*c, EncodeOpenFile(PathBytes(path)), kPathTooLongText)) return;
+        // Opening empties every port of Quorvane's layout (chains and colours);
+        // the ports it fills come back as PortLoadedMessages.
+        ForgetAllChains(*c);
+        ShowNotice(*c, "Opening " + path);
     });
     QObject::connect(control.saveChainButton, &QPushButton::clicked, page, [c] {
         int row = c->portList->currentRow();

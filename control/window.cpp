@@ -114,6 +114,16 @@ void SetSelectedPortColor(ControlWindow& control, const QColor& color) {
     control.portList->item(row)->setIcon(ColorSwatch(color));
 }
 
+void ForgetAllChains(ControlWindow& control) {
+    for (int index = 0; index < kPortCount; ++index) {
+        control.portHasChain[index] = false;
+        control.portColors[index] = QColor(0, 0, 0);
+        QListWidgetItem* item = control.portList->item(index);
+        item->setText(QString("Port %1").arg(index + 1));
+        item->setIcon(ColorSwatch(control.portColors[index]));
+    }
+}
+
 void ApplyStatusMessage(ControlWindow& control, const StatusMessage& message) {
     switch (message.kind) {
         case StatusKind::WindowGeometry: {
@@ -131,6 +141,7 @@ void ApplyStatusMessage(ControlWindow& control, const StatusMessage& message) {
             control.portHasChain[message.port] = true;
             QListWidgetItem* item = control.portList->item(message.port);
             item->setText(QString("Port %1   \u25CF chain").arg(message.port + 1));
+            item->setToolTip("Chain loaded from a file; its colour comes from the file");
             ShowNotice(control, QString("Chain loaded into port %1.").arg(message.port + 1));
             break;
         }

@@ -130,6 +130,10 @@ void ShowNotice(ControlWindow& control, const QString& text, bool error = false)
 // swatch. Used by the colour picker and the self-test script.
 void SetSelectedPortColor(ControlWindow& control, const QColor& color);
 
+// Every port back to black without a chain mark, as Quorvane's ports are
+// after opening a file.
+void ForgetAllChains(ControlWindow& control);
+
 // Last folder used for one kind of file, and remembering a chosen file's folder.
 QString LastFolder(ControlWindow& control, const char* kind);
 void RememberFolder(ControlWindow& control, const char* kind, const QString& path);

@@ -252,6 +252,23 @@ TEST(ControlPlacement, BesideQuorvaneAndOnTheScreen) {
         EXPECT_EQ(PlaceBeside(c.quorvane, ours, screen), c.expected) << c.quorvane.x();
 }
 
+TEST_F(ControlForms, OpeningAFileReplacesTheChainMarks) {
+    SendStatus(Bytes({0x00, 0xB0, 0x00, 0x02}));
+    ASSERT_TRUE(WaitFor([this] { return control->portHasChain[2]; }));
+
+    nextPath = "/shows/stage.quor";
+    control->openProjectButton->click();
+    Packet expected = Bytes({0x00, 0xB1, 0, 0});
+    for (char ch : std::string("/shows/stage.quor")) expected.push_back(uint8_t(ch));
+    expected.push_back(0);
+    WaitForStream(expected);
+    EXPECT_FALSE(control->portHasChain[2]);
+
+    SendStatus(Bytes({0x00, 0xB0, 0x00, 0x09}));
+    ASSERT_TRUE(WaitFor([this] { return control->portHasChain[9]; }));
+    EXPECT_FALSE(control->portHasChain[2]);
+}
+
 TEST_F(ControlForms, LostConnectionIsShownAndCommandsAreRefused) {
     client->disconnectFromHost();
     ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Lost; }));
