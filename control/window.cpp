@@ -42,8 +42,11 @@ void ShowLinkState(ControlWindow& control, LinkState state) {
         QString("<b style='color:%1'>%2</b>").arg(color, QString::fromUtf8(LinkStateText(state))));
     control.reconnectButton->setVisible(state == LinkState::NotFound);
     if (state == LinkState::Connected) {
-        // Quorvane starts in the switch-LEDs mode; make it agree with the form.
+        // Quorvane starts in the switch-LEDs mode on port index 0; make it
+        // agree with the form (the port may have been chosen before).
         SendFromForm(control, EncodeSetEditMode(control.switchMode->isChecked()));
+        int row = control.portList->currentRow();
+        if (row > 0) SendFromForm(control, EncodeSelectPort(row));
     }
 }
 

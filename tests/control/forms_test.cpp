@@ -291,10 +291,22 @@ TEST(ControlConnect, RetriesUntilQuorvaneListens) {
     std::unique_ptr<ControlWindow> control = CreateControlWindow(port, hooks);
     Pause(3 * kConnectRetryMs);
     EXPECT_EQ(control->link.state, LinkState::Connecting);
+    // Chosen while not connected: the form says so, and the choice goes out on connecting.
+    control->portList->setCurrentRow(7);
+    EXPECT_TRUE(control->messageLabel->text().contains("no connection"));
+
     QTcpServer late;
+    QByteArray received;
+    QObject::connect(&late, &QTcpServer::newConnection, [&] {
+        QTcpSocket* client = late.nextPendingConnection();
+        QObject::connect(client, &QTcpSocket::readyRead,
+                         [&, client] { received += client->readAll(); });
+    });
     ASSERT_TRUE(late.listen(QHostAddress::LocalHost, port));
     EXPECT_TRUE(WaitFor([&] { return control->link.state == LinkState::Connected; }));
     EXPECT_TRUE(control->connectionLabel->text().contains("Connected"));
+    EXPECT_TRUE(WaitFor([&] { return received.size() >= 8; }));
+    EXPECT_EQ(received, QByteArray::fromHex("00b2000000a30007"));
 }
 
 }  // namespace
