@@ -11,9 +11,8 @@
 //   QUORVANE_SCRIPT_LOG  a file to which every box, dialog and program start
 //                        is appended as one flushed line:
 //                          box style=0x00001010 caption="Error" text="..." answer=1
-//                          save name="Bin Files" pattern="*.led" ext="led" mustExist=1 answer="/x.led"
-//                          save ... answer=cancel
-//                          launch "Quorvane_Net.exe"
+//                          save name="Bin Files" pattern="*.led" ext="led" mustExist=1
+//                          answer="/x.led" save ... answer=cancel launch "Quorvane_Net.exe"
 //                        Strings are written byte for byte except '"', '\\'
 //                        and bytes outside 0x20..0x7E, which become \" \\ \xNN.
 //   QUORVANE_SCRIPT_SCREEN  the screen size as WxH (default 1920x1080).
@@ -40,8 +39,10 @@ struct FakeSaveDialog {
     std::string path;
 };
 
+// Empties the queue and the records, restores the screen size and closes
+// the script log (a later Sys_Init opens it again).
 void FakeSys_Reset();
-void FakeSys_QueueBoxAnswer(int answer);              // kIdOk, kIdYes, kIdNo
+void FakeSys_QueueBoxAnswer(int answer);                // kIdOk, kIdYes, kIdNo
 void FakeSys_QueueSaveAnswer(const std::string& path);  // a chosen path
 void FakeSys_QueueSaveCancel();
 void FakeSys_SetScreenSize(int width, int height);

@@ -1,11 +1,6 @@
 // Scripted stand-ins for the interactive platform services: boxes and save
 // dialogs are recorded and answered from a queue (filled by tests or from
 // the QUORVANE_SCRIPT file), program starts are recorded and then made.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,8 +10,7 @@
 
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
-
-extern char** environ;
+#include "platform/sys_spawn.h"
 
 namespace {
 
@@ -74,6 +68,8 @@ std::string FakeSys_Escape(const std::string& bytes) {
 }
 
 void FakeSys_Reset() {
+    if (g_log != nullptr) std::fclose(g_log);
+    g_log = nullptr;
     g_answers.clear();
     g_boxes.clear();
     g_saves.clear();
@@ -96,14 +92,15 @@ const std::vector<FakeSaveDialog>& FakeSys_SaveDialogs() { return g_saves; }
 const std::vector<std::string>& FakeSys_LaunchedPrograms() { return g_launched; }
 
 void Sys_Init(int*, char**) {
-    if (const char* log = std::getenv("QUORVANE_SCRIPT_LOG")) g_log = std::fopen(log, "a");
+    if (const char* log = std::getenv("QUORVANE_SCRIPT_LOG")) {
+        if (g_log != nullptr) std::fclose(g_log);
+        g_log = std::fopen(log, "a");
+    }
     if (const char* script = std::getenv("QUORVANE_SCRIPT")) ReadScript(script);
     if (const char* screen = std::getenv("QUORVANE_SCRIPT_SCREEN")) {
         int width = 0, height = 0;
         if (std::sscanf(screen, "%dx%d", &width, &height) == 2) FakeSys_SetScreenSize(width, height);
     }
-    // Children started by Sys_StartProgram are reaped by the system.
-    signal(SIGCHLD, SIG_IGN);
 }
 
 int Sys_MessageBox(const char* text, const char* caption, unsigned style) {
@@ -145,10 +142,8 @@ bool Sys_SaveFileDialog(const SysSaveDialog& dialog, char* path, size_t pathSize
 bool Sys_StartProgram(const char* path) {
     g_launched.push_back(path);
     LogLine("launch \"" + FakeSys_Escape(path) + "\"");
-    std::string program = std::strchr(path, '/') ? path : std::string("./") + path;
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    pid_t child;
-    return posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ) == 0;
+    // Started like the real layer does it, child reaped by its own waiter.
+    return SpawnDetached(path);
 }
 
 void Sys_ScreenSize(int* width, int* height) {

@@ -67,7 +67,7 @@ TEST(Mailbox, ConcurrentWritersAndReadersOnlySeeWholePackets) {
         threads.emplace_back([&] {
             uint8_t packet[kPacketSize];
             int length = 0;
-            while (writersLeft.load() > 0) {
+            while (writersLeft.load() > 0 || taken.load() == 0) {
                 if (!TakePacket(packet, &length)) continue;
                 taken.fetch_add(1);
                 uint8_t value = packet[0];
@@ -151,7 +151,7 @@ TEST(CommandServer, RealClientPacketsComeInAndMessagesGoOut) {
     int length = 0;
     bool gotPacket = false;
     auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!clientDone && Clock::now() < deadline) {
+    while ((!clientDone || !gotPacket) && Clock::now() < deadline) {
         if (!gotPacket && TakePacket(packet, &length)) {
             gotPacket = true;
             EXPECT_EQ(length, 4);

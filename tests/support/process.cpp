@@ -25,6 +25,7 @@ ChildProcess StartChild(const std::string& program, const std::vector<std::strin
     child.stderrPath = workingDirectory + "/" + label + ".err";
     pid_t pid = fork();
     if (pid == 0) {
+        setpgid(0, 0);  // own group, so stopping it also ends what it started
         if (chdir(workingDirectory.c_str()) != 0) _exit(126);
         int out = open(child.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(child.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -38,6 +39,7 @@ ChildProcess StartChild(const std::string& program, const std::vector<std::strin
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    setpgid(pid, pid);
     child.pid = pid;
     return child;
 }
@@ -58,11 +60,12 @@ bool WaitForExit(ChildProcess& child, int timeoutMs) {
 
 void StopChild(ChildProcess& child) {
     if (child.pid <= 0 || child.exited) return;
-    kill(child.pid, SIGTERM);
+    kill(-child.pid, SIGTERM);
     if (!WaitForExit(child, 2000)) {
-        kill(child.pid, SIGKILL);
+        kill(-child.pid, SIGKILL);
         Reap(child, 0);
     }
+    kill(-child.pid, SIGKILL);  // anything left in the group
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {

@@ -27,7 +27,8 @@ ChildProcess StartChild(const std::string& program, const std::vector<std::strin
 // Waits up to `timeoutMs` for the child to end; true when it did.
 bool WaitForExit(ChildProcess& child, int timeoutMs);
 
-// Sends SIGTERM, then SIGKILL if needed, and reaps. Safe to call twice.
+// Sends SIGTERM to the child's process group (the child and everything it
+// started), then SIGKILL if needed, and reaps. Safe to call twice.
 void StopChild(ChildProcess& child);
 
 // Polls `condition` every 20 ms for up to `timeoutMs`.

@@ -12,6 +12,7 @@
 
 #include "app/settings.h"
 #include "app/view.h"
+#include "files/layout_files.h"
 #include "model/layout.h"
 #include "net/dispatch.h"
 #include "platform/sys_fake.h"
@@ -38,6 +39,7 @@ void ResetRunState() {
     ResetLayoutModel();
     ResetCommandValues();
     ResetSceneState();
+    ResetLayoutFiles();
     FakeSys_Reset();
 }
 
