@@ -1,0 +1,201 @@
+// Assembly of the control window: the connection line, the four form pages,
+// the message line, the remembered folders, the real dialogs, and the
+// handling of Quorvane's status messages.
+#include "window.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QScreen>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "forms.h"
+
+namespace {
+
+constexpr int kWindowGap = 12;  // pixels between Quorvane's window and ours
+
+ControlHooks WithDefaultDialogs(ControlHooks hooks) {
+    if (!hooks.chooseColor)
+        hooks.chooseColor = [](const QColor& initial, const QString& title) {
+            return QColorDialog::getColor(initial, nullptr, title);
+        };
+    if (!hooks.openFile)
+        hooks.openFile = [](const QString& title, const QString& folder, const QString& filter) {
+            return QFileDialog::getOpenFileName(nullptr, title, folder, filter);
+        };
+    if (!hooks.saveFile)
+        hooks.saveFile = [](const QString& title, const QString& folder, const QString& filter) {
+            return QFileDialog::getSaveFileName(nullptr, title, folder, filter);
+        };
+    return hooks;
+}
+
+void ShowLinkState(ControlWindow& control, LinkState state) {
+    const char* color = "#a00000";
+    if (state == LinkState::Connected) color = "#007000";
+    if (state == LinkState::Connecting) color = "#806000";
+    control.connectionLabel->setText(
+        QString("<b style='color:%1'>%2</b>").arg(color, QString::fromUtf8(LinkStateText(state))));
+    control.reconnectButton->setVisible(state == LinkState::NotFound);
+    if (state == LinkState::Connected) {
+        // Quorvane starts in the switch-LEDs mode on port index 0; make it
+        // agree with the form (the port may have been chosen before).
+        SendFromForm(control, EncodeSetEditMode(control.switchMode->isChecked()));
+        int row = control.portList->currentRow();
+        if (row > 0) SendFromForm(control, EncodeSelectPort(row));
+    }
+}
+
+void PlaceBesideQuorvane(ControlWindow& control) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1920, 1080);
+    const int* g = control.quorvaneGeometry;
+    control.window->move(PlaceBeside(QRect(g[0], g[1], g[2], g[3]),
+                                     control.window->frameGeometry().size(), available));
+}
+
+}  // namespace
+
+ControlWindow::~ControlWindow() {
+    // The socket still emits while the window deletes it; nobody listens now.
+    if (link.socket) link.socket->disconnect();
+    if (link.retryTimer) link.retryTimer->disconnect();
+    if (link.paceTimer) link.paceTimer->disconnect();
+}
+
+QPoint PlaceBeside(const QRect& quorvane, const QSize& ours, const QRect& available) {
+    int rightmost = qMax(available.x(), available.x() + available.width() - ours.width());
+    int x = quorvane.x() + quorvane.width() + kWindowGap;
+    if (x > rightmost) x = quorvane.x() - ours.width() - kWindowGap;
+    // No room on either side: cover Quorvane's right edge, away from the
+    // top-left corner where its view starts.
+    if (x < available.x()) x = rightmost;
+    int lowest = qMax(available.y(), available.y() + available.height() - ours.height());
+    return QPoint(qBound(available.x(), x, rightmost), qBound(available.y(), quorvane.y(), lowest));
+}
+
+std::string PathBytes(const QString& path) {
+    QByteArray bytes = path.toLocal8Bit();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+void ShowNotice(ControlWindow& control, const QString& text, bool error) {
+    control.messageLabel->setStyleSheet(error ? "color:#b00000; font-weight:bold" : "");
+    control.messageLabel->setText(text);
+}
+
+bool SendFromForm(ControlWindow& control, const Packet& packet, const QString& refusal) {
+    if (packet.empty()) {
+        ShowNotice(control, refusal.isEmpty() ? QString("The command was refused.") : refusal,
+                   true);
+        return false;
+    }
+    if (!SendCommand(control.link, packet)) {
+        ShowNotice(control, "Not sent: there is no connection to Quorvane.", true);
+        return false;
+    }
+    return true;
+}
+
+QString LastFolder(ControlWindow& control, const char* kind) {
+    return control.settings->value(QString("folders/") + kind, QString()).toString();
+}
+
+void RememberFolder(ControlWindow& control, const char* kind, const QString& path) {
+    control.settings->setValue(QString("folders/") + kind, QFileInfo(path).absolutePath());
+}
+
+void SetSelectedPortColor(ControlWindow& control, const QColor& color) {
+    int row = control.portList->currentRow();
+    if (row < 0 || !color.isValid()) return;
+    if (!SendFromForm(control, EncodeSetPortColor(row + 1, ToRgb(color)))) return;
+    control.portColors[row] = color;
+    control.portList->item(row)->setIcon(ColorSwatch(color));
+}
+
+void ForgetAllChains(ControlWindow& control) {
+    for (int index = 0; index < kPortCount; ++index) {
+        control.portHasChain[index] = false;
+        control.portColors[index] = QColor(0, 0, 0);
+        QListWidgetItem* item = control.portList->item(index);
+        item->setText(QString("Port %1").arg(index + 1));
+        item->setIcon(ColorSwatch(control.portColors[index]));
+    }
+}
+
+void ApplyStatusMessage(ControlWindow& control, const StatusMessage& message) {
+    switch (message.kind) {
+        case StatusKind::WindowGeometry: {
+            int geometry[4] = {message.x, message.y, message.width, message.height};
+            bool moved = !control.geometryKnown ||
+                         !std::equal(geometry, geometry + 4, control.quorvaneGeometry);
+            std::copy(geometry, geometry + 4, control.quorvaneGeometry);
+            control.geometryKnown = true;
+            // Only when Quorvane's window moved, so the user may move ours.
+            if (moved) PlaceBesideQuorvane(control);
+            break;
+        }
+        case StatusKind::PortLoaded: {
+            if (message.port >= kPortCount) break;
+            control.portHasChain[message.port] = true;
+            QListWidgetItem* item = control.portList->item(message.port);
+            item->setText(QString("Port %1   \u25CF chain").arg(message.port + 1));
+            item->setToolTip("Chain loaded from a file; its colour comes from the file");
+            ShowNotice(control, QString("Chain loaded into port %1.").arg(message.port + 1));
+            break;
+        }
+        case StatusKind::VideoProgress: {
+            control.progress->setRange(0, 100);
+            control.progress->setValue(qMin<int>(message.percent, 100));
+            control.progress->setFormat(QString("%1 / %2 frames (%3 %)")
+                                            .arg(message.frame)
+                                            .arg(message.total)
+                                            .arg(message.percent));
+            break;
+        }
+    }
+}
+
+std::unique_ptr<ControlWindow> CreateControlWindow(uint16_t port, const ControlHooks& hooks) {
+    auto control = std::make_unique<ControlWindow>();
+    ControlWindow& c = *control;
+    c.hooks = WithDefaultDialogs(hooks);
+    if (hooks.settingsFile.isEmpty())
+        c.settings = std::make_unique<QSettings>("Quorvane", "Quorvane_Net");
+    else
+        c.settings = std::make_unique<QSettings>(hooks.settingsFile, QSettings::IniFormat);
+
+    c.window = std::make_unique<QWidget>();
+    c.window->setWindowTitle("Quorvane control");
+    auto* layout = new QVBoxLayout(c.window.get());
+
+    auto* connectionRow = new QHBoxLayout;
+    c.connectionLabel = new QLabel;
+    c.reconnectButton = new QPushButton("Connect again");
+    connectionRow->addWidget(c.connectionLabel, 1);
+    connectionRow->addWidget(c.reconnectButton);
+    layout->addLayout(connectionRow);
+
+    auto* tabs = new QTabWidget;
+    tabs->addTab(BuildPortsPage(c), "Ports");
+    tabs->addTab(BuildEditingPage(c), "Editing and view");
+    tabs->addTab(BuildFilesPage(c), "Files");
+    tabs->addTab(BuildVideoPage(c), "Video");
+    layout->addWidget(tabs, 1);
+
+    c.messageLabel = new QLabel;
+    c.messageLabel->setWordWrap(true);
+    layout->addWidget(c.messageLabel);
+
+    ControlWindow* raw = control.get();
+    QObject::connect(c.reconnectButton, &QPushButton::clicked, c.window.get(),
+                     [raw] { RetryControlLink(raw->link); });
+    c.link.onState = [raw](LinkState state) { ShowLinkState(*raw, state); };
+    c.link.onMessage = [raw](const StatusMessage& message) { ApplyStatusMessage(*raw, message); };
+    StartControlLink(c.link, c.window.get(), port);
+    return control;
+}

@@ -1,0 +1,319 @@
+// The control window under Qt's offscreen platform against a fake Quorvane:
+// a QTcpServer on a free port that records what arrives and sends status
+// messages back.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "window.h"
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+void Pause(int ms) {
+    WaitFor([] { return false; }, ms);
+}
+
+Packet Bytes(std::initializer_list<int> values) {
+    Packet packet;
+    for (int value : values) packet.push_back(uint8_t(value));
+    return packet;
+}
+
+// One read of the fake server: its bytes and when they came.
+struct Arrival {
+    Packet bytes;
+    qint64 atMs;
+};
+
+class ControlForms : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(settingsDir.isValid());
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+        clock.start();
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            client = server.nextPendingConnection();
+            QObject::connect(client, &QTcpSocket::readyRead, [this] {
+                QByteArray data = client->readAll();
+                arrivals.push_back({Packet(data.begin(), data.end()), clock.elapsed()});
+            });
+        });
+        hooks.chooseColor = [this](const QColor&, const QString&) { return nextColor; };
+        hooks.openFile = [this](const QString&, const QString&, const QString&) {
+            return nextPath;
+        };
+        hooks.saveFile = hooks.openFile;
+        hooks.settingsFile = settingsDir.filePath("control.ini");
+        control = CreateControlWindow(server.serverPort(), hooks);
+        control->window->show();
+        ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Connected; }));
+        // The window makes Quorvane's edit mode agree with its own on connecting.
+        ASSERT_TRUE(WaitFor([this] { return Stream() == Bytes({0x00, 0xB2, 0x00, 0x00}); }));
+        Pause(kCommandSpacingMs);
+        arrivals.clear();
+    }
+
+    // Everything received so far, as one stream.
+    Packet Stream() const {
+        Packet all;
+        for (const Arrival& arrival : arrivals)
+            all.insert(all.end(), arrival.bytes.begin(), arrival.bytes.end());
+        return all;
+    }
+
+    bool WaitForStream(const Packet& expected) {
+        bool ok = WaitFor([&] { return Stream().size() >= expected.size(); });
+        Pause(2 * kCommandSpacingMs);  // nothing further may follow
+        EXPECT_EQ(Stream(), expected);
+        return ok;
+    }
+
+    void SendStatus(const Packet& bytes) {
+        client->write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+        client->flush();
+    }
+
+    QTemporaryDir settingsDir;
+    QTcpServer server;
+    QTcpSocket* client = nullptr;
+    QElapsedTimer clock;
+    std::vector<Arrival> arrivals;
+    ControlHooks hooks;
+    QColor nextColor;
+    QString nextPath;
+    std::unique_ptr<ControlWindow> control;
+};
+
+TEST_F(ControlForms, SelectingPortFiveSendsItsIndex) {
+    control->portList->setCurrentRow(4);
+    WaitForStream(Bytes({0x00, 0xA3, 0x00, 0x04}));
+    EXPECT_EQ(control->portLabel->text(), "Selected: port 5");
+}
+
+TEST_F(ControlForms, PickedColourGoesToThePortNumber) {
+    control->portList->setCurrentRow(5);
+    nextColor = QColor(10, 20, 30);
+    control->portColorButton->click();
+    WaitForStream(Bytes({0x00, 0xA3, 0x00, 0x05, 0x00, 0xA5, 0x00, 0x06, 10, 20, 30}));
+    EXPECT_EQ(control->portColors[5], QColor(10, 20, 30));
+
+    // Undo takes the port number, clear the index.
+    arrivals.clear();
+    control->undoButton->click();
+    control->clearButton->click();
+    WaitForStream(Bytes({0x00, 0xA0, 0x00, 0x06, 0x00, 0xAE, 0x00, 0x05}));
+}
+
+TEST_F(ControlForms, CancelledColourSendsNothing) {
+    nextColor = QColor();
+    control->portColorButton->click();
+    WaitForStream({});
+}
+
+TEST_F(ControlForms, ConvertSendsPathThenSettingsInSeparatePacedWrites) {
+    control->videoPath->setText("/videos/show.avi");
+    control->colorOrder->setCurrentIndex(kOrderGRB);
+    int brightness[3] = {90, 80, 70}, black[3] = {1, 2, 3};
+    for (int i = 0; i < 3; ++i) {
+        control->brightness[i]->setValue(brightness[i]);
+        control->blackLevel[i]->setValue(black[i]);
+    }
+    control->videoMode->setCurrentIndex(kStartConvert);
+    control->startButton->click();
+
+    Packet expected = Bytes({0x00, 0xA4, 0, 0});
+    for (char ch : std::string("/videos/show.avi")) expected.push_back(uint8_t(ch));
+    expected.push_back(0);
+    Packet start = Bytes({0x00, 0xAA, 2, 90, 80, 70, 1, 1, 2, 3});
+    expected.insert(expected.end(), start.begin(), start.end());
+    WaitForStream(expected);
+    // Quorvane executes one packet per 40 ms tick: the two must not share one.
+    ASSERT_EQ(arrivals.size(), 2u);
+    EXPECT_GE(arrivals[1].atMs - arrivals[0].atMs, 40);
+}
+
+TEST_F(ControlForms, DefaultsStartAPlainConversion) {
+    control->videoPath->setText("v.avi");
+    control->startButton->click();
+    Packet expected = Bytes({0x00, 0xA4, 0, 0, 'v', '.', 'a', 'v', 'i', 0});
+    Packet start = Bytes({0x00, 0xAA, kOrderRGB, 100, 100, 100, kStartConvert, 0, 0, 0});
+    expected.insert(expected.end(), start.begin(), start.end());
+    WaitForStream(expected);
+}
+
+TEST_F(ControlForms, TooLongPathsAreRefusedInTheForm) {
+    control->videoPath->setText(QString(kMaxPathBytes + 1, 'x'));
+    control->startButton->click();
+    WaitForStream({});
+    EXPECT_EQ(control->messageLabel->text(), kPathTooLongText);
+
+    nextPath = "/" + QString(kMaxPathBytes, 'p');
+    control->openProjectButton->click();
+    WaitForStream({});
+    EXPECT_EQ(control->messageLabel->text(), kPathTooLongText);
+}
+
+TEST_F(ControlForms, FileDialogsSendTheirCommandsAndRememberTheFolder) {
+    nextPath = "/work/shows/stage";  // no extension: the project one is added
+    control->saveProjectButton->click();
+    Packet expected = Bytes({0x00, 0xB0, 0, 0});
+    for (char ch : std::string("/work/shows/stage.quor")) expected.push_back(uint8_t(ch));
+    expected.push_back(0);
+    WaitForStream(expected);
+    EXPECT_EQ(LastFolder(*control, "project"), "/work/shows");
+
+    arrivals.clear();
+    control->portList->setCurrentRow(2);
+    nextPath = "/c/a.line";
+    control->saveChainButton->click();
+    expected = Bytes({0x00, 0xA3, 0, 2, 0x00, 0xA1, 0x00, 0x03});
+    for (char ch : std::string("/c/a.line")) expected.push_back(uint8_t(ch));
+    expected.push_back(0);
+    WaitForStream(expected);
+}
+
+TEST_F(ControlForms, ResizeAndRawFramesCarryTheirTextFields) {
+    control->resizeOn->setChecked(true);
+    control->resizeWidth->setValue(320);
+    control->resizeHeight->setValue(2048);
+    control->interpolation->setCurrentIndex(2);
+    control->applyResizeButton->click();
+    WaitForStream(Bytes({0x00, 0xB9, 0, 0, '3', '2', '0', 0, 0, '2', '0', '4', '8', 0, 1, 2}));
+
+    arrivals.clear();
+    control->rawPath->setText("in.raw");
+    control->rawOutput->setText("out.avi");
+    control->rawWidth->setValue(16);
+    control->rawHeight->setValue(1024);
+    control->convertRawButton->click();
+    WaitForStream(
+        Bytes({0x00, 0xD0, 0, 0,   'i', 'n', '.', 'r', 'a', 'w', 0,   0x00, 0xD1, 0,   0, '1',
+               '6',  0,    0, '1', '0', '2', '4', 'o', 'u', 't', '.', 'a',  'v',  'i', 0}));
+}
+
+TEST_F(ControlForms, ProgressMessageMovesTheBar) {
+    // Frame 3 of 10, 30 %.
+    SendStatus(Bytes({0x00, 0xB2, 0x00, 30, 0, 0, 0, 10, 0, 0, 0, 3}));
+    ASSERT_TRUE(WaitFor([this] { return control->progress->value() == 30; }));
+    EXPECT_EQ(control->progress->text(), "3 / 10 frames (30 %)");
+}
+
+TEST_F(ControlForms, SplitAndJoinedMessagesAreAllApplied) {
+    // A progress message cut in two writes.
+    SendStatus(Bytes({0x00, 0xB2, 0x00, 50, 0, 0}));
+    Pause(50);
+    SendStatus(Bytes({0, 4, 0, 0, 0, 2}));
+    ASSERT_TRUE(WaitFor([this] { return control->progress->value() == 50; }));
+    EXPECT_EQ(control->progress->text(), "2 / 4 frames (50 %)");
+
+    // Geometry, two loaded ports and the final progress in one write.
+    SendStatus(Bytes({0x00, 0xB1, 100,  0,   0, 0,    50,   0,    0,    0,    0x80, 0x02, 0,
+                      0,    0xE0, 0x01, 0,   0, 0x00, 0xB0, 0x00, 0x07, 0x00, 0xB0, 0x00, 0xFF,
+                      0x00, 0xB2, 0x00, 100, 0, 0,    0,    4,    0,    0,    0,    4}));
+    ASSERT_TRUE(WaitFor([this] { return control->progress->value() == 100; }));
+    EXPECT_TRUE(control->portHasChain[7]);
+    EXPECT_TRUE(control->portHasChain[255]);
+    EXPECT_FALSE(control->portHasChain[6]);
+    EXPECT_TRUE(control->portList->item(7)->text().contains("chain"));
+    EXPECT_TRUE(control->geometryKnown);
+    EXPECT_EQ(control->quorvaneGeometry[2], 640);
+}
+
+TEST(ControlPlacement, BesideQuorvaneAndOnTheScreen) {
+    const QRect screen(0, 0, 1920, 1080);
+    const QSize ours(500, 700);
+    const struct {
+        QRect quorvane;
+        QPoint expected;
+    } cases[] = {
+        {QRect(100, 50, 640, 480), QPoint(752, 50)},    // room on the right
+        {QRect(1300, 50, 600, 480), QPoint(788, 50)},   // no room: on the left
+        {QRect(-8, -20, 1920, 1000), QPoint(1420, 0)},  // no room either side
+        {QRect(100, 900, 640, 480), QPoint(752, 380)},  // kept above the bottom
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PlaceBeside(c.quorvane, ours, screen), c.expected) << c.quorvane.x();
+}
+
+TEST_F(ControlForms, OpeningAFileReplacesTheChainMarks) {
+    SendStatus(Bytes({0x00, 0xB0, 0x00, 0x02}));
+    ASSERT_TRUE(WaitFor([this] { return control->portHasChain[2]; }));
+
+    nextPath = "/shows/stage.quor";
+    control->openProjectButton->click();
+    Packet expected = Bytes({0x00, 0xB1, 0, 0});
+    for (char ch : std::string("/shows/stage.quor")) expected.push_back(uint8_t(ch));
+    expected.push_back(0);
+    WaitForStream(expected);
+    EXPECT_FALSE(control->portHasChain[2]);
+
+    SendStatus(Bytes({0x00, 0xB0, 0x00, 0x09}));
+    ASSERT_TRUE(WaitFor([this] { return control->portHasChain[9]; }));
+    EXPECT_FALSE(control->portHasChain[2]);
+}
+
+TEST_F(ControlForms, LostConnectionIsShownAndCommandsAreRefused) {
+    client->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Lost; }));
+    EXPECT_TRUE(control->connectionLabel->text().contains("Connection lost"));
+    control->portList->setCurrentRow(9);
+    EXPECT_TRUE(control->messageLabel->text().contains("no connection"));
+}
+
+TEST(ControlConnect, RetriesUntilQuorvaneListens) {
+    QTemporaryDir settingsDir;
+    // Find a free port, then start listening on it only after the window tried.
+    quint16 port;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    ControlHooks hooks;
+    hooks.settingsFile = settingsDir.filePath("control.ini");
+    std::unique_ptr<ControlWindow> control = CreateControlWindow(port, hooks);
+    Pause(3 * kConnectRetryMs);
+    EXPECT_EQ(control->link.state, LinkState::Connecting);
+    // Chosen while not connected: the form says so, and the choice goes out on connecting.
+    control->portList->setCurrentRow(7);
+    EXPECT_TRUE(control->messageLabel->text().contains("no connection"));
+
+    QTcpServer late;
+    QByteArray received;
+    QObject::connect(&late, &QTcpServer::newConnection, [&] {
+        QTcpSocket* client = late.nextPendingConnection();
+        QObject::connect(client, &QTcpSocket::readyRead,
+                         [&, client] { received += client->readAll(); });
+    });
+    ASSERT_TRUE(late.listen(QHostAddress::LocalHost, port));
+    EXPECT_TRUE(WaitFor([&] { return control->link.state == LinkState::Connected; }));
+    EXPECT_TRUE(control->connectionLabel->text().contains("Connected"));
+    EXPECT_TRUE(WaitFor([&] { return received.size() >= 8; }));
+    EXPECT_EQ(received, QByteArray::fromHex("00b2000000a30007"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
