@@ -176,7 +176,11 @@ bool MayShow(int64_t cx, int64_t cy, int64_t reach, int width, int height) {
 
 void DrawTextAt(const std::string& text, float x, float y, float z) {
     glRasterPos3f(x, y, z);
-    if (g_recordTexts) g_drawnTexts.push_back({text, x, y, z});
+    if (g_recordTexts) {
+        GLboolean valid = GL_FALSE;  // the GL draws nothing from an invalid raster position
+        glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+        if (valid) g_drawnTexts.push_back({text, x, y, z});
+    }
     DrawText(text.c_str());
 }
 

@@ -24,7 +24,7 @@ void DrawText(const char* text);
 
 struct DrawnText {
     std::string text;
-    float x, y, z;  // raster position asked for
+    float x, y, z;  // raster position asked for (only valid positions are kept)
 };
 void RecordDrawnTexts(bool on);
 const std::vector<DrawnText>& DrawnTexts();
