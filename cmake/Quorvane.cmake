@@ -33,3 +33,16 @@ function(quorvane_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QUORVANE_BUILD_DIR=${PROJECT_BINARY_DIR}")
 endfunction()
+
+# The same for tests that start the program: the command port 2023 is fixed,
+# so these never run at the same time as each other.
+function(quorvane_e2e_test name)
+  add_executable(${name} ${ARGN} ${PROJECT_SOURCE_DIR}/tests/support/test_support.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/process.cpp)
+  quorvane_link(${name} fake)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
+  add_dependencies(${name} quorvane quorvane_scripted)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QUORVANE_BUILD_DIR=${PROJECT_BINARY_DIR}" RESOURCE_LOCK port2023)
+endfunction()

@@ -34,7 +34,7 @@ const Settings& CurrentSettings() { return g_settings; }
 bool LoadSettings() {
     if (!Sys_FileExists(kSettingsFileName)) return false;
     // Opened for update on purpose: a file we could not save counts as unusable.
-    FILE* file = std::fopen(kSettingsFileName, "rb+");
+    FILE* file = CurrentFileSyscalls().open(kSettingsFileName, "rb+");
     if (file == nullptr) return false;
     size_t read = std::fread(g_record, 1, kSettingsRecordSize, file);
     std::fclose(file);

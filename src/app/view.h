@@ -17,6 +17,14 @@ void SetView(int32_t cellSize, uint16_t scrollX, uint16_t scrollY);
 void SetCellSize(int32_t cellSize);
 void SetScroll(uint16_t scrollX, uint16_t scrollY);
 
+// The single steps of the W, S, A and D keys with their limits (also the
+// targets 0..3 of command 192). Down stops where the lowest whole row of
+// the window would leave the grid.
+void ViewStepUp();
+void ViewStepDown();
+void ViewStepLeft();
+void ViewStepRight();
+
 // position: x in the low 16 bits, y from the bottom edge in the high 16 bits.
 // Result: column in the low 16 bits, row in the high 16 bits, both wrapping
 // modulo 65536 (values above 2047 lie outside the grid).

@@ -28,9 +28,9 @@ bool SaveFileReplacing(const char* path, const void* data, size_t size) {
     // An existing target that cannot be opened for update stays as it is.
     if (FILE* existing = std::fopen(path, "rb")) {
         std::fclose(existing);
-        FILE* writable = std::fopen(path, "rb+");
+        FILE* writable = g_syscalls.open(path, "rb+");
         if (writable == nullptr) return false;
-        std::fclose(writable);
+        g_syscalls.close(writable);
     }
     std::string temporary = std::string(path) + ".part";
     FILE* file = g_syscalls.open(temporary.c_str(), "wb");

@@ -9,3 +9,10 @@ void SaveChainFile(const uint8_t* packet);
 void LoadChainFile(const uint8_t* packet);
 void SaveProject(const uint8_t* packet);
 void OpenFile(const uint8_t* packet);
+
+// Command 177 for a path (at most 511 characters).
+void OpenFile(const char* path);
+
+// Tests: path state, project header, import list and imported chains back
+// to process start.
+void ResetLayoutFiles();

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "render/scene.h"
+
 // position: window x in the low 16 bits, y from the bottom in the high 16.
 void PlaceLed(uint32_t position);
 void ToggleLeds(uint32_t position);
@@ -13,3 +15,6 @@ void PlaceLedLine(uint32_t position);
 void UndoLastLed(const uint8_t* packet);
 void ClearPort(const uint8_t* packet);
 void ViewJump(const uint8_t* packet);
+// The view move of command 192 for target byte `target`, given the bounds of
+// the last drawn layout (nothing when all four are 0).
+void JumpView(uint8_t target, const LayoutBoundsRecord& bounds);

@@ -1,33 +1,278 @@
-// Placeholder until the layout model lands.
+// The layout model: the grid of cells, the 256 port chains with their
+// 256-level history rings, the lit/dark flags and CurrentPort.
+//
+// Storage: every port offers 256 levels of 2048 points, but a level's point
+// block is only allocated when it is first written; a level that was never
+// written (or was emptied) reads as the shared all-zero level. Counts, flags,
+// colours and rings are small fixed tables. Emptying a port hands its blocks
+// to a free list, so opening a layout costs almost nothing and later edits
+// reuse those blocks instead of asking the allocator again.
 #include "model/layout.h"
-static GridCell g_cell;
-static ChainPoint g_points[kChainCapacity];
-static uint8_t g_bytes[kChainCapacity];
-GridCell& CellAt(int, int) { return g_cell; }
-void ClearGrid() {}
-uint16_t CurrentPort() { return 0; }
-void SelectCurrentPort(uint16_t) {}
-const uint8_t* ChainColour(int) { return g_bytes; }
-void SetChainColour(int, uint8_t, uint8_t, uint8_t) {}
-const uint8_t* ActiveFlags(int) { return g_bytes; }
-void SetActiveRange(int, int, int, uint8_t) {}
-UndoRing Ring(int) { return {0, 0}; }
-uint16_t CurrentLevel(int) { return 0; }
-uint16_t ChainLength(int) { return 0; }
-void ResetHistory(int) {}
-void PushLevel(int) {}
-bool PopLevel(int) { return false; }
-uint16_t LevelCount(int, int) { return 0; }
-const ChainPoint* LevelPoints(int, int) { return g_points; }
-const ChainPoint* CurrentPoints(int) { return g_points; }
-ChainPoint* WritableLevelPoints(int, int) { return g_points; }
-void SetLevelCount(int, int, uint16_t) {}
-void ResetActive(int) {}
-void EmptyPortChain(int) {}
-void MarkChain(int) {}
-void UnmarkChain(int) {}
-void AddLed(int, ChainPoint) {}
-void UndoChain(int) {}
-void ClearChain(int) {}
-void StartLoadedChain(int, bool) {}
-void ResetLayoutModel() {}
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/settings.h"
+
+namespace {
+
+struct LevelBlock {
+    ChainPoint points[kChainCapacity];
+};
+
+// A free block keeps the next free block's address in its first bytes.
+struct FreeBlock {
+    FreeBlock* next;
+};
+static_assert(sizeof(FreeBlock) <= sizeof(LevelBlock));
+
+struct PortState {
+    uint8_t colour[3];
+    UndoRing ring;
+    uint16_t counts[kHistoryLevels];
+    LevelBlock* levels[kHistoryLevels];  // nullptr: all points zero
+    uint8_t active[kChainCapacity];
+};
+
+GridCell g_grid[kGridSide * kGridSide];
+PortState g_ports[kPortCount];
+uint16_t g_currentPort;
+const LevelBlock g_zeroLevel = {};
+FreeBlock* g_freeBlocks;
+
+void ReleaseBlock(LevelBlock*& block) {
+    if (block == nullptr) return;
+    FreeBlock* freed = reinterpret_cast<FreeBlock*>(block);
+    freed->next = g_freeBlocks;
+    g_freeBlocks = freed;
+    block = nullptr;
+}
+
+// A block for the level, taken from the free list or allocated. Its content
+// is undefined; callers fill it. Out of memory ends the program: the model
+// promises every port its full history, so there is no way to refuse.
+LevelBlock* TakeBlock() {
+    if (g_freeBlocks != nullptr) {
+        FreeBlock* block = g_freeBlocks;
+        g_freeBlocks = block->next;
+        return reinterpret_cast<LevelBlock*>(block);
+    }
+    void* memory = std::malloc(sizeof(LevelBlock));
+    if (memory == nullptr) {
+        std::fputs("Out of memory for the layout history\n", stderr);
+        std::abort();
+    }
+    return static_cast<LevelBlock*>(memory);
+}
+
+const LevelBlock& ReadLevel(int port, int level) {
+    const LevelBlock* block = g_ports[port].levels[level];
+    return block != nullptr ? *block : g_zeroLevel;
+}
+
+// Loaders take file points without a range test; such points stay in the
+// chain but have no cell to mark.
+bool InGrid(ChainPoint point) {
+    return point.x < kGridSide && point.y < kGridSide;
+}
+
+bool SameRgb(const uint8_t colour[3], PackedColor other) {
+    return colour[0] == other.red && colour[1] == other.green && colour[2] == other.blue;
+}
+
+}  // namespace
+
+// ---- grid -------------------------------------------------------------------
+
+GridCell& CellAt(int x, int y) {
+    return g_grid[x * kGridSide + y];
+}
+
+void ClearGrid() {
+    std::memset(g_grid, 0, sizeof g_grid);
+}
+
+// ---- ports --------------------------------------------------------------------
+
+uint16_t CurrentPort() {
+    return g_currentPort;
+}
+
+void SelectCurrentPort(uint16_t port) {
+    if (port < kPortCount) g_currentPort = port;
+}
+
+const uint8_t* ChainColour(int port) {
+    return g_ports[port].colour;
+}
+
+void SetChainColour(int port, uint8_t red, uint8_t green, uint8_t blue) {
+    g_ports[port].colour[0] = red;
+    g_ports[port].colour[1] = green;
+    g_ports[port].colour[2] = blue;
+}
+
+const uint8_t* ActiveFlags(int port) {
+    return g_ports[port].active;
+}
+
+void SetActiveRange(int port, int from, int to, uint8_t value) {
+    if (from < 0) from = 0;
+    if (to > kChainCapacity) to = kChainCapacity;
+    if (from >= to) return;
+    std::memset(g_ports[port].active + from, value, size_t(to - from));
+}
+
+UndoRing Ring(int port) {
+    return g_ports[port].ring;
+}
+
+// ---- history ------------------------------------------------------------------
+
+uint16_t CurrentLevel(int port) {
+    return g_ports[port].ring.head;
+}
+
+uint16_t ChainLength(int port) {
+    return g_ports[port].counts[g_ports[port].ring.head];
+}
+
+void ResetHistory(int port) {
+    g_ports[port].ring = {0, 0};
+}
+
+void PushLevel(int port) {
+    UndoRing& ring = g_ports[port].ring;
+    ring.head = uint16_t((ring.head + 1) % kHistoryLevels);
+    if (ring.depth < kMaxUndoDepth) ++ring.depth;
+}
+
+bool PopLevel(int port) {
+    UndoRing& ring = g_ports[port].ring;
+    if (ring.depth == 0) return false;
+    ring.head = uint16_t((ring.head + kHistoryLevels - 1) % kHistoryLevels);
+    --ring.depth;
+    return true;
+}
+
+uint16_t LevelCount(int port, int level) {
+    return g_ports[port].counts[level];
+}
+
+const ChainPoint* LevelPoints(int port, int level) {
+    return ReadLevel(port, level).points;
+}
+
+const ChainPoint* CurrentPoints(int port) {
+    return LevelPoints(port, CurrentLevel(port));
+}
+
+ChainPoint* WritableLevelPoints(int port, int level) {
+    LevelBlock*& block = g_ports[port].levels[level];
+    if (block == nullptr) {
+        block = TakeBlock();
+        std::memset(block, 0, sizeof *block);
+    }
+    return block->points;
+}
+
+void SetLevelCount(int port, int level, uint16_t count) {
+    g_ports[port].counts[level] = count > kChainCapacity ? kChainCapacity : count;
+}
+
+// ---- flags and storage -----------------------------------------------------------
+
+void ResetActive(int port) {
+    std::memset(g_ports[port].active, 1, kChainCapacity);
+}
+
+void EmptyPortChain(int port) {
+    PortState& state = g_ports[port];
+    std::memset(state.colour, 0, sizeof state.colour);
+    std::memset(state.counts, 0, sizeof state.counts);
+    for (LevelBlock*& block : state.levels) ReleaseBlock(block);
+    std::memset(state.active, 0, sizeof state.active);
+}
+
+// ---- grid marks ------------------------------------------------------------------
+
+void MarkChain(int port) {
+    const ChainPoint* points = CurrentPoints(port);
+    const int count = ChainLength(port);
+    for (int i = 0; i < count; ++i) {
+        if (!InGrid(points[i])) continue;
+        GridCell& cell = CellAt(points[i].x, points[i].y);
+        cell.index = uint16_t(i);
+        cell.port = uint16_t(port);
+        cell.occupied = 1;
+    }
+}
+
+void UnmarkChain(int port) {
+    const ChainPoint* points = CurrentPoints(port);
+    const int count = ChainLength(port);
+    for (int i = 0; i < count; ++i) {
+        if (InGrid(points[i])) CellAt(points[i].x, points[i].y).occupied = 0;
+    }
+}
+
+// ---- chain edits ----------------------------------------------------------------
+
+void AddLed(int port, ChainPoint point) {
+    if (!InGrid(point)) return;
+    PortState& state = g_ports[port];
+    // The colour guard runs whether or not the LED is then taken, so a chain
+    // never stays invisible on the background.
+    if (SameRgb(state.colour, CurrentSettings().backgroundColor)) {
+        for (uint8_t& byte : state.colour) byte = uint8_t(255 - byte);
+    }
+    const uint16_t n = ChainLength(port);
+    if (n >= kChainCapacity) return;
+    if (n == 0) ResetActive(port);
+    GridCell& cell = CellAt(point.x, point.y);
+    if (cell.occupied) return;
+    cell.port = uint16_t(port);
+    cell.occupied = 1;
+    cell.index = n;
+
+    const LevelBlock& current = ReadLevel(port, state.ring.head);
+    const int next = (state.ring.head + 1) % kHistoryLevels;
+    LevelBlock*& target = state.levels[next];
+    if (target == nullptr) target = TakeBlock();
+    std::memcpy(target->points, current.points, sizeof target->points);
+    target->points[n] = point;
+    PushLevel(port);
+    state.counts[next] = uint16_t(n + 1);
+}
+
+void UndoChain(int port) {
+    if (g_ports[port].ring.depth == 0) return;
+    UnmarkChain(port);
+    PopLevel(port);
+    MarkChain(port);
+}
+
+void ClearChain(int port) {
+    UnmarkChain(port);
+    ResetHistory(port);
+    ResetActive(port);
+    g_ports[port].counts[0] = 0;
+}
+
+void StartLoadedChain(int port, bool emptyFirst) {
+    UnmarkChain(port);
+    ResetHistory(port);
+    ResetActive(port);
+    PushLevel(port);
+    if (emptyFirst) EmptyPortChain(port);
+}
+
+void ResetLayoutModel() {
+    ClearGrid();
+    for (int port = 0; port < kPortCount; ++port) {
+        EmptyPortChain(port);
+        ResetHistory(port);
+    }
+    g_currentPort = 0;
+}

@@ -20,7 +20,7 @@ void SetVideoPaused(uint8_t paused);
 void ClearFrameImageRequest();
 
 // Every packet: geometry message, the "Send_Windows_Pos " line, then the
-// command. `packet` is a full 2048-byte buffer; `length` is logged only.
+// command. `packet` is a full 2048-byte buffer; no handler reads `length`.
 void DispatchCommand(const uint8_t* packet, int length);
 
 // Tests: the values back to their start.

@@ -1,8 +1,61 @@
-// Placeholder until the status messages land.
+// The three status messages to the control program. Each begins with 0x00
+// and its tag byte; the fields after it keep the byte orders the control
+// program reads: little-endian geometry, big-endian port and frame counts.
+// Every message is one SendToControl call whose result nobody looks at.
 #include "net/messages.h"
-void BuildWindowGeometryMessage(const WindowRect&, uint8_t*) {}
-void BuildPortLoadedMessage(uint16_t, uint8_t*) {}
-void BuildVideoProgressMessage(uint32_t, uint32_t, uint8_t*) {}
-void SendWindowGeometryMessage() {}
-void SendPortLoadedMessage(uint16_t) {}
-void SendVideoProgressMessage(uint32_t, uint32_t) {}
+
+#include <cmath>
+
+#include "app/settings.h"
+#include "common/common.h"
+#include "net/server.h"
+
+void BuildWindowGeometryMessage(const WindowRect& rect, uint8_t out[kWindowGeometryMessageSize]) {
+    out[0] = 0x00;
+    out[1] = kWindowGeometryTag;
+    WriteLE32(out + 2, uint32_t(rect.x));
+    WriteLE32(out + 6, uint32_t(rect.y));
+    WriteLE32(out + 10, uint32_t(rect.width));
+    WriteLE32(out + 14, uint32_t(rect.height));
+}
+
+void BuildPortLoadedMessage(uint16_t port, uint8_t out[kPortLoadedMessageSize]) {
+    out[0] = 0x00;
+    out[1] = kPortLoadedTag;
+    WriteBE16(out + 2, port);
+}
+
+void BuildVideoProgressMessage(uint32_t frameNumber, uint32_t frameCount,
+                               uint8_t out[kVideoProgressMessageSize]) {
+    // (frame / total) * 100.0 in double, truncated; a frame number beyond the
+    // total wraps in the byte as the integer conversion of the value does.
+    uint8_t percent = 0;
+    if (frameCount != 0) {
+        double share = std::trunc(double(frameNumber) / double(frameCount) * 100.0);
+        percent = uint8_t(int64_t(share));
+    }
+    out[0] = 0x00;
+    out[1] = kVideoProgressTag;
+    out[2] = 0x00;
+    out[3] = percent;
+    WriteBE32(out + 4, frameCount);
+    WriteBE32(out + 8, frameNumber);
+}
+
+void SendWindowGeometryMessage() {
+    uint8_t message[kWindowGeometryMessageSize];
+    BuildWindowGeometryMessage(TrackWindowGeometry(), message);
+    SendToControl(message, kWindowGeometryMessageSize);
+}
+
+void SendPortLoadedMessage(uint16_t port) {
+    uint8_t message[kPortLoadedMessageSize];
+    BuildPortLoadedMessage(port, message);
+    SendToControl(message, kPortLoadedMessageSize);
+}
+
+void SendVideoProgressMessage(uint32_t frameNumber, uint32_t frameCount) {
+    uint8_t message[kVideoProgressMessageSize];
+    BuildVideoProgressMessage(frameNumber, frameCount, message);
+    SendToControl(message, kVideoProgressMessageSize);
+}

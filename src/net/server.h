@@ -15,7 +15,15 @@ void StartCommandServer();
 // Nothing happens before a client was accepted. GUI thread.
 void SendToControl(const void* bytes, int length);
 
+// The receive thread's copy-in: the `length` (1..2048) bytes replace the
+// start of the mailbox buffer, the rest of it keeps earlier packets' bytes,
+// and the packet is pending until taken. An untaken packet is replaced.
+void PostPacket(const uint8_t* bytes, int length);
+
 // The timer's take: when a packet is pending, copies the whole 2048-byte
 // mailbox buffer (newest packet plus the stale tail of earlier ones) into
 // `packet`, sets `length`, clears the pending flag and returns true.
 bool TakePacket(uint8_t packet[kPacketSize], int* length);
+
+// Tests: an empty mailbox (all zero, nothing pending).
+void ResetPacketMailbox();

@@ -89,3 +89,11 @@ bool Sys_StartProgram(const char* path);
 void Sys_ScreenSize(int* width, int* height);
 // Hides the process's console window; nothing to hide on Linux.
 void Sys_HideConsole();
+
+// ---- keyboard --------------------------------------------------------------
+
+// The Windows-1251 byte of a Cyrillic letter's X key symbol, -1 for any other
+// symbol. On X11 the platform layer uses it so that letters typed on a
+// Cyrillic keyboard layout reach the window's keyboard callback as these
+// bytes (the window library alone passes Latin-1 characters only).
+int Sys_KeysymToCp1251(unsigned long keysym);

@@ -1,0 +1,116 @@
+// Chain files on disk and into the model. Every load gives its port a fresh
+// one-level history (StartLoadedChain), so one undo returns the port to
+// level 0.
+#include "files/chain_file.h"
+
+#include <cstring>
+#include <vector>
+
+#include "common/file_io.h"
+#include "files/file_formats.h"
+#include "model/layout.h"
+#include "net/messages.h"
+#include "platform/sys.h"
+
+namespace {
+
+void (*g_portLoadedObserver)(uint16_t) = nullptr;
+
+// The longest file whose header and arrays can matter: N = 65535.
+constexpr size_t kChainFileReadLimit = kChainHeaderSize + 4 * 65535;
+
+bool OnGrid(int x, int y) {
+    return x >= 0 && x <= kGridMax && y >= 0 && y <= kGridMax;
+}
+
+}  // namespace
+
+bool ReadChainFile(const char* path, ChainFileData& out) {
+    std::vector<uint8_t> bytes;
+    if (!ReadFilePrefix(path, kChainFileReadLimit, bytes)) return false;
+    return ParseChainFile(bytes.data(), bytes.size(), out);
+}
+
+void SaveChainFile(uint16_t portNumber, const char* path) {
+    if (portNumber > kPortCount) return;
+    int port = portNumber == 0 ? 0 : portNumber - 1;
+    std::vector<uint8_t> bytes =
+        BuildChainFile(ChainColour(port), uint16_t(port), CurrentPoints(port), ChainLength(port));
+    SaveFileReplacing(path, bytes.data(), bytes.size());
+}
+
+std::string ChainReplaceQuestionText(int port) {
+    return "In the chain of the port \xB9" + std::to_string(port + 1) +
+           " there are already elements, want to download the file?";
+}
+
+bool ChainReplaceQuestion(int port) {
+    std::string text = ChainReplaceQuestionText(port);
+    return Sys_MessageBox(text.c_str(), "A warning", kMbSystemModal | kMbIconWarning | kMbYesNo) ==
+           kIdYes;
+}
+
+void ReportPortLoaded(int port) {
+    SendPortLoadedMessage(uint16_t(port));
+    if (g_portLoadedObserver) g_portLoadedObserver(uint16_t(port));
+}
+
+void SetPortLoadedObserver(void (*observer)(uint16_t port)) {
+    g_portLoadedObserver = observer;
+}
+
+void LoadChainFile(const char* path) {
+    static ChainFileData file;
+    if (!ReadChainFile(path, file)) return;
+    int port = CurrentPort();
+    int level = CurrentLevel(port);
+    if (level > 1 && !ChainReplaceQuestion(port)) return;
+
+    // Level 0: the chain stays where the file put it, in the file's colour.
+    // Otherwise it moves so that its first LED lands on the port's first LED.
+    ChainPoint anchor = file.count > 0 ? file.points[0] : ChainPoint{0, 0};
+    uint8_t colour[3];
+    std::memcpy(colour, file.colour, 3);
+    if (level != 0) {
+        anchor = LevelPoints(port, level)[0];
+        std::memcpy(colour, ChainColour(port), 3);
+    }
+
+    StartLoadedChain(port, LevelCount(port, 1) > 0);
+    SetChainColour(port, colour[0], colour[1], colour[2]);
+    ChainPoint* points = WritableLevelPoints(port, 1);
+    int taken = 0;
+    for (int i = 0; i < file.count; ++i) {
+        if (i == 0) {
+            points[0] = anchor;
+            taken = 1;
+            continue;
+        }
+        int x = int16_t(uint16_t(file.points[i].x - file.points[0].x + anchor.x));
+        int y = int16_t(uint16_t(file.points[i].y - file.points[0].y + anchor.y));
+        if (!OnGrid(x, y) || CellAt(x, y).occupied) break;
+        points[i] = {uint16_t(x), uint16_t(y)};
+        taken = i + 1;
+    }
+    // The lit flag is set for every LED tried, the one that stopped the cut too.
+    int lit = taken < file.count ? taken + 1 : file.count;
+    SetActiveRange(port, 0, lit, 1);
+    SetLevelCount(port, 1, uint16_t(taken));
+    MarkChain(port);
+    ReportPortLoaded(port);
+}
+
+void RestoreChainFile(const char* path) {
+    static ChainFileData file;
+    if (!ReadChainFile(path, file)) return;
+    int port = file.port;
+    bool replacing = LevelCount(port, 1) > 0;
+    if (replacing && !ChainReplaceQuestion(port)) return;
+    StartLoadedChain(port, replacing);
+    SetChainColour(port, file.colour[0], file.colour[1], file.colour[2]);
+    std::memcpy(WritableLevelPoints(port, 1), file.points, sizeof(ChainPoint) * file.count);
+    SetActiveRange(port, 0, file.count, 1);
+    SetLevelCount(port, 1, file.count);
+    MarkChain(port);
+    ReportPortLoaded(port);
+}

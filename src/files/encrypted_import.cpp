@@ -1,0 +1,88 @@
+// Encrypted chain files (.iql) into the ImportedChainTable and from there
+// into the ports. Decoding and the cut-or-refuse rules are in
+// DecodeImportFile; this file does the reading, the messages and the model.
+#include "files/encrypted_import.h"
+
+#include <cstring>
+#include <vector>
+
+#include "common/common.h"
+#include "common/file_io.h"
+#include "files/chain_file.h"
+#include "files/import_list.h"
+#include "files/project_file.h"
+#include "model/layout.h"
+#include "platform/sys.h"
+
+namespace {
+
+ImportRecord g_importedChainTable[kPortCount];
+
+void ShowImportError(const char* text) {
+    Sys_MessageBox(text, "Error", kMbSystemModal | kMbIconError | kMbOk);
+}
+
+}  // namespace
+
+const ImportRecord& ImportedChain(int port) {
+    return g_importedChainTable[port];
+}
+
+void EmptyImportedChainTable() {
+    std::memset(g_importedChainTable, 0, sizeof g_importedChainTable);
+}
+
+bool LoadImportFiles(int n) {
+    const ImportNameList& names = CurrentImportNames();
+    static ImportRecord record;
+    for (int k = 0; k < n && k < kImportNameCount; ++k) {
+        std::string path = JoinPath(ProjectDirectory(), names.names[k]);
+        if (!Sys_FileExists(path.c_str())) {
+            ShowImportError("Error access file ");
+            return false;
+        }
+        if (FileSizeOf(path.c_str()) != long(kImportRecordSize)) {
+            ShowImportError("Error size *.iql file ");
+            return false;
+        }
+        std::vector<uint8_t> bytes;
+        if (!ReadFilePrefix(path.c_str(), kImportRecordSize, bytes)) {
+            ShowImportError("Error size *.iql file ");
+            return false;
+        }
+        if (bytes.empty()) return false;
+        if (DecodeImportFile(bytes.data(), bytes.size(), record) != ImportDecode::Ok) {
+            ShowImportError("Error size *.iql file ");
+            return false;
+        }
+        g_importedChainTable[ImportPortField(record)] = record;
+    }
+    return true;
+}
+
+void FlagImportedPorts() {
+    bool flags[kPortCount];
+    for (int port = 0; port < kPortCount; ++port)
+        flags[port] = ImportLedCount(g_importedChainTable[port]) > 0;
+    ReplaceProjectHeader(flags, 0, kGridMax, 16);
+}
+
+void InstallImportedChain(int port) {
+    if (!HeaderPortFlag(CurrentProjectHeader(), port)) return;
+    const ImportRecord& record = g_importedChainTable[port];
+    uint16_t count = ImportLedCount(record);
+    bool replacing = LevelCount(port, 1) > 0;
+    if (replacing && !ChainReplaceQuestion(port)) return;
+    StartLoadedChain(port, replacing);
+    SetChainColour(port, 127, 127, 127);
+    ChainPoint* points = WritableLevelPoints(port, 1);
+    for (int i = 0; i < count; ++i) points[i] = ImportLedPoint(record, i);
+    SetActiveRange(port, 0, count, 1);
+    SetLevelCount(port, 1, count);
+    MarkChain(port);
+    ReportPortLoaded(port);
+}
+
+void ResetEncryptedImport() {
+    EmptyImportedChainTable();
+}

@@ -1,0 +1,43 @@
+// Starting the real binaries from end-to-end tests: a child process in a
+// given working directory with extra environment, its standard output and
+// error captured in files, bounded waits, and a kill that always happens.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct ChildProcess {
+    pid_t pid = -1;
+    std::string stdoutPath;
+    std::string stderrPath;
+    bool exited = false;
+    int status = 0;  // exit status when exited normally, 128 + signal otherwise
+};
+
+// Starts `program` with `args` in `workingDirectory`; stdout and stderr go to
+// files in that directory named after `label`. `environment` entries are
+// "NAME=value" and are added to the inherited environment.
+ChildProcess StartChild(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& workingDirectory, const std::string& label,
+                        const std::vector<std::string>& environment = {});
+
+// Waits up to `timeoutMs` for the child to end; true when it did.
+bool WaitForExit(ChildProcess& child, int timeoutMs);
+
+// Sends SIGTERM, then SIGKILL if needed, and reaps. Safe to call twice.
+void StopChild(ChildProcess& child);
+
+// Polls `condition` every 20 ms for up to `timeoutMs`.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
+
+// A client socket connected to 127.0.0.1:port, retried up to `timeoutMs`; -1 on failure.
+int ConnectLoopback(int port, int timeoutMs);
+
+// Reads what arrives on `fd` within `timeoutMs` (returns early once `atLeast` bytes are in).
+std::string ReadAvailable(int fd, size_t atLeast, int timeoutMs);
+
+// Writes a file and marks it executable (stand-in programs).
+void WriteExecutable(const std::string& path, const std::string& text);
