@@ -6,6 +6,8 @@
 
 #include "app/settings.h"
 #include "app/view.h"
+#include "common/common.h"
+#include "common/packet.h"
 #include "model/layout.h"
 #include "net/dispatch.h"
 #include "render/disk_geometry.h"
@@ -75,6 +77,13 @@ TEST_F(DiskTest, CachedDiskGivesTheQuadricsPixels) {
     }
 }
 
+void SendCommand(uint16_t code, uint8_t value) {
+    uint8_t packet[kPacketSize] = {};
+    WriteBE16(packet, code);
+    packet[4] = value;
+    DispatchCommand(packet, 5);
+}
+
 // Every LED of a port one quadric at a time, as the batch must look.
 void DrawPortOneByOne(int port, int c) {
     const ViewState& view = View();
@@ -82,12 +91,21 @@ void DrawPortOneByOne(int port, int c) {
     const int32_t outer = LedOuterRadius(c, Values().ledSizeFactor);
     const ChainPoint* points = CurrentPoints(port);
     const uint8_t* rgb = ChainColour(port);
+    const bool square = Values().ledShape == Square;
     for (int i = 0; i < ChainLength(port); ++i) {
         const uint16_t left = static_cast<uint16_t>((points[i].x - view.scrollX) * c);
         const uint16_t bottom =
             static_cast<uint16_t>(kTestWindowHeight - (view.scrollY - points[i].y + 1) * c);
-        GLUquadric* quadric = gluNewQuadric();
         glColor3f(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f);
+        if (square) {
+            glPointSize(c);
+            glBegin(GL_POINTS);
+            glVertex2i(left + h, bottom + h);
+            glEnd();
+            glPointSize(1);
+            continue;
+        }
+        GLUquadric* quadric = gluNewQuadric();
         glPushMatrix();
         glTranslatef(left + h, bottom + h, 0.0f);
         gluDisk(quadric, ActiveFlags(port)[i] ? 0.0 : 0.75 * outer, outer, i == 0 ? 4 : 12, 1);
@@ -109,16 +127,25 @@ TEST_F(DiskTest, BatchedPortGivesTheOneByOnePixels) {
         for (int i = 0; i < 600; i += 5) SetActiveRange(port, i, i + 1, 0);
         SetActiveRange(port, 0, 1, port);  // port 0 starts with a dark LED
     }
-    for (int c : {16, 11, 7, 5, 4, 2, 1}) {
-        SCOPED_TRACE(c);
-        for (uint16_t scrollX : {0, 3}) {
-            SetView(c, scrollX, 2047);
-            BeginFrame();
-            for (int port = 0; port < 2; ++port) DrawPortOneByOne(port, c);
-            const std::vector<uint8_t> reference = ReadFrame();
-            BeginFrame();
-            for (int port = 0; port < 2; ++port) DrawPortLeds(port, c);
-            EXPECT_TRUE(reference == ReadFrame());
+    struct Look {
+        uint16_t command;
+        uint8_t sizeFactor;
+    };
+    for (Look look : {Look{171, 1}, Look{171, 2}, Look{171, 5}, Look{172, 1}}) {
+        SendCommand(look.command, 0);
+        SendCommand(181, look.sizeFactor);
+        for (int c : {16, 11, 7, 5, 4, 2, 1}) {
+            SCOPED_TRACE(testing::Message() << "command " << look.command << " factor "
+                                            << int(look.sizeFactor) << " cell " << c);
+            for (uint16_t scrollX : {0, 3}) {
+                SetView(c, scrollX, 2047);
+                BeginFrame();
+                for (int port = 0; port < 2; ++port) DrawPortOneByOne(port, c);
+                const std::vector<uint8_t> reference = ReadFrame();
+                BeginFrame();
+                for (int port = 0; port < 2; ++port) DrawPortLeds(port, c);
+                EXPECT_TRUE(reference == ReadFrame());
+            }
         }
     }
 }

@@ -9,7 +9,10 @@
 
 #include "app/settings.h"
 #include "app/view.h"
+#include "common/common.h"
+#include "common/packet.h"
 #include "model/layout.h"
+#include "net/dispatch.h"
 #include "render/background.h"
 #include "render/gl_window.h"
 #include "render/scene_parts.h"
@@ -101,6 +104,23 @@ TEST_F(SceneTest, LedsShowChainColourRingsAndTheFirstLedsShape) {
     const Rgb lower = PixelAt(midX, CentreY(2045) - 1);
     EXPECT_TRUE(Near(upper, Lit(kLine)) || Near(lower, Lit(kLine)));
     EXPECT_EQ(PixelAt(midX, CentreY(2045) + 3), kBackground);
+}
+
+TEST_F(SceneTest, SquareShapeFillsTheCellAndHidesTheLedState) {
+    uint8_t packet[kPacketSize] = {};
+    WriteBE16(packet, 172);
+    DispatchCommand(packet, 4);
+    AddLed(0, {2, 2045});
+    AddLed(0, {3, 2045});
+    SetActiveRange(0, 1, 2, 0);
+    RenderScene();
+    // Cells (2, 2045) and (3, 2045): columns 32..63, rows 432..447; the
+    // outermost pixels carry the frame and the grid dots, drawn in front.
+    for (int x : {33, 46, 49, 62}) {
+        for (int y : {433, 446}) EXPECT_TRUE(Near(PixelAt(x, y), Lit(kChain))) << x << "," << y;
+    }
+    EXPECT_EQ(PixelAt(66, 440), kBackground);
+    EXPECT_EQ(PixelAt(40, 450), kBackground);
 }
 
 TEST_F(SceneTest, BoundingFrameLabelsTheLayoutSize) {
