@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -372,12 +373,23 @@ void DrawChainLines(int port, int c) {
     auto centreY = [&](int k) { return (points[k].y - view.scrollY - 1) * c + height + h; };
     const int width = WindowWidth();
     constexpr int kMargin = 2;  // a segment wholly outside this box leaves no pixel
+    // A segment between two lit 2 x 2 LEDs (see DrawPortLeds) whose centres
+    // lie at most 2 pixels apart on each axis can only touch pixel centres
+    // within half a pixel of it, and all of those belong to the two LEDs'
+    // blocks, which already hold this depth: none of its fragments survives.
+    const uint8_t* active = ActiveFlags(port);
+    const bool smallDisks =
+        Values().ledShape != Square && LedOuterRadius(c, Values().ledSizeFactor) == 1;
     g_ints.clear();
     for (int k = 0; k + 1 < n; ++k) {
         const int x1 = centreX(k + 1), y1 = centreY(k + 1);
         const int x0 = centreX(k), y0 = centreY(k);
         if (std::max(x0, x1) < -kMargin || std::min(x0, x1) > width + kMargin) continue;
         if (std::max(y0, y1) < -kMargin || std::min(y0, y1) > height + kMargin) continue;
+        if (smallDisks && k > 0 && active[k] && active[k + 1] && std::abs(x1 - x0) <= 2 &&
+            std::abs(y1 - y0) <= 2) {
+            continue;
+        }
         g_ints.insert(g_ints.end(), {x1, y1, x0, y0});
     }
     if (g_ints.empty()) return;

@@ -24,6 +24,7 @@ protected:
         ResetRunState();
         EnsureTestWindow();
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        SetSettingsColor(SettingsColor::ChainLine, 26, 230, 128);
     }
     void TearDown() override { ResetRunState(); }
 
@@ -84,7 +85,8 @@ void SendCommand(uint16_t code, uint8_t value) {
     DispatchCommand(packet, 5);
 }
 
-// Every LED of a port one quadric at a time, as the batch must look.
+// Every LED of a port one quadric at a time and every chain line in its own
+// glBegin/glEnd, as the batches must look.
 void DrawPortOneByOne(int port, int c) {
     const ViewState& view = View();
     const int h = c / 2;
@@ -112,6 +114,17 @@ void DrawPortOneByOne(int port, int c) {
         glPopMatrix();
         gluDeleteQuadric(quadric);
     }
+    float line[3];
+    ColorToFloats(CurrentSettings().chainLineColor, line);
+    glColor3f(line[0], line[1], line[2]);
+    for (int k = 0; k + 1 < ChainLength(port); ++k) {
+        glBegin(GL_LINES);
+        glVertex2i((points[k + 1].x - view.scrollX) * c + h,
+                   (points[k + 1].y - view.scrollY - 1) * c + kTestWindowHeight + h);
+        glVertex2i((points[k].x - view.scrollX) * c + h,
+                   (points[k].y - view.scrollY - 1) * c + kTestWindowHeight + h);
+        glEnd();
+    }
 }
 
 TEST_F(DiskTest, BatchedPortGivesTheOneByOnePixels) {
@@ -127,6 +140,19 @@ TEST_F(DiskTest, BatchedPortGivesTheOneByOnePixels) {
         for (int i = 0; i < 600; i += 5) SetActiveRange(port, i, i + 1, 0);
         SetActiveRange(port, 0, 1, port);  // port 0 starts with a dark LED
     }
+    // A third port snakes through neighbouring cells, with steps of one to
+    // three cells straight and diagonal, and some dark LEDs on the way.
+    SetChainColour(2, 250, 250, 20);
+    SetActiveRange(2, 0, kChainCapacity, 1);
+    for (int i = 0; i < 400; ++i) {
+        const int row = i / 20;
+        const int along = row % 2 ? 19 - i % 20 : i % 20;
+        const int step = (row / 3) % 3 + 1;
+        AddLed(2, {static_cast<uint16_t>(40 + along * step + (row % 4 == 3 ? 1 : 0)),
+                   static_cast<uint16_t>(2047 - 2 - row * step)});
+    }
+    for (int i = 6; i < 400; i += 9) SetActiveRange(2, i, i + 1, 0);
+    const int ports = 3;
     struct Look {
         uint16_t command;
         uint8_t sizeFactor;
@@ -140,10 +166,13 @@ TEST_F(DiskTest, BatchedPortGivesTheOneByOnePixels) {
             for (uint16_t scrollX : {0, 3}) {
                 SetView(c, scrollX, 2047);
                 BeginFrame();
-                for (int port = 0; port < 2; ++port) DrawPortOneByOne(port, c);
+                for (int port = 0; port < ports; ++port) DrawPortOneByOne(port, c);
                 const std::vector<uint8_t> reference = ReadFrame();
                 BeginFrame();
-                for (int port = 0; port < 2; ++port) DrawPortLeds(port, c);
+                for (int port = 0; port < ports; ++port) {
+                    DrawPortLeds(port, c);
+                    DrawChainLines(port, c);
+                }
                 EXPECT_TRUE(reference == ReadFrame());
             }
         }
