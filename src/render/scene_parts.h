@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+// Both expect the drawing state of a redraw: the window's orthographic
+// projection and an identity modelview matrix.
 void DrawPortLeds(int port, int cellSize);
 void DrawChainLines(int port, int cellSize);
 
