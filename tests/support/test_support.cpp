@@ -16,6 +16,8 @@
 #include "model/layout.h"
 #include "net/dispatch.h"
 #include "platform/sys_fake.h"
+#include "render/background.h"
+#include "video/video.h"
 #include "render/scene.h"
 
 ScopedTempDir::ScopedTempDir() {
@@ -40,6 +42,8 @@ void ResetRunState() {
     ResetCommandValues();
     ResetSceneState();
     ResetLayoutFiles();
+    ResetBackgroundImage();
+    ResetVideoState();
     FakeSys_Reset();
 }
 
