@@ -1,5 +1,6 @@
-// The layout model: the grid of cells, the 256 port chains with their
-// 256-level history rings, the lit/dark flags and CurrentPort.
+// The layout model: the grid of cells with its separate colour plane, the
+// 256 port chains with their 256-level history rings, the lit/dark flags and
+// CurrentPort.
 //
 // Storage: every port offers 256 levels of 2048 points, but a level's point
 // block is only allocated when it is first written; a level that was never
@@ -36,6 +37,8 @@ struct PortState {
 };
 
 GridCell g_grid[kGridSide * kGridSide];
+alignas(64) uint32_t g_colours[kGridSide * kGridSide];
+uint32_t g_marksVersion;
 PortState g_ports[kPortCount];
 uint16_t g_currentPort;
 const LevelBlock g_zeroLevel = {};
@@ -66,6 +69,10 @@ LevelBlock* TakeBlock() {
     return static_cast<LevelBlock*>(memory);
 }
 
+GridCell& WritableCell(int x, int y) {
+    return g_grid[x * kGridSide + y];
+}
+
 const LevelBlock& ReadLevel(int port, int level) {
     const LevelBlock* block = g_ports[port].levels[level];
     return block != nullptr ? *block : g_zeroLevel;
@@ -85,12 +92,30 @@ bool SameRgb(const uint8_t colour[3], PackedColor other) {
 
 // ---- grid -------------------------------------------------------------------
 
-GridCell& CellAt(int x, int y) {
+const GridCell& CellAt(int x, int y) {
     return g_grid[x * kGridSide + y];
 }
 
 void ClearGrid() {
     std::memset(g_grid, 0, sizeof g_grid);
+    std::memset(g_colours, 0, sizeof g_colours);
+    ++g_marksVersion;
+}
+
+uint32_t GridMarksVersion() {
+    return g_marksVersion;
+}
+
+uint32_t CellColour(int x, int y) {
+    return g_colours[x * kGridSide + y];
+}
+
+void SetCellColour(int x, int y, uint32_t colour) {
+    g_colours[x * kGridSide + y] = colour;
+}
+
+uint32_t* CellColourColumn(int x) {
+    return g_colours + x * kGridSide;
 }
 
 // ---- ports --------------------------------------------------------------------
@@ -200,9 +225,10 @@ void EmptyPortChain(int port) {
 void MarkChain(int port) {
     const ChainPoint* points = CurrentPoints(port);
     const int count = ChainLength(port);
+    ++g_marksVersion;
     for (int i = 0; i < count; ++i) {
         if (!InGrid(points[i])) continue;
-        GridCell& cell = CellAt(points[i].x, points[i].y);
+        GridCell& cell = WritableCell(points[i].x, points[i].y);
         cell.index = uint16_t(i);
         cell.port = uint16_t(port);
         cell.occupied = 1;
@@ -212,8 +238,9 @@ void MarkChain(int port) {
 void UnmarkChain(int port) {
     const ChainPoint* points = CurrentPoints(port);
     const int count = ChainLength(port);
+    ++g_marksVersion;
     for (int i = 0; i < count; ++i) {
-        if (InGrid(points[i])) CellAt(points[i].x, points[i].y).occupied = 0;
+        if (InGrid(points[i])) WritableCell(points[i].x, points[i].y).occupied = 0;
     }
 }
 
@@ -230,8 +257,9 @@ void AddLed(int port, ChainPoint point) {
     const uint16_t n = ChainLength(port);
     if (n >= kChainCapacity) return;
     if (n == 0) ResetActive(port);
-    GridCell& cell = CellAt(point.x, point.y);
+    GridCell& cell = WritableCell(point.x, point.y);
     if (cell.occupied) return;
+    ++g_marksVersion;
     cell.port = uint16_t(port);
     cell.occupied = 1;
     cell.index = n;

@@ -3,8 +3,14 @@
 // change goes through the functions below, which keep the grid marks
 // consistent with the current chains. GUI thread only.
 //
+// The grid keeps the LED marks of a cell (GridCell) and its video colour in
+// two separate tables: the colour plane is written for every pixel of every
+// video frame and read only for LEDs, and keeping it apart makes painting a
+// frame touch 4 bytes per cell instead of the whole cell.
+//
 // Port arguments are indexes 0..255 and are not checked; callers keep to the
-// range. Coordinates passed to CellAt must be 0..2047.
+// range. Coordinates passed to CellAt and the colour functions must be
+// 0..2047.
 #pragma once
 
 #include <cstdint>
@@ -21,9 +27,8 @@ struct ChainPoint {
 };
 
 struct GridCell {
-    uint32_t colour;  // 0x00RRGGBB, written only by the video mapping
-    uint16_t index;   // chain position of the LED standing here
-    uint16_t port;    // port index of the LED standing here
+    uint16_t index;  // chain position of the LED standing here
+    uint16_t port;   // port index of the LED standing here
     uint8_t occupied;
 };
 
@@ -39,9 +44,21 @@ struct UndoRing {
 
 // ---- grid -------------------------------------------------------------------
 
-GridCell& CellAt(int x, int y);
-// Every cell all zero (opening a layout).
+// The marks change only through the functions of this module.
+const GridCell& CellAt(int x, int y);
+// Every cell all zero, colours included (opening a layout).
 void ClearGrid();
+
+// Raised by every change of the marks (index, port, occupied) of any cell,
+// so that a reader can keep something derived from them until it changes.
+uint32_t GridMarksVersion();
+
+// The video colour of a cell, 0x00RRGGBB; written only by the video mapping.
+uint32_t CellColour(int x, int y);
+void SetCellColour(int x, int y, uint32_t colour);
+// The 2048 colours of column x, row 0 first, for writing a whole frame.
+// 64-byte aligned.
+uint32_t* CellColourColumn(int x);
 
 // ---- ports --------------------------------------------------------------------
 

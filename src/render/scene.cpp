@@ -307,7 +307,7 @@ void DrawPortLeds(int port, int c) {
         }
         if (video) {
             float rgb[3];
-            LedColourToFloats(CellAt(point.x, point.y).colour, rgb);
+            LedColourToFloats(CellColour(point.x, point.y), rgb);
             for (size_t v = firstVertex; v < g_positions.size() / 2; ++v) {
                 g_colours.insert(g_colours.end(), rgb, rgb + 3);
             }

@@ -40,12 +40,13 @@ void WalkBgr(const cv::Mat& frame, const LedStoreFrame* store) {
         for (int x = left; x < right; ++x) {
             // The cells of a column are adjacent, row 0 first: picture row y
             // lands on grid row 2047 - y.
-            GridCell* cell = &CellAt(x, kGridSide - 1);
+            const GridCell* cell = &CellAt(x, kGridSide - 1);
+            uint32_t* colours = CellColourColumn(x) + (kGridSide - 1);
             const uint8_t* pixel = top + size_t(x) * 3;
-            for (int y = 0; y < height; ++y, --cell, pixel += step) {
+            for (int y = 0; y < height; ++y, --cell, --colours, pixel += step) {
                 const uint32_t colour =
                     (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0];
-                cell->colour = colour;
+                *colours = colour;
                 if (kStore && cell->occupied == 1) {
                     // The same bounds as StoreLedValue: a port without a
                     // buffer or a position past the frame length is skipped.

@@ -125,7 +125,7 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
     for (const Led& led : leds) AddLed(led.port, {uint16_t(led.x), uint16_t(2047 - led.y)});
     SetActiveRange(2, 1, 2, 0);
     AddLed(5, {100, 100});
-    CellAt(100, 100).colour = 0x123456;
+    SetCellColour(100, 100, 0x123456);
 
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
     const Rgb brightness = {100, 50, 200}, black = {10, 0, 5};
@@ -161,11 +161,11 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
             const Rgb c = PixelColour(kFrames - 1, x, y);
-            ASSERT_EQ(CellAt(x, 2047 - y).colour, uint32_t(c.r << 16 | c.g << 8 | c.b))
+            ASSERT_EQ(CellColour(x, 2047 - y), uint32_t(c.r << 16 | c.g << 8 | c.b))
                 << x << "," << y;
         }
-    EXPECT_EQ(CellAt(100, 100).colour, 0x123456u);
-    EXPECT_EQ(CellAt(kWidth, 2047).colour, 0u);
+    EXPECT_EQ(CellColour(100, 100), 0x123456u);
+    EXPECT_EQ(CellColour(kWidth, 2047), 0u);
 
     // Each file decodes to the processed colours of its LEDs.
     SetColorSettings({GRB, {100, 50, 200}, {10, 0, 5}});
@@ -294,7 +294,7 @@ TEST_F(PlaybackTest, FrameImageIsTheFrameAsReadNotTheResizedOne) {
     StartVideo(StartPacket(RGB, {100, 100, 100}, 0, {0, 0, 0}).data());
     StepVideoFrame();
     // Only the 4 x 2 resized picture reached the grid.
-    EXPECT_EQ(CellAt(kWidth - 1, 2047).colour, 0u);
+    EXPECT_EQ(CellColour(kWidth - 1, 2047), 0u);
 
     FakeSys_QueueSaveCancel();
     SaveHeldFrameImage();
@@ -316,11 +316,11 @@ TEST(Mapping, FramesLargerThanTheGridAreClipped) {
     cv::Mat frame(2100, 2100, CV_8UC3, cv::Scalar(3, 2, 1));
     frame.at<cv::Vec3b>(2047, 2047) = cv::Vec3b(30, 20, 10);
     MapFrameOntoGrid(frame, 0, true);
-    EXPECT_EQ(CellAt(0, 2047).colour, 0x010203u);
-    EXPECT_EQ(CellAt(2047, 0).colour, 0x0A141Eu);
+    EXPECT_EQ(CellColour(0, 2047), 0x010203u);
+    EXPECT_EQ(CellColour(2047, 0), 0x0A141Eu);
     cv::Mat gray(4, 4, CV_8UC1, cv::Scalar(7));
     MapFrameOntoGrid(gray, 0, false);
-    EXPECT_EQ(CellAt(3, 2044).colour, 0x070707u);
+    EXPECT_EQ(CellColour(3, 2044), 0x070707u);
     ResetLayoutModel();
 }
 
