@@ -1,87 +1,146 @@
-// The pixel walk. The grid is column-major (the cells of one column are
-// adjacent) while frames are row-major, and a plain row-by-row walk touches
-// a new cache line and page for every pixel. This walk goes column by
-// column in blocks of 8 columns, so the grid is written in contiguous runs
-// while the block's image bytes stay in cache. The LEDs met on the way are
-// gathered and stored after the walk, port by port in chain order. Every
-// cell gets the same value as in a row-by-row walk and every LED the same
-// stored bytes (an LED is named by one cell only), so the order does not
-// show in the results.
+// The pixel walk, done as two passes with the same results as one row-by-row
+// walk over the picture.
+//
+// Painting: the grid's colour plane is column-major (the cells of one column
+// are adjacent) while frames are row-major, so the frame is painted column
+// by column in blocks of 8 columns: the plane is written in contiguous runs
+// while the block's image bytes stay in cache.
+//
+// Storing: the LEDs are the occupied cells, and testing every covered cell
+// would read the marks of the whole picture area every frame. Instead the
+// occupied cells are listed once, sorted by port, chain position and then
+// the order of a row-by-row walk (picture row, then column), and the list is
+// rebuilt only when the model reports a change of the marks. Each frame then
+// stores the covered LEDs of the list in that order: every port's buffer is
+// written front to back, and where two cells name the same LED the one a
+// row-by-row walk meets last is stored last, as it would be there.
 #include "video/mapping.h"
 
 #include <algorithm>
+#include <cstring>
 #include <opencv2/imgproc.hpp>
+#include <vector>
 
 #include "model/layout.h"
 #include "video/export.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
-// Columns per block: the block's image bytes stay in cache while its
-// columns are walked top to bottom.
-constexpr int kBlockColumns = 8;
+// One occupied cell as a sort key: port, chain position, picture row
+// (2047 - grid row), column, 16 bits each from the top.
+uint64_t LedKey(unsigned port, unsigned position, unsigned row, unsigned x) {
+    return uint64_t(port) << 48 | uint64_t(position) << 32 | uint64_t(row) << 16 | x;
+}
 
-// The LED colours of one frame, gathered during the walk and stored
-// afterwards in chain order: entry port * 2048 + position holds
-// kStaged | 0x00RRGGBB once that LED was covered, and 0 after it was stored.
-// One contiguous table keeps the scattered writes of the walk in few pages;
-// the stores then run through each port's buffer front to back.
-constexpr uint32_t kStaged = 0x01000000u;
-alignas(1 << 21) uint32_t g_staged[kPortCount * kChainCapacity];
+// The occupied cells in store order, and the marks version they reflect.
+std::vector<uint64_t> g_leds;
+uint32_t g_ledsVersion;
+bool g_ledsListed;
 
-template <bool kStore>
-void WalkBgr(const cv::Mat& frame, const LedStoreFrame* store) {
+void ListLeds() {
+    if (g_ledsListed && g_ledsVersion == GridMarksVersion()) return;
+    g_leds.clear();
+    for (int x = 0; x < kGridSide; ++x) {
+        const GridCell* column = &CellAt(x, 0);
+        for (int y = 0; y < kGridSide; ++y) {
+            if (column[y].occupied == 1)
+                g_leds.push_back(LedKey(column[y].port, column[y].index,
+                                        unsigned(kGridSide - 1 - y), unsigned(x)));
+        }
+    }
+    std::sort(g_leds.begin(), g_leds.end());
+    g_ledsVersion = GridMarksVersion();
+    g_ledsListed = true;
+}
+
+// 0x00RRGGBB of the BGR pixel at `pixel`: its three bytes read as one
+// little-endian number. The 4-byte form reads the next pixel's first byte
+// too, so it is only used where one follows in the same row.
+uint32_t PixelColour(const uint8_t* pixel) {
+    return (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0];
+}
+
+uint32_t PixelColourFollowed(const uint8_t* pixel) {
+    uint32_t value;
+    std::memcpy(&value, pixel, 4);
+    return value & 0x00FFFFFFu;
+}
+
+// Tiles of 16 x 16 pixels: a tile's 16 rows of one column are one 64-byte
+// line of the plane, filled at once.
+constexpr int kTile = 16;
+
+// Writes one tile line of the plane; streamed past the caches where the
+// processor allows it, since the plane is not read again this frame.
+void WriteTileLine(uint32_t* target, const uint32_t* line) {
+#if defined(__SSE2__)
+    for (int k = 0; k < kTile; k += 4)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(target + k),
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(line + k)));
+#else
+    std::memcpy(target, line, kTile * sizeof *line);
+#endif
+}
+
+void PaintBgr(const cv::Mat& frame) {
     const int width = std::min(frame.cols, kGridSide);
     const int height = std::min(frame.rows, kGridSide);
     const size_t step = frame.step[0];
     const uint8_t* top = frame.ptr<uint8_t>(0);
-    for (int left = 0; left < width; left += kBlockColumns) {
-        const int right = std::min(width, left + kBlockColumns);
-        for (int x = left; x < right; ++x) {
-            // The cells of a column are adjacent, row 0 first: picture row y
-            // lands on grid row 2047 - y.
-            const GridCell* cell = &CellAt(x, kGridSide - 1);
-            uint32_t* colours = CellColourColumn(x) + (kGridSide - 1);
-            const uint8_t* pixel = top + size_t(x) * 3;
-            for (int y = 0; y < height; ++y, --cell, --colours, pixel += step) {
-                const uint32_t colour =
-                    (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0];
-                *colours = colour;
-                if (kStore && cell->occupied == 1) {
-                    // The same bounds as StoreLedValue: a port without a
-                    // buffer or a position past the frame length is skipped.
-                    const unsigned port = cell->port, position = cell->index;
-                    if (port < unsigned(kPortCount) && store->frame[port] != nullptr &&
-                        position < store->positions)
-                        g_staged[port * kChainCapacity + position] = kStaged | colour;
+    for (int left = 0; left < width; left += kTile) {
+        const int right = std::min(width, left + kTile);
+        int y0 = 0;
+        if (right - left == kTile && right < frame.cols) {
+            // Picture rows y0..y0+15 land on grid rows 2032-y0..2047-y0,
+            // which start a 64-byte line when y0 is a multiple of 16.
+            alignas(64) uint32_t tile[kTile][kTile];
+            for (; y0 + kTile <= height; y0 += kTile) {
+                for (int r = 0; r < kTile; ++r) {
+                    const uint8_t* pixel = top + size_t(y0 + r) * step + size_t(left) * 3;
+                    for (int c = 0; c < kTile; ++c)
+                        tile[c][kTile - 1 - r] = PixelColourFollowed(pixel + 3 * c);
                 }
+                for (int c = 0; c < kTile; ++c)
+                    WriteTileLine(CellColourColumn(left + c) + (kGridSide - kTile - y0), tile[c]);
             }
         }
+        // The rows below the last whole tile, or the whole strip when it is
+        // narrower than a tile or ends the picture.
+        for (int x = left; x < right; ++x) {
+            uint32_t* colours = CellColourColumn(x) + (kGridSide - 1 - y0);
+            const uint8_t* pixel = top + size_t(y0) * step + size_t(x) * 3;
+            for (int y = y0; y < height; ++y, --colours, pixel += step)
+                *colours = PixelColour(pixel);
+        }
     }
+#if defined(__SSE2__)
+    _mm_sfence();  // the streamed lines are visible before anyone reads them
+#endif
 }
 
-void StoreStaged(const LedStoreFrame& store) {
-    for (int port = 0; port < kPortCount; ++port) {
-        if (store.frame[port] == nullptr) continue;
-        uint32_t* staged = g_staged + port * kChainCapacity;
-        for (uint32_t position = 0; position < store.positions; ++position) {
-            const uint32_t entry = staged[position];
-            if (entry == 0) continue;
-            staged[position] = 0;
-            StoreLed(store, unsigned(port), position, uint8_t(entry >> 16), uint8_t(entry >> 8),
-                     uint8_t(entry));
-        }
+void StoreBgr(const cv::Mat& frame, const LedStoreFrame& store) {
+    ListLeds();
+    const unsigned width = unsigned(std::min(frame.cols, kGridSide));
+    const unsigned height = unsigned(std::min(frame.rows, kGridSide));
+    const size_t step = frame.step[0];
+    const uint8_t* top = frame.ptr<uint8_t>(0);
+    for (const uint64_t key : g_leds) {
+        const unsigned x = unsigned(key & 0xFFFF), row = unsigned(key >> 16 & 0xFFFF);
+        if (x >= width || row >= height) continue;
+        const uint8_t* pixel = top + row * step + x * 3;
+        StoreLed(store, unsigned(key >> 48), unsigned(key >> 32 & 0xFFFF), pixel[2], pixel[1],
+                 pixel[0]);
     }
 }
 
 void Walk(const cv::Mat& bgr, int32_t frameIndex, bool store) {
+    PaintBgr(bgr);
     LedStoreFrame frameStore;
-    if (store && BeginLedStoreFrame(frameIndex, &frameStore)) {
-        WalkBgr<true>(bgr, &frameStore);
-        StoreStaged(frameStore);
-    } else {
-        WalkBgr<false>(bgr, nullptr);
-    }
+    if (store && BeginLedStoreFrame(frameIndex, &frameStore)) StoreBgr(bgr, frameStore);
 }
 
 }  // namespace

@@ -1,0 +1,110 @@
+// The pixel walk against a plain row-by-row walk over the picture that
+// stores every occupied cell it meets through StoreLedValue: the grid
+// colours and the stored bytes must be the same, also for cells that share
+// an LED, LEDs that share a cell, dark LEDs, LEDs outside the picture, and
+// after the layout changed between two frames.
+#include "video/mapping.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <opencv2/core.hpp>
+
+#include "model/layout.h"
+#include "platform/sys_fake.h"
+#include "support/test_support.h"
+#include "video/color.h"
+#include "video/export.h"
+#include "video/video.h"
+
+namespace {
+
+void ReferenceWalk(const cv::Mat& frame, int32_t frameIndex) {
+    for (int y = 0; y < frame.rows; ++y)
+        for (int x = 0; x < frame.cols; ++x) {
+            const GridCell& cell = CellAt(x, kGridSide - 1 - y);
+            if (cell.occupied != 1) continue;
+            const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
+            const uint8_t rgb[3] = {bgr[2], bgr[1], bgr[0]};
+            StoreLedValue(cell.port, frameIndex, cell.index, rgb);
+        }
+}
+
+void LoadChain(int port, std::initializer_list<ChainPoint> points) {
+    StartLoadedChain(port, false);
+    ChainPoint* level = WritableLevelPoints(port, CurrentLevel(port));
+    int n = 0;
+    for (const ChainPoint& point : points) level[n++] = point;
+    SetLevelCount(port, CurrentLevel(port), uint16_t(n));
+    MarkChain(port);
+}
+
+// Frame `frameIndex` of every prepared buffer equals frame `frameIndex` + 1.
+void ExpectSameStoredFrames(int32_t frameIndex) {
+    const ExportState& state = CurrentExport();
+    for (int port = 0; port < kPortCount; ++port) {
+        if (!state.prepared[port]) continue;
+        const uint8_t* first =
+            state.buffer[port] + kControllerHeaderSize + size_t(frameIndex) * state.frameStride;
+        EXPECT_EQ(std::memcmp(first, first + state.frameStride, state.frameLength), 0)
+            << "port " << port << ", frame " << frameIndex;
+    }
+}
+
+void ExpectPainted(const cv::Mat& frame) {
+    for (int y = 0; y < frame.rows; ++y)
+        for (int x = 0; x < frame.cols; ++x) {
+            const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
+            ASSERT_EQ(CellColour(x, kGridSide - 1 - y),
+                      uint32_t(bgr[2] << 16 | bgr[1] << 8 | bgr[0]))
+                << x << "," << y;
+        }
+}
+
+TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
+    ResetRunState();
+    ResetVideoState();
+    ScopedTempDir dir;
+    constexpr int kTop = kGridSide - 1;
+    // Port 0: a row inside and a column reaching below the picture.
+    for (int x = 0; x < 30; ++x) AddLed(0, {uint16_t(x), uint16_t(kTop - 2)});
+    for (int y = 15; y < 30; ++y) AddLed(0, {5, uint16_t(kTop - y)});
+    // Port 1: one cell named twice in the chain (it names position 2).
+    LoadChain(1, {{1, kTop}, {2, kTop - 1}, {1, kTop}});
+    // Port 2: a stale second cell naming position 0, in an earlier row.
+    LoadChain(2, {{3, kTop - 7}});
+    WritableLevelPoints(2, CurrentLevel(2))[0] = {4, kTop - 6};
+    MarkChain(2);
+    // Port 3 takes over a cell of port 0.
+    LoadChain(3, {{10, kTop - 2}, {36, kTop - 22}});
+    // Port 4: dark LEDs in the middle.
+    for (int x = 0; x < 12; ++x) AddLed(4, {uint16_t(x), uint16_t(kTop - 9)});
+    SetActiveRange(4, 3, 6, 0);
+    SetCellColour(40, kTop, 0x123456);
+
+    SetColorSettings({BRG, {90, 100, 150}, {4, 0, 2}});
+    FakeSys_QueueSaveAnswer(dir.File("walk.led"));
+    ASSERT_TRUE(PrepareExport(4));
+
+    cv::Mat frame(23, 37, CV_8UC3);
+    cv::randu(frame, 0, 256);
+    MapFrameOntoGrid(frame, 0, true);
+    ReferenceWalk(frame, 1);
+    ExpectSameStoredFrames(0);
+    ExpectPainted(frame);
+    EXPECT_EQ(CellColour(40, kTop), 0x123456u);
+
+    // The layout changes before the next frame: a new LED, an undone chain.
+    AddLed(0, {30, kTop - 4});
+    UndoChain(1);
+    cv::randu(frame, 0, 256);
+    MapFrameOntoGrid(frame, 2, true);
+    ReferenceWalk(frame, 3);
+    ExpectSameStoredFrames(2);
+    ExpectPainted(frame);
+
+    ResetVideoState();
+    ResetLayoutModel();
+}
+
+}  // namespace
