@@ -165,7 +165,16 @@ void ScrambleFrame(int32_t frameIndex) {
     for (int port = 0; port < kPortCount; ++port) {
         if (!g_export.prepared[port]) continue;
         uint8_t* frame = g_export.buffer[port] + FrameOffset(frameIndex);
-        for (size_t k = 0; k < length; ++k) frame[k] ^= g_stream[k];
+        // Eight bytes at a time: the frame and the stream may not be aligned.
+        size_t k = 0;
+        for (; k + 8 <= length; k += 8) {
+            uint64_t data, stream;
+            std::memcpy(&data, frame + k, 8);
+            std::memcpy(&stream, g_stream + k, 8);
+            data ^= stream;
+            std::memcpy(frame + k, &data, 8);
+        }
+        for (; k < length; ++k) frame[k] ^= g_stream[k];
     }
 }
 
