@@ -88,9 +88,13 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
 
     cv::Mat frame(23, 37, CV_8UC3);
     cv::randu(frame, 0, 256);
-    MapFrameOntoGrid(frame, 0, true);
-    ReferenceWalk(frame, 1);
-    ExpectSameStoredFrames(0);
+    // Every colour order, and 6 (black).
+    for (int order = RGB; order <= 6; ++order) {
+        SetColorSettings({order, {90, 100, 150}, {4, 0, 2}});
+        MapFrameOntoGrid(frame, 0, true);
+        ReferenceWalk(frame, 1);
+        ExpectSameStoredFrames(0);
+    }
     ExpectPainted(frame);
     EXPECT_EQ(CellColour(40, kTop), 0x123456u);
 
