@@ -131,9 +131,16 @@ bool BeginLedStoreFrame(int32_t frameIndex, LedStoreFrame* out) {
     }
     const int order = CurrentColorSettings().order;
     out->positions = g_export.frameLength / 3;
-    out->tables = ChannelTables();
-    out->black = order < 0 || order > 5;
-    for (int k = 0; k < 3; ++k) out->pick[k] = out->black ? 0 : kPick[order][k];
+    std::memset(out->parts, 0, sizeof out->parts);
+    if (order >= 0 && order <= 5) {
+        // Output byte k is processed channel kPick[order][k].
+        const uint8_t(*tables)[256] = ChannelTables();
+        for (int k = 0; k < 3; ++k) {
+            const int channel = kPick[order][k];
+            for (int v = 0; v < 256; ++v)
+                out->parts[channel][v] |= uint32_t(tables[channel][v]) << (8 * k);
+        }
+    }
     return any;
 }
 

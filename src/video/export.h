@@ -55,9 +55,11 @@ struct LedStoreFrame {
     uint8_t* frame[kPortCount];         // frame start per prepared port, else nullptr
     const uint8_t* active[kPortCount];  // lit/dark flags per port
     uint32_t positions;                 // frameLength / 3
-    const uint8_t (*tables)[256];       // black level and brightness per channel
-    uint8_t pick[3];                    // output byte k = processed channel pick[k]
-    bool black;                         // colour order outside 0..5
+    // The three output bytes of a lit LED, byte k in bits 8k..8k+7:
+    // parts[0][red] | parts[1][green] | parts[2][blue], with black level,
+    // brightness and colour order folded in; all zero for the orders that
+    // give black.
+    uint32_t parts[3][256];
 };
 
 // False when frame `frameIndex` has no room in the buffers or no port is
@@ -69,15 +71,13 @@ inline void StoreLed(const LedStoreFrame& store, unsigned port, unsigned positio
     if (port >= unsigned(kPortCount)) return;
     uint8_t* frame = store.frame[port];
     if (frame == nullptr || position >= store.positions) return;
+    uint32_t value = 0;
+    if (store.active[port][position] == 1)
+        value = store.parts[0][red] | store.parts[1][green] | store.parts[2][blue];
     uint8_t* target = frame + size_t(position) * 3;
-    if (store.black || store.active[port][position] != 1) {
-        target[0] = target[1] = target[2] = 0;
-        return;
-    }
-    const uint8_t value[3] = {store.tables[0][red], store.tables[1][green], store.tables[2][blue]};
-    target[0] = value[store.pick[0]];
-    target[1] = value[store.pick[1]];
-    target[2] = value[store.pick[2]];
+    target[0] = uint8_t(value);
+    target[1] = uint8_t(value >> 8);
+    target[2] = uint8_t(value >> 16);
 }
 
 // XORs frame `frameIndex` of every prepared buffer with the scrambling
