@@ -19,6 +19,7 @@
 #include "video/mapping.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <opencv2/imgproc.hpp>
 #include <vector>
@@ -99,6 +100,7 @@ uint32_t PixelColour(const uint8_t* pixel) {
     return (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0];
 }
 
+static_assert(std::endian::native == std::endian::little);
 uint32_t PixelColourFollowed(const uint8_t* pixel) {
     uint32_t value;
     std::memcpy(&value, pixel, 4);
