@@ -26,7 +26,8 @@ endfunction()
 # A GoogleTest executable linked with the scripted platform layer. Each test
 # case becomes one CTest test. Extra sources may follow the name.
 function(quorvane_test name)
-  add_executable(${name} ${ARGN} ${PROJECT_SOURCE_DIR}/tests/support/test_support.cpp)
+  add_executable(${name} ${ARGN} ${PROJECT_SOURCE_DIR}/tests/support/test_support.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/temp_dir.cpp)
   quorvane_link(${name} fake)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
@@ -38,7 +39,7 @@ endfunction()
 # so these never run at the same time as each other.
 function(quorvane_e2e_test name)
   add_executable(${name} ${ARGN} ${PROJECT_SOURCE_DIR}/tests/support/test_support.cpp
-    ${PROJECT_SOURCE_DIR}/tests/support/process.cpp)
+    ${PROJECT_SOURCE_DIR}/tests/support/temp_dir.cpp ${PROJECT_SOURCE_DIR}/tests/support/process.cpp)
   quorvane_link(${name} fake)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)

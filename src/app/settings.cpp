@@ -20,16 +20,22 @@ WindowRect g_lastGeometry;
 
 PackedColor* ColorSlot(SettingsColor which) {
     switch (which) {
-        case SettingsColor::GridDot: return &g_settings.gridDotColor;
-        case SettingsColor::Background: return &g_settings.backgroundColor;
-        case SettingsColor::Frame: return &g_settings.frameColor;
-        case SettingsColor::ChainLine: return &g_settings.chainLineColor;
+        case SettingsColor::GridDot:
+            return &g_settings.gridDotColor;
+        case SettingsColor::Background:
+            return &g_settings.backgroundColor;
+        case SettingsColor::Frame:
+            return &g_settings.frameColor;
+        case SettingsColor::ChainLine:
+            return &g_settings.chainLineColor;
     }
     return &g_settings.gridDotColor;
 }
 }  // namespace
 
-const Settings& CurrentSettings() { return g_settings; }
+const Settings& CurrentSettings() {
+    return g_settings;
+}
 
 bool LoadSettings() {
     if (!Sys_FileExists(kSettingsFileName)) return false;
@@ -87,7 +93,8 @@ WindowPlacement ComputeWindowPlacement(int32_t x, int32_t y, int32_t width, int3
 void PlaceWindow(int32_t x, int32_t y, int32_t width, int32_t height) {
     int screenWidth = 0, screenHeight = 0;
     Sys_ScreenSize(&screenWidth, &screenHeight);
-    WindowPlacement placement = ComputeWindowPlacement(x, y, width, height, screenWidth, screenHeight);
+    WindowPlacement placement =
+        ComputeWindowPlacement(x, y, width, height, screenWidth, screenHeight);
     glutInitWindowSize(placement.width, placement.height);
     glutInitWindowPosition(placement.x, placement.y);
 }
@@ -98,4 +105,6 @@ void ResetSettings() {
     g_lastGeometry = WindowRect{};
 }
 
-const uint8_t* SettingsRecordImage() { return g_record; }
+const uint8_t* SettingsRecordImage() {
+    return g_record;
+}

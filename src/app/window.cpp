@@ -7,7 +7,9 @@
 namespace {
 WindowRect g_standIn = {0, 0, 640, 480};
 
-bool HaveGlutWindow() { return glutGet(GLUT_INIT_STATE) && glutGetWindow() != 0; }
+bool HaveGlutWindow() {
+    return glutGet(GLUT_INIT_STATE) && glutGetWindow() != 0;
+}
 }  // namespace
 
 WindowRect QueryWindowRect() {
@@ -20,8 +22,14 @@ WindowRect QueryWindowRect() {
     return rect;
 }
 
-int32_t WindowWidth() { return HaveGlutWindow() ? glutGet(GLUT_WINDOW_WIDTH) : g_standIn.width; }
+int32_t WindowWidth() {
+    return HaveGlutWindow() ? glutGet(GLUT_WINDOW_WIDTH) : g_standIn.width;
+}
 
-int32_t WindowHeight() { return HaveGlutWindow() ? glutGet(GLUT_WINDOW_HEIGHT) : g_standIn.height; }
+int32_t WindowHeight() {
+    return HaveGlutWindow() ? glutGet(GLUT_WINDOW_HEIGHT) : g_standIn.height;
+}
 
-void SetStandInWindow(WindowRect rect) { g_standIn = rect; }
+void SetStandInWindow(WindowRect rect) {
+    g_standIn = rect;
+}

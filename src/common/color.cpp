@@ -12,4 +12,6 @@ void ColorToFloats(uint32_t packedValue, float rgb[3]) {
     rgb[2] = float((packedValue >> 16) & 0xFF) / 255.0f;
 }
 
-void ColorToFloats(PackedColor colour, float rgb[3]) { ColorToFloats(PackedColorValue(colour), rgb); }
+void ColorToFloats(PackedColor colour, float rgb[3]) {
+    ColorToFloats(PackedColorValue(colour), rgb);
+}

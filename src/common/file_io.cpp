@@ -6,19 +6,29 @@
 
 namespace {
 
-FILE* DefaultOpen(const char* path, const char* mode) { return std::fopen(path, mode); }
+FILE* DefaultOpen(const char* path, const char* mode) {
+    return std::fopen(path, mode);
+}
 size_t DefaultWrite(const void* data, size_t size, size_t count, FILE* file) {
     return std::fwrite(data, size, count, file);
 }
-int DefaultFlush(FILE* file) { return std::fflush(file); }
-int DefaultClose(FILE* file) { return std::fclose(file); }
-int DefaultRename(const char* from, const char* to) { return std::rename(from, to); }
+int DefaultFlush(FILE* file) {
+    return std::fflush(file);
+}
+int DefaultClose(FILE* file) {
+    return std::fclose(file);
+}
+int DefaultRename(const char* from, const char* to) {
+    return std::rename(from, to);
+}
 
 FileSyscalls g_syscalls = {DefaultOpen, DefaultWrite, DefaultFlush, DefaultClose, DefaultRename};
 
 }  // namespace
 
-FileSyscalls& CurrentFileSyscalls() { return g_syscalls; }
+FileSyscalls& CurrentFileSyscalls() {
+    return g_syscalls;
+}
 
 void ResetFileSyscalls() {
     g_syscalls = {DefaultOpen, DefaultWrite, DefaultFlush, DefaultClose, DefaultRename};

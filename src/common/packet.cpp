@@ -5,7 +5,9 @@
 
 #include "common/common.h"
 
-uint16_t PacketPort(const uint8_t* packet) { return ReadBE16(packet + 2); }
+uint16_t PacketPort(const uint8_t* packet) {
+    return ReadBE16(packet + 2);
+}
 
 bool PacketPath(const uint8_t* packet, size_t offset, char out[kPathBufferSize]) {
     out[0] = '\0';

@@ -4,7 +4,9 @@
 
 #include "common/common.h"
 
-char PathSeparator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
+char PathSeparator(PathStyle style) {
+    return style == PathStyle::Windows ? '\\' : '/';
+}
 
 std::string DirectoryOf(const char* path, PathStyle style) {
     const char* backslash = style == PathStyle::Windows ? std::strrchr(path, '\\') : nullptr;
@@ -24,8 +26,12 @@ std::string JoinPath(const std::string& directory, const std::string& name, Path
     return directory + PathSeparator(style) + name;
 }
 
-std::string DirectoryOf(const char* path) { return DirectoryOf(path, NativePathStyle()); }
-std::string FileNameOf(const char* path) { return FileNameOf(path, NativePathStyle()); }
+std::string DirectoryOf(const char* path) {
+    return DirectoryOf(path, NativePathStyle());
+}
+std::string FileNameOf(const char* path) {
+    return FileNameOf(path, NativePathStyle());
+}
 std::string JoinPath(const std::string& directory, const std::string& name) {
     return JoinPath(directory, name, NativePathStyle());
 }

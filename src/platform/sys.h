@@ -70,10 +70,10 @@ int Sys_MessageBox(const char* text, const char* caption, unsigned style);
 // ---- save-file dialog ------------------------------------------------------
 
 struct SysSaveDialog {
-    const char* filterName;     // e.g. "Bin Files"
-    const char* filterPattern;  // e.g. "*.led"
+    const char* filterName;        // e.g. "Bin Files"
+    const char* filterPattern;     // e.g. "*.led"
     const char* defaultExtension;  // e.g. "led", added when the name has none
-    bool mustExist;             // only an existing file may be chosen
+    bool mustExist;                // only an existing file may be chosen
 };
 
 // Shows the dialog; true with the chosen path in `path` (NUL-terminated,

@@ -40,11 +40,16 @@ void ReadScript(const char* path) {
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line == "ok") FakeSys_QueueBoxAnswer(kIdOk);
-        else if (line == "yes") FakeSys_QueueBoxAnswer(kIdYes);
-        else if (line == "no") FakeSys_QueueBoxAnswer(kIdNo);
-        else if (line == "cancel") FakeSys_QueueSaveCancel();
-        else if (line.rfind("path ", 0) == 0) FakeSys_QueueSaveAnswer(line.substr(5));
+        if (line == "ok")
+            FakeSys_QueueBoxAnswer(kIdOk);
+        else if (line == "yes")
+            FakeSys_QueueBoxAnswer(kIdYes);
+        else if (line == "no")
+            FakeSys_QueueBoxAnswer(kIdNo);
+        else if (line == "cancel")
+            FakeSys_QueueSaveCancel();
+        else if (line.rfind("path ", 0) == 0)
+            FakeSys_QueueSaveAnswer(line.substr(5));
     }
 }
 
@@ -78,18 +83,28 @@ void FakeSys_Reset() {
     g_screenHeight = 1080;
 }
 
-void FakeSys_QueueBoxAnswer(int answer) { g_answers.push_back({Answer::Box, answer, {}}); }
+void FakeSys_QueueBoxAnswer(int answer) {
+    g_answers.push_back({Answer::Box, answer, {}});
+}
 void FakeSys_QueueSaveAnswer(const std::string& path) {
     g_answers.push_back({Answer::SavePath, 0, path});
 }
-void FakeSys_QueueSaveCancel() { g_answers.push_back({Answer::SaveCancel, 0, {}}); }
+void FakeSys_QueueSaveCancel() {
+    g_answers.push_back({Answer::SaveCancel, 0, {}});
+}
 void FakeSys_SetScreenSize(int width, int height) {
     g_screenWidth = width;
     g_screenHeight = height;
 }
-const std::vector<FakeBox>& FakeSys_Boxes() { return g_boxes; }
-const std::vector<FakeSaveDialog>& FakeSys_SaveDialogs() { return g_saves; }
-const std::vector<std::string>& FakeSys_LaunchedPrograms() { return g_launched; }
+const std::vector<FakeBox>& FakeSys_Boxes() {
+    return g_boxes;
+}
+const std::vector<FakeSaveDialog>& FakeSys_SaveDialogs() {
+    return g_saves;
+}
+const std::vector<std::string>& FakeSys_LaunchedPrograms() {
+    return g_launched;
+}
 
 void Sys_Init(int*, char**) {
     if (const char* log = std::getenv("QUORVANE_SCRIPT_LOG")) {
@@ -99,7 +114,8 @@ void Sys_Init(int*, char**) {
     if (const char* script = std::getenv("QUORVANE_SCRIPT")) ReadScript(script);
     if (const char* screen = std::getenv("QUORVANE_SCRIPT_SCREEN")) {
         int width = 0, height = 0;
-        if (std::sscanf(screen, "%dx%d", &width, &height) == 2) FakeSys_SetScreenSize(width, height);
+        if (std::sscanf(screen, "%dx%d", &width, &height) == 2)
+            FakeSys_SetScreenSize(width, height);
     }
 }
 
@@ -118,8 +134,12 @@ int Sys_MessageBox(const char* text, const char* caption, unsigned style) {
 }
 
 bool Sys_SaveFileDialog(const SysSaveDialog& dialog, char* path, size_t pathSize) {
-    FakeSaveDialog record = {dialog.filterName, dialog.filterPattern, dialog.defaultExtension,
-                             dialog.mustExist, false, {}};
+    FakeSaveDialog record = {dialog.filterName,
+                             dialog.filterPattern,
+                             dialog.defaultExtension,
+                             dialog.mustExist,
+                             false,
+                             {}};
     if (!g_answers.empty() && g_answers.front().kind != Answer::Box) {
         if (g_answers.front().kind == Answer::SavePath) {
             record.chosen = true;
@@ -131,8 +151,8 @@ bool Sys_SaveFileDialog(const SysSaveDialog& dialog, char* path, size_t pathSize
     g_saves.push_back(record);
     LogLine("save name=\"" + FakeSys_Escape(dialog.filterName) + "\" pattern=\"" +
             FakeSys_Escape(dialog.filterPattern) + "\" ext=\"" +
-            FakeSys_Escape(dialog.defaultExtension) + "\" mustExist=" +
-            (dialog.mustExist ? "1" : "0") + " answer=" +
+            FakeSys_Escape(dialog.defaultExtension) +
+            "\" mustExist=" + (dialog.mustExist ? "1" : "0") + " answer=" +
             (record.chosen ? "\"" + FakeSys_Escape(record.path) + "\"" : std::string("cancel")));
     if (!record.chosen) return false;
     std::memcpy(path, record.path.c_str(), record.path.size() + 1);

@@ -15,12 +15,20 @@
 #include "common/common.h"
 #include "platform/sys.h"
 
-PathStyle NativePathStyle() { return PathStyle::Posix; }
+PathStyle NativePathStyle() {
+    return PathStyle::Posix;
+}
 
-bool Sys_NetStartup() { return true; }
+bool Sys_NetStartup() {
+    return true;
+}
 void Sys_NetCleanup() {}
-int Sys_LastSocketError() { return errno; }
-int Sys_LastError() { return errno; }
+int Sys_LastSocketError() {
+    return errno;
+}
+int Sys_LastError() {
+    return errno;
+}
 
 SysSocket Sys_TcpSocket() {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -39,7 +47,9 @@ bool Sys_BindLoopback(SysSocket socket, uint16_t port) {
     return ::bind(int(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
-bool Sys_Listen(SysSocket socket, int backlog) { return ::listen(int(socket), backlog) == 0; }
+bool Sys_Listen(SysSocket socket, int backlog) {
+    return ::listen(int(socket), backlog) == 0;
+}
 
 SysSocket Sys_Accept(SysSocket listener, char peerAddress[16], uint16_t* peerPort) {
     sockaddr_in peer = {};
@@ -67,7 +77,9 @@ int Sys_Send(SysSocket socket, const void* data, int size) {
     return n < 0 ? -1 : int(n);
 }
 
-void Sys_CloseSocket(SysSocket socket) { ::close(int(socket)); }
+void Sys_CloseSocket(SysSocket socket) {
+    ::close(int(socket));
+}
 
 namespace {
 struct ThreadStart {

@@ -441,6 +441,21 @@ void DrawBoundingFrame() {
     if (right - left > 100) DrawTextAt(label, left + 5.0f, bottom - 20.0f, 0.3f);
 }
 
+namespace {
+
+// One dark grey read-out box from the origin, 20 pixels high.
+void DrawReadoutBox(float width) {
+    glColor3f(0.2f, 0.2f, 0.2f);
+    glBegin(GL_POLYGON);
+    glVertex3f(0.0f, 0.0f, 0.35f);
+    glVertex3f(width, 0.0f, 0.35f);
+    glVertex3f(width, 20.0f, 0.35f);
+    glVertex3f(0.0f, 20.0f, 0.35f);
+    glEnd();
+}
+
+}  // namespace
+
 void DrawCursorReadout() {
     const int width = WindowWidth();
     const MousePosition mouse = LastMousePosition();
@@ -448,13 +463,7 @@ void DrawCursorReadout() {
     const uint16_t gx = static_cast<uint16_t>(cell & 0xFFFF);
     const uint16_t gy = static_cast<uint16_t>(cell >> 16);
 
-    glColor3f(0.2f, 0.2f, 0.2f);
-    glBegin(GL_POLYGON);
-    glVertex3f(0.0f, 0.0f, 0.35f);
-    glVertex3f(150.0f, 0.0f, 0.35f);
-    glVertex3f(150.0f, 20.0f, 0.35f);
-    glVertex3f(0.0f, 20.0f, 0.35f);
-    glEnd();
+    DrawReadoutBox(150.0f);
     char text[64];
     std::snprintf(text, sizeof text, "X=%u  Y=%u", unsigned(gx) + 1, 2048u - gy);
     glColor3f(1.0f, 1.0f, 1.0f);
@@ -465,13 +474,7 @@ void DrawCursorReadout() {
     if (grid.occupied != 1) return;
     glPushMatrix();
     glTranslatef(width > 200 ? width - 200.0f : static_cast<float>(width), 0.0f, 0.0f);
-    glColor3f(0.2f, 0.2f, 0.2f);
-    glBegin(GL_POLYGON);
-    glVertex3f(0.0f, 0.0f, 0.35f);
-    glVertex3f(200.0f, 0.0f, 0.35f);
-    glVertex3f(200.0f, 20.0f, 0.35f);
-    glVertex3f(0.0f, 20.0f, 0.35f);
-    glEnd();
+    DrawReadoutBox(200.0f);
     std::snprintf(text, sizeof text, "Port=%u Position=%u ", unsigned(grid.port) + 1,
                   unsigned(grid.index) + 1);
     glColor3f(1.0f, 1.0f, 1.0f);

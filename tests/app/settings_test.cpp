@@ -1,11 +1,12 @@
 // The settings file: loading from files of every shape, what the next save
 // writes, the window placement rule and geometry tracking.
+#include "app/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "app/settings.h"
 #include "common/file_io.h"
 #include "support/test_support.h"
 

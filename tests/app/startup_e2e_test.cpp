@@ -12,7 +12,9 @@
 
 namespace {
 
-std::string Scripted() { return BuildDirectory() + "/quorvane_scripted"; }
+std::string Scripted() {
+    return BuildDirectory() + "/quorvane_scripted";
+}
 
 std::string RunCommand(const std::string& command) {
     std::string output;
@@ -33,7 +35,8 @@ TEST(Startup, OpensWindowLaunchesControlProgramAndWritesSettings) {
                                       {"QUORVANE_SCRIPT_LOG=" + dir.File("script.log")});
     bool settingsWritten = WaitUntil(
         [&] { return ReadWholeFile(dir.File("Configuration.dat")).size() == 1024; }, 15000);
-    bool launched = WaitUntil([&] { return !ReadWholeFile(dir.File("standin.pid")).empty(); }, 5000);
+    bool launched =
+        WaitUntil([&] { return !ReadWholeFile(dir.File("standin.pid")).empty(); }, 5000);
     std::string windowInfo = RunCommand("xwininfo -name 'Quorvane 1.46 EN beta' 2>&1");
     std::string pid = ReadWholeFile(dir.File("standin.pid"));
     if (!pid.empty()) kill(std::stoi(pid), SIGKILL);

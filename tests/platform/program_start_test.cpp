@@ -17,25 +17,14 @@
 
 extern char** environ;
 
+#include "support/test_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 class ProgramStartTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = fs::current_path();
-        char pattern[] = "/tmp/quorvane-spawn-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(previous_);
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
     static void WriteScript(const std::string& name, const std::string& body, mode_t mode) {
         std::ofstream(name) << "#!/bin/sh\n" << body;
         fs::permissions(name, fs::perms(mode));
@@ -51,8 +40,7 @@ protected:
         return condition();
     }
 
-    fs::path previous_;
-    fs::path dir_;
+    ScopedTempDir dir_{"quorvane-spawn"};
 };
 
 // The state letter and parent of a process from /proc; 0 when it is gone.

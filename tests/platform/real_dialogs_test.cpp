@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/sys.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -170,20 +171,6 @@ TEST(RealDialogsTest, MessageBoxShowsTheDecodedTextAndReturnsTheAnswer) {
 
 class SaveDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = fs::current_path();
-        // A dot in the directory name: it must not count as the extension.
-        char pattern[] = "/tmp/quorvane.dialog-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(previous_);
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
     // Types `name` into the file name field of the dialog.
     static QPushButton* Type(QFileDialog* dialog, const QString& name) {
         auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -193,10 +180,10 @@ protected:
         return buttons->button(QDialogButtonBox::Save);
     }
 
-    std::string File(const std::string& name) const { return (dir_ / name).string(); }
+    std::string File(const std::string& name) const { return dir_.File(name); }
 
-    fs::path previous_;
-    fs::path dir_;
+    // A dot in the directory name: it must not count as the extension.
+    ScopedTempDir dir_{"quorvane.dialog"};
 };
 
 TEST_F(SaveDialogTest, AddsTheDefaultExtensionToANameWithout) {
@@ -214,17 +201,17 @@ TEST_F(SaveDialogTest, AddsTheDefaultExtensionToANameWithout) {
             EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Bin Files (*.led)")});
             EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("led"));
             EXPECT_EQ(QDir(dialog->directory()).canonicalPath(),
-                      QString::fromStdString(fs::canonical(dir_).string()));
+                      QString::fromStdString(fs::canonical(dir_.path()).string()));
             QPushButton* save = Type(dialog, QString::fromUtf8(c.typed));
             ASSERT_NE(save, nullptr);
             save->click();
         }});
         char path[260] = "stale";
         ASSERT_TRUE(Sys_SaveFileDialog({"Bin Files", "*.led", "led", false}, path, sizeof path));
-        EXPECT_EQ(fs::path(path), fs::canonical(dir_) / fs::path(c.expected).filename());
+        EXPECT_EQ(fs::path(path), fs::canonical(dir_.path()) / fs::path(c.expected).filename());
         EXPECT_FALSE(fs::exists(path));  // the dialog only names a file
     }
-    EXPECT_EQ(fs::current_path(), dir_);
+    EXPECT_EQ(fs::current_path(), fs::path(dir_.path()));
 }
 
 TEST_F(SaveDialogTest, MustExistTakesOnlyAnExistingFile) {
@@ -245,7 +232,7 @@ TEST_F(SaveDialogTest, MustExistTakesOnlyAnExistingFile) {
     }});
     char path[260] = "";
     ASSERT_TRUE(Sys_SaveFileDialog({"Image Files", "*.bmp", "bmp", true}, path, sizeof path));
-    EXPECT_EQ(fs::path(path), fs::canonical(dir_) / "frame.bmp");
+    EXPECT_EQ(fs::path(path), fs::canonical(dir_.path()) / "frame.bmp");
 }
 
 TEST_F(SaveDialogTest, CancelAndAPathTooLongGiveFalse) {

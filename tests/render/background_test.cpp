@@ -75,14 +75,10 @@ class BackgroundTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetRunState();
-        ResetBackgroundImage();
         EnsureTestWindow();
         SetSettingsColor(SettingsColor::Background, 0, 0, 0);
     }
-    void TearDown() override {
-        ResetBackgroundImage();
-        ResetRunState();
-    }
+    void TearDown() override { ResetRunState(); }
     std::string Write(const std::string& name, const std::string& bytes) {
         WriteWholeFile(dir_.File(name), bytes);
         return dir_.File(name);

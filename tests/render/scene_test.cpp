@@ -30,7 +30,6 @@ class SceneTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetRunState();
-        ResetBackgroundImage();
         EnsureTestWindow();
         SetSettingsColor(SettingsColor::Background, 0, 0, 0);
         SetSettingsColor(SettingsColor::GridDot, kDots.r, kDots.g, kDots.b);

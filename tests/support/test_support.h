@@ -4,11 +4,13 @@
 
 #include <string>
 
-// Creates a fresh directory, makes it the working directory, and removes it
-// (and returns to the old working directory) when destroyed.
+// Creates a fresh directory /tmp/<prefix>-XXXXXX, makes it the working
+// directory, and removes it (and returns to the old working directory) when
+// destroyed. temp_dir.cpp holds this and the file helpers, free of the
+// program's modules; test_support.cpp holds ResetRunState.
 class ScopedTempDir {
 public:
-    ScopedTempDir();
+    explicit ScopedTempDir(const char* prefix = "quorvane-test");
     ~ScopedTempDir();
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
