@@ -20,6 +20,7 @@
 #include "net/dispatch.h"
 #include "render/scene.h"
 #include "render/scene_parts.h"
+#include "support/reference_drawing.h"
 
 namespace {
 
@@ -47,57 +48,20 @@ void BuildFullLayout() {
 
 // The straightforward drawing of all chains: a quadric per LED.
 void DrawChainsStraightforward() {
-    const ViewState& view = View();
-    const int c = view.cellSize;
-    const int h = c / 2;
-    const int height = WindowHeight();
-    const int32_t outer = LedOuterRadius(c, Values().ledSizeFactor);
-    float line[3];
-    ColorToFloats(CurrentSettings().chainLineColor, line);
-    for (int port = 0; port < kPortCount; ++port) {
-        const int n = ChainLength(port);
-        if (n == 0) continue;
-        const ChainPoint* points = CurrentPoints(port);
-        const uint8_t* active = ActiveFlags(port);
-        const uint8_t* rgb = ChainColour(port);
-        for (int i = 0; i < n; ++i) {
-            const uint16_t left = static_cast<uint16_t>((points[i].x - view.scrollX) * c);
-            const uint16_t bottom =
-                static_cast<uint16_t>(height - (view.scrollY - points[i].y + 1) * c);
-            GLUquadric* quadric = gluNewQuadric();
-            glColor3f(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f);
-            glPushMatrix();
-            glTranslatef(left + h, bottom + h, 0.0f);
-            gluDisk(quadric, active[i] ? 0.0 : 0.75 * outer, outer, i == 0 ? 4 : 12, 1);
-            glPopMatrix();
-            gluDeleteQuadric(quadric);
-        }
-        glColor3f(line[0], line[1], line[2]);
-        for (int k = 0; k + 1 < n; ++k) {
-            glBegin(GL_LINES);
-            glVertex2i((points[k + 1].x - view.scrollX) * c + h,
-                       (points[k + 1].y - view.scrollY - 1) * c + height + h);
-            glVertex2i((points[k].x - view.scrollX) * c + h,
-                       (points[k].y - view.scrollY - 1) * c + height + h);
-            glEnd();
-        }
-    }
+    for (int port = 0; port < kPortCount; ++port)
+        if (ChainLength(port) > 0) DrawPortOneByOne(port, View().cellSize);
 }
 
 void BeginRedraw() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     ApplyMaterialAndLight();
-    glViewport(0, 0, kWidth, kHeight);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, kWidth, 0, kHeight);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    ApplyWindowProjection(kWidth, kHeight);
     DrawGridDots();
 }
 
 double Redraw(bool straightforward) {
     const auto start = std::chrono::steady_clock::now();
+    HoldWindowSize();  // as a redraw of the program does
     BeginRedraw();
     if (straightforward) {
         DrawChainsStraightforward();
@@ -105,6 +69,7 @@ double Redraw(bool straightforward) {
         DrawChains();
     }
     glFinish();
+    ReleaseWindowSize();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
 }

@@ -71,19 +71,22 @@ void ApplyMaterialAndLight() {
     glShadeModel(GL_SMOOTH);
 }
 
-void DrawScene() {
-    const PackedColor background = CurrentSettings().backgroundColor;
-    glClearColor(background.red / 255.0f, background.green / 255.0f, background.blue / 255.0f,
-                 0.0f);
-    ApplyMaterialAndLight();
-    const int width = WindowWidth();
-    const int height = WindowHeight();
+void ApplyWindowProjection(int width, int height) {
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(0, width, 0, height);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+}
+
+void DrawScene() {
+    const PackedColor background = CurrentSettings().backgroundColor;
+    glClearColor(background.red / 255.0f, background.green / 255.0f, background.blue / 255.0f,
+                 0.0f);
+    ApplyMaterialAndLight();
+    HoldWindowSize();
+    ApplyWindowProjection(WindowWidth(), WindowHeight());
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     TrackWindowGeometry();
@@ -94,6 +97,7 @@ void DrawScene() {
     if (VideoMode() != ConvertHidden) DrawChains();
     if (Values().boundingFrameVisible) DrawBoundingFrame();
     DrawCursorReadout();
+    ReleaseWindowSize();
 }
 
 int RunQuorvane(int argc, char** argv) {

@@ -10,5 +10,9 @@ int RunQuorvane(int argc, char** argv);
 // The material and light state, applied at start-up and every redraw.
 void ApplyMaterialAndLight();
 
+// The viewport over the whole window and the 2-D projection in window
+// pixels (origin bottom-left); the modelview matrix is left as identity.
+void ApplyWindowProjection(int width, int height);
+
 // One redraw of the scene in the fixed order (without clear and swap).
 void DrawScene();

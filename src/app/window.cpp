@@ -6,6 +6,9 @@
 
 namespace {
 WindowRect g_standIn = {0, 0, 640, 480};
+bool g_sizeHeld = false;
+int32_t g_heldWidth = 0;
+int32_t g_heldHeight = 0;
 
 bool HaveGlutWindow() {
     return glutGet(GLUT_INIT_STATE) && glutGetWindow() != 0;
@@ -23,11 +26,24 @@ WindowRect QueryWindowRect() {
 }
 
 int32_t WindowWidth() {
+    if (g_sizeHeld) return g_heldWidth;
     return HaveGlutWindow() ? glutGet(GLUT_WINDOW_WIDTH) : g_standIn.width;
 }
 
 int32_t WindowHeight() {
+    if (g_sizeHeld) return g_heldHeight;
     return HaveGlutWindow() ? glutGet(GLUT_WINDOW_HEIGHT) : g_standIn.height;
+}
+
+void HoldWindowSize() {
+    g_sizeHeld = false;
+    g_heldWidth = WindowWidth();
+    g_heldHeight = WindowHeight();
+    g_sizeHeld = true;
+}
+
+void ReleaseWindowSize() {
+    g_sizeHeld = false;
 }
 
 void SetStandInWindow(WindowRect rect) {

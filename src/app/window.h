@@ -16,5 +16,12 @@ WindowRect QueryWindowRect();
 int32_t WindowWidth();
 int32_t WindowHeight();
 
+// Asking GLUT for the size is a round trip to the window system (about
+// 70 us), too slow for the drawing steps that need it per port. A redraw
+// holds the size it set its viewport from: between Hold and Release,
+// WindowWidth and WindowHeight answer from it. GUI thread only.
+void HoldWindowSize();
+void ReleaseWindowSize();
+
 // Tests without a GLUT window: the rectangle QueryWindowRect reports.
 void SetStandInWindow(WindowRect rect);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
+#include "app/shell.h"
 #include "app/view.h"
 #include "common/common.h"
 #include "common/packet.h"
@@ -14,6 +15,7 @@
 #include "render/gl_window.h"
 #include "render/scene.h"
 #include "render/scene_parts.h"
+#include "support/reference_drawing.h"
 #include "support/test_support.h"
 
 namespace {
@@ -30,12 +32,7 @@ protected:
 
     static void BeginFrame() {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glViewport(0, 0, kTestWindowWidth, kTestWindowHeight);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluOrtho2D(0, kTestWindowWidth, 0, kTestWindowHeight);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        ApplyWindowProjection(kTestWindowWidth, kTestWindowHeight);
         glColor3f(0.8f, 0.4f, 0.2f);
     }
 };
@@ -83,48 +80,6 @@ void SendCommand(uint16_t code, uint8_t value) {
     WriteBE16(packet, code);
     packet[4] = value;
     DispatchCommand(packet, 5);
-}
-
-// Every LED of a port one quadric at a time and every chain line in its own
-// glBegin/glEnd, as the batches must look.
-void DrawPortOneByOne(int port, int c) {
-    const ViewState& view = View();
-    const int h = c / 2;
-    const int32_t outer = LedOuterRadius(c, Values().ledSizeFactor);
-    const ChainPoint* points = CurrentPoints(port);
-    const uint8_t* rgb = ChainColour(port);
-    const bool square = Values().ledShape == Square;
-    for (int i = 0; i < ChainLength(port); ++i) {
-        const uint16_t left = static_cast<uint16_t>((points[i].x - view.scrollX) * c);
-        const uint16_t bottom =
-            static_cast<uint16_t>(kTestWindowHeight - (view.scrollY - points[i].y + 1) * c);
-        glColor3f(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f);
-        if (square) {
-            glPointSize(c);
-            glBegin(GL_POINTS);
-            glVertex2i(left + h, bottom + h);
-            glEnd();
-            glPointSize(1);
-            continue;
-        }
-        GLUquadric* quadric = gluNewQuadric();
-        glPushMatrix();
-        glTranslatef(left + h, bottom + h, 0.0f);
-        gluDisk(quadric, ActiveFlags(port)[i] ? 0.0 : 0.75 * outer, outer, i == 0 ? 4 : 12, 1);
-        glPopMatrix();
-        gluDeleteQuadric(quadric);
-    }
-    float line[3];
-    ColorToFloats(CurrentSettings().chainLineColor, line);
-    glColor3f(line[0], line[1], line[2]);
-    for (int k = 0; k + 1 < ChainLength(port); ++k) {
-        glBegin(GL_LINES);
-        glVertex2i((points[k + 1].x - view.scrollX) * c + h,
-                   (points[k + 1].y - view.scrollY - 1) * c + kTestWindowHeight + h);
-        glVertex2i((points[k].x - view.scrollX) * c + h,
-                   (points[k].y - view.scrollY - 1) * c + kTestWindowHeight + h);
-        glEnd();
-    }
 }
 
 TEST_F(DiskTest, BatchedPortGivesTheOneByOnePixels) {

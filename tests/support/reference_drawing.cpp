@@ -1,0 +1,54 @@
+// The straightforward drawing of one port: a quadric per LED.
+#include "support/reference_drawing.h"
+
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
+#include "app/settings.h"
+#include "app/view.h"
+#include "app/window.h"
+#include "common/common.h"
+#include "model/layout.h"
+#include "net/dispatch.h"
+#include "render/scene_parts.h"
+
+void DrawPortOneByOne(int port, int c) {
+    const ViewState& view = View();
+    const int height = WindowHeight();  // asks the window system: once, not per LED
+    const int h = c / 2;
+    const int32_t outer = LedOuterRadius(c, Values().ledSizeFactor);
+    const ChainPoint* points = CurrentPoints(port);
+    const uint8_t* rgb = ChainColour(port);
+    const bool square = Values().ledShape == Square;
+    for (int i = 0; i < ChainLength(port); ++i) {
+        const uint16_t left = static_cast<uint16_t>((points[i].x - view.scrollX) * c);
+        const uint16_t bottom =
+            static_cast<uint16_t>(height - (view.scrollY - points[i].y + 1) * c);
+        glColor3f(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f);
+        if (square) {
+            glPointSize(c);
+            glBegin(GL_POINTS);
+            glVertex2i(left + h, bottom + h);
+            glEnd();
+            glPointSize(1);
+            continue;
+        }
+        GLUquadric* quadric = gluNewQuadric();
+        glPushMatrix();
+        glTranslatef(left + h, bottom + h, 0.0f);
+        gluDisk(quadric, ActiveFlags(port)[i] ? 0.0 : 0.75 * outer, outer, i == 0 ? 4 : 12, 1);
+        glPopMatrix();
+        gluDeleteQuadric(quadric);
+    }
+    float line[3];
+    ColorToFloats(CurrentSettings().chainLineColor, line);
+    glColor3f(line[0], line[1], line[2]);
+    for (int k = 0; k + 1 < ChainLength(port); ++k) {
+        glBegin(GL_LINES);
+        glVertex2i((points[k + 1].x - view.scrollX) * c + h,
+                   (points[k + 1].y - view.scrollY - 1) * c + height + h);
+        glVertex2i((points[k].x - view.scrollX) * c + h,
+                   (points[k].y - view.scrollY - 1) * c + height + h);
+        glEnd();
+    }
+}
