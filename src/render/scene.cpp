@@ -332,31 +332,6 @@ void DrawPortLeds(int port, int c) {
     }
 }
 
-void DrawLed(uint16_t left, uint16_t bottom, int c, uint32_t colour, int position, uint8_t lit) {
-    const int h = c / 2;
-    float rgb[3];
-    LedColourToFloats(colour, rgb);
-    const CommandValues& values = Values();
-    if (values.ledShape == Square) {
-        glPointSize(static_cast<GLfloat>(c));
-        SetColour(rgb);
-        glBegin(GL_POINTS);
-        glVertex2i(left + h, bottom + h);
-        glEnd();
-        glPointSize(1.0f);
-        return;
-    }
-    const int32_t outer = LedOuterRadius(c, values.ledSizeFactor);
-    if (outer <= 0) return;
-    const double inner = lit ? 0.0 : 0.75 * outer;
-    const DiskMesh& mesh = DiskMeshFor(outer, inner, position == 0 ? 4 : 12);
-    SetColour(rgb);
-    glPushMatrix();
-    glTranslatef(static_cast<float>(left + h), static_cast<float>(bottom + h), 0.0f);
-    DrawDiskMesh(mesh);
-    glPopMatrix();
-}
-
 void DrawChainLines(int port, int c) {
     const int n = ChainLength(port);
     if (n < 2) return;

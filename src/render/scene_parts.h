@@ -1,5 +1,5 @@
 // The single steps of the scene drawing, for the benchmark and the tests:
-// one port's LEDs or chain lines, one LED, and the strings the text steps
+// one port's LEDs or chain lines, and the strings the text steps
 // drew (recorded only while recording is on).
 #pragma once
 
@@ -11,11 +11,6 @@
 // projection and an identity modelview matrix.
 void DrawPortLeds(int port, int cellSize);
 void DrawChainLines(int port, int cellSize);
-
-// One LED on its own, drawn like the quadric disk with the cached geometry:
-// left and bottom are window pixels (unsigned 16-bit), colour 0x00RRGGBB.
-void DrawLed(uint16_t left, uint16_t bottom, int cellSize, uint32_t colour, int position,
-             uint8_t lit);
 
 // The outer radius of an LED disk: 1 for cells up to 5 pixels, half the
 // cell less one above, times LedSizeFactor (wrapping 32-bit product).
