@@ -9,11 +9,11 @@ WindowRect g_standIn = {0, 0, 640, 480};
 bool g_sizeHeld = false;
 int32_t g_heldWidth = 0;
 int32_t g_heldHeight = 0;
+}  // namespace
 
 bool HaveGlutWindow() {
     return glutGet(GLUT_INIT_STATE) && glutGetWindow() != 0;
 }
-}  // namespace
 
 WindowRect QueryWindowRect() {
     if (!HaveGlutWindow()) return g_standIn;

@@ -12,6 +12,9 @@ struct WindowRect {
     int32_t height;
 };
 
+// Whether a GLUT window (and so a GL context) exists.
+bool HaveGlutWindow();
+
 WindowRect QueryWindowRect();
 int32_t WindowWidth();
 int32_t WindowHeight();

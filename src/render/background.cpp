@@ -50,18 +50,8 @@ Holder g_image = {0, 0, 0, nullptr, 0, 0};
 bool g_visible = false;
 bool g_exitHandlerSet = false;
 
-bool HaveGlContext() {
-    return glutGet(GLUT_INIT_STATE) && glutGetWindow() != 0;
-}
-
 void Inform(const char* text) {
     Sys_MessageBox(text, kCaption, kMbSystemModal | kMbIconInformation);
-}
-
-void ReleaseAtExit() {
-    ReleaseBackgroundImage();
-    if (g_image.texture != 0 && HaveGlContext()) glDeleteTextures(1, &g_image.texture);
-    g_image.texture = 0;
 }
 
 long FileSize(FILE* file) {
@@ -147,7 +137,7 @@ void LoadBackgroundImage(const uint8_t* packet) {
     char path[kPathBufferSize];
     if (!PacketPath(packet, kPathOffset, path)) return;
     if (!g_exitHandlerSet) {
-        std::atexit(ReleaseAtExit);
+        std::atexit(ResetBackgroundImage);  // frees the pixels and the texture
         g_exitHandlerSet = true;
     }
     if (g_image.loaded) ReleaseBackgroundImage();
@@ -222,7 +212,7 @@ bool BackgroundVisible() {
 
 void ResetBackgroundImage() {
     ReleaseBackgroundImage();
-    if (g_image.texture != 0 && HaveGlContext()) glDeleteTextures(1, &g_image.texture);
+    if (g_image.texture != 0 && HaveGlutWindow()) glDeleteTextures(1, &g_image.texture);
     g_image = {0, 0, 0, nullptr, 0, 0};
     g_visible = false;
 }
