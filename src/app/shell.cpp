@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "app/view.h"
 #include "app/window.h"
+#include "common/boxes.h"
 #include "common/packet.h"
 #include "net/dispatch.h"
 #include "net/server.h"
@@ -123,8 +124,7 @@ int RunQuorvane(int argc, char** argv) {
     Sys_Sleep(kLaunchPauseMs);
 
     if (!Sys_FileExists(kControlProgramName)) {
-        Sys_MessageBox("Unable to open application Quorvane_Net.exe", "Error",
-                       kMbSystemModal | kMbIconError);
+        ShowErrorBox("Unable to open application Quorvane_Net.exe");
         std::exit(-1);
     }
     Sys_StartProgram(kControlProgramName);

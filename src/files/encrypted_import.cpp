@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/boxes.h"
 #include "common/common.h"
 #include "common/file_io.h"
 #include "files/chain_file.h"
@@ -17,10 +18,6 @@
 namespace {
 
 ImportRecord g_importedChainTable[kPortCount];
-
-void ShowImportError(const char* text) {
-    Sys_MessageBox(text, "Error", kMbSystemModal | kMbIconError | kMbOk);
-}
 
 }  // namespace
 
@@ -38,21 +35,21 @@ bool LoadImportFiles(int n) {
     for (int k = 0; k < n && k < kImportNameCount; ++k) {
         std::string path = JoinPath(ProjectDirectory(), names.names[k]);
         if (!Sys_FileExists(path.c_str())) {
-            ShowImportError("Error access file ");
+            ShowErrorBox("Error access file ");
             return false;
         }
         if (FileSizeOf(path.c_str()) != long(kImportRecordSize)) {
-            ShowImportError("Error size *.iql file ");
+            ShowErrorBox("Error size *.iql file ");
             return false;
         }
         std::vector<uint8_t> bytes;
         if (!ReadFilePrefix(path.c_str(), kImportRecordSize, bytes)) {
-            ShowImportError("Error size *.iql file ");
+            ShowErrorBox("Error size *.iql file ");
             return false;
         }
         if (bytes.empty()) return false;
         if (DecodeImportFile(bytes.data(), bytes.size(), record) != ImportDecode::Ok) {
-            ShowImportError("Error size *.iql file ");
+            ShowErrorBox("Error size *.iql file ");
             return false;
         }
         g_importedChainTable[ImportPortField(record)] = record;

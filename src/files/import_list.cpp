@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/boxes.h"
 #include "common/file_io.h"
 #include "platform/sys.h"
 
@@ -30,7 +31,7 @@ void EmptyImportNameList() {
 
 int ReadImportList(const char* path) {
     if (!Sys_FileExists(path)) {
-        Sys_MessageBox("Error access file ", "Error", kMbSystemModal | kMbIconError | kMbOk);
+        ShowErrorBox("Error access file ");
         return 0;
     }
     long size = FileSizeOf(path);

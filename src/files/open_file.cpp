@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/view.h"
+#include "common/boxes.h"
 #include "common/common.h"
 #include "common/packet.h"
 #include "files/chain_file.h"
@@ -33,8 +34,7 @@ void OpenFile(const char* path) {
         projectRead = true;
     }
     if (!listRead && !projectRead) {
-        Sys_MessageBox("the file is corrupted or has an incorrect extension!", "Error",
-                       kMbSystemModal | kMbIconError | kMbOk);
+        ShowErrorBox("the file is corrupted or has an incorrect extension!");
     }
 
     ClearGrid();

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 
+#include "common/boxes.h"
 #include "common/common.h"
 #include "common/file_io.h"
 #include "platform/sys.h"
@@ -29,10 +30,6 @@ uint8_t* AllocateZeroed(size_t size) {
         return static_cast<uint8_t*>(block);
     }
     return static_cast<uint8_t*>(std::calloc(size, 1));
-}
-
-void ShowError(const char* text) {
-    Sys_MessageBox(text, "Error", kMbSystemModal | kMbIconError);
 }
 
 size_t FrameOffset(int32_t frameIndex) {
@@ -73,13 +70,13 @@ bool ChooseExportTarget() {
 bool PrepareExport(int32_t frameCount) {
     if (!ChooseExportTarget()) return false;
     if (frameCount > kMaxExportFrames) {
-        ShowError("File size is very large.");
+        ShowErrorBox("File size is very large.");
         return false;
     }
     // A count of 0 or below leaves no room for frames (and a negative file
     // size); such a video cannot be converted.
     if (frameCount <= 0) {
-        ShowError("The video reports no frames, so it cannot be converted.");
+        ShowErrorBox("The video reports no frames, so it cannot be converted.");
         return false;
     }
     std::srand(uint32_t(std::time(nullptr)) >> 1);
@@ -104,7 +101,7 @@ bool PrepareExport(int32_t frameCount) {
         uint8_t* buffer = AllocateZeroed(size_t(g_export.fileSize));
         if (buffer == nullptr) {
             ReleaseExport();
-            ShowError("Not enough memory for the controller files of this video.");
+            ShowErrorBox("Not enough memory for the controller files of this video.");
             return false;
         }
         WriteLE16(buffer, uint16_t(g_export.frameLength));

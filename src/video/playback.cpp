@@ -12,6 +12,7 @@
 #include <opencv2/videoio.hpp>
 #include <string>
 
+#include "common/boxes.h"
 #include "net/dispatch.h"
 #include "net/messages.h"
 #include "platform/sys.h"
@@ -94,7 +95,7 @@ void FinishVideo() {
     if (WriteControllerFiles())
         Sys_MessageBox(summary.c_str(), "Information ", kMbSystemModal | kMbIconInformation);
     else
-        Sys_MessageBox("Error saving file ", "Error", kMbSystemModal | kMbIconError);
+        ShowErrorBox("Error saving file ");
     ReleaseExport();
 }
 
@@ -245,7 +246,7 @@ void SetVideoResize(const uint8_t* packet) {
     g_resize.width = PacketDecimal(packet, 4, 5);
     g_resize.height = PacketDecimal(packet, 9, 5);
     if (g_resize.width <= 0 || g_resize.height <= 0) {
-        Sys_MessageBox("Video resizing error", "Error", kMbSystemModal | kMbIconError);
+        ShowErrorBox("Video resizing error");
         g_resize.enabled = false;
         return;
     }

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <opencv2/videoio.hpp>
 
+#include "common/boxes.h"
 #include "common/packet.h"
 #include "platform/sys.h"
 #include "video/playback.h"
@@ -69,10 +70,6 @@ void ReleaseOpenCvWriter() {
 const RawVideoWriterCalls kOpenCvWriter = {OpenOpenCvWriter, WriteOpenCvFrame, ReleaseOpenCvWriter};
 RawVideoWriterCalls g_writerCalls = kOpenCvWriter;
 
-void ShowError(const char* text) {
-    Sys_MessageBox(text, "Error", kMbSystemModal | kMbIconError);
-}
-
 void FreeRawData() {
     std::free(g_raw.data);
     g_raw.data = nullptr;
@@ -80,44 +77,44 @@ void FreeRawData() {
 
 bool LoadRawFrames() {
     if (g_raw.sizeX == 0 || g_raw.sizeX > kMaxFrameSide) {
-        ShowError("Error! Enter integer Size_X in the range: 1...2048 ");
+        ShowErrorBox("Error! Enter integer Size_X in the range: 1...2048 ");
         return false;
     }
     if (g_raw.sizeY == 0 || g_raw.sizeY > kMaxFrameSide) {
-        ShowError("Error! Enter integer Size_Y in the range: 1...2048 ");
+        ShowErrorBox("Error! Enter integer Size_Y in the range: 1...2048 ");
         return false;
     }
     FILE* file = std::fopen(g_raw.rawPath, "rb");
     if (file == nullptr) {
-        ShowError(" The file can not be opened ");
+        ShowErrorBox(" The file can not be opened ");
         return false;
     }
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
     std::fclose(file);
     if (size < 0) {
-        ShowError(" The file can not be opened ");
+        ShowErrorBox(" The file can not be opened ");
         return false;
     }
     g_raw.rawSize = size_t(size);
     if (g_raw.rawSize == 0) {
-        ShowError("File is empty");
+        ShowErrorBox("File is empty");
         return false;
     }
     g_raw.frameLength = size_t(g_raw.sizeX) * g_raw.sizeY * 3;
     if (g_raw.rawSize % g_raw.frameLength != 0)
-        ShowError("File format is not valid or an error Sixe_X or Sixe_Y!");
+        ShowErrorBox("File format is not valid or an error Sixe_X or Sixe_Y!");
 
     FreeRawData();
     g_raw.data = static_cast<uint8_t*>(std::malloc(g_raw.rawSize));
     if (g_raw.data == nullptr) {
-        ShowError("Not enough memory to read the raw frame file.");
+        ShowErrorBox("Not enough memory to read the raw frame file.");
         return false;
     }
     file = std::fopen(g_raw.rawPath, "rb");
     const size_t got = file ? std::fread(g_raw.data, 1, g_raw.rawSize, file) : 0;
     if (got < g_raw.rawSize) {
-        ShowError("Error reading");
+        ShowErrorBox("Error reading");
         if (file) std::fclose(file);
         FreeRawData();
         return false;
@@ -146,7 +143,7 @@ void WriteRawVideo() {
     }
     uint8_t* buffer = static_cast<uint8_t*>(std::calloc(g_raw.frameLength, 1));
     if (buffer == nullptr) {
-        ShowError("Not enough memory to read the raw frame file.");
+        ShowErrorBox("Not enough memory to read the raw frame file.");
     } else {
         const cv::Mat frame(g_raw.sizeY, g_raw.sizeX, CV_8UC3, buffer, size_t(g_raw.sizeX) * 3);
         for (size_t f = 0; f < g_raw.frameCount; ++f) {

@@ -1,0 +1,8 @@
+// The one error box every subsystem shows.
+#include "common/boxes.h"
+
+#include "platform/sys.h"
+
+void ShowErrorBox(const char* text) {
+    Sys_MessageBox(text, "Error", kMbSystemModal | kMbIconError | kMbOk);
+}
