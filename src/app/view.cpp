@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "app/window.h"
-#include "common/common.h"
 #include "model/edit.h"
 #include "model/layout.h"
 #include "net/dispatch.h"
@@ -131,13 +130,9 @@ void KeyboardInput(unsigned char key, int, int) {
         case 226:
             ViewStepRight();
             break;
-        case 26: {  // Ctrl+Z: command 160 for the current port's number
-            uint8_t packet[2048] = {};
-            WriteBE16(packet, 160);
-            WriteBE16(packet + 2, uint16_t(CurrentPort() + 1));
-            UndoLastLed(packet);
+        case 26:  // Ctrl+Z: what command 160 does for the current port
+            UndoChain(CurrentPort());
             break;
-        }
         default:
             break;
     }

@@ -6,7 +6,7 @@
 #include "model/edit.h"
 
 #include "app/view.h"
-#include "common/common.h"
+#include "common/packet.h"
 #include "model/layout.h"
 #include "platform/sys.h"
 
@@ -76,14 +76,14 @@ void PlaceLedLine(uint32_t position) {
 }
 
 void UndoLastLed(const uint8_t* packet) {
-    uint16_t port = ReadBE16(packet + 2);
+    uint16_t port = PacketPort(packet);
     if (port > 0) --port;
     if (port >= kPortCount) return;
     UndoChain(port);
 }
 
 void ClearPort(const uint8_t* packet) {
-    const uint16_t port = ReadBE16(packet + 2);
+    const uint16_t port = PacketPort(packet);
     if (port >= kPortCount) return;
     if (Ring(port).depth == 0) return;
     const int answer =
