@@ -243,8 +243,9 @@ void StepVideoFrame() {
 }
 
 void SetVideoResize(const uint8_t* packet) {
-    g_resize.width = PacketDecimal(packet, 4, 5);
-    g_resize.height = PacketDecimal(packet, 9, 5);
+    // Read as atoi reads: a width text without its end runs on into the height.
+    g_resize.width = PacketDecimal(packet, 4, kPacketSize);
+    g_resize.height = PacketDecimal(packet, 9, kPacketSize);
     if (g_resize.width <= 0 || g_resize.height <= 0) {
         ShowErrorBox("Video resizing error");
         g_resize.enabled = false;

@@ -254,6 +254,7 @@ TEST_F(PlaybackTest, ResizeCommandParsesAndClamps) {
         int expectWidth, expectHeight;
     } cases[] = {{"4000", "10", false, 2048, 10},
                  {" +16", "8x", false, 16, 8},
+                 {"00001", "5", false, 15, 5},  // no end before 9: the digits run on
                  {"16", "0", true, 0, 0},
                  {"16", "abc", true, 0, 0},
                  {"-3", "5", true, 0, 0}};
