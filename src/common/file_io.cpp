@@ -63,3 +63,14 @@ long FileSizeOf(const char* path) {
     std::fclose(file);
     return size;
 }
+
+bool ReadFilePrefix(const char* path, size_t limit, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    bytes.resize(limit);
+    size_t got = limit == 0 ? 0 : std::fread(bytes.data(), 1, limit, file);
+    bytes.resize(got);
+    std::fclose(file);
+    return true;
+}

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 struct FileSyscalls {
     FILE* (*open)(const char* path, const char* mode);
@@ -26,3 +28,7 @@ bool SaveFileReplacing(const char* path, const void* data, size_t size);
 
 // Size of the file in bytes, or -1 when it cannot be opened.
 long FileSizeOf(const char* path);
+
+// Up to `limit` bytes from the start of the file; false when it cannot be
+// opened for reading.
+bool ReadFilePrefix(const char* path, size_t limit, std::vector<uint8_t>& bytes);

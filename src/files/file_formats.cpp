@@ -2,7 +2,6 @@
 // rules for untrusted input (see file_formats.h).
 #include "files/file_formats.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "common/common.h"
@@ -170,17 +169,4 @@ ImportDecode DecodeImportFile(const uint8_t* bytes, size_t size, ImportRecord& o
     WriteLE16(out.bytes + 2, uint16_t(kept));
     WriteLE16(out.bytes, uint16_t(portNumber - 1));
     return ImportDecode::Ok;
-}
-
-// ---- helpers ----------------------------------------------------------------------------
-
-bool ReadFilePrefix(const char* path, size_t limit, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    bytes.resize(limit);
-    size_t got = limit == 0 ? 0 : std::fread(bytes.data(), 1, limit, file);
-    bytes.resize(got);
-    std::fclose(file);
-    return true;
 }

@@ -120,9 +120,3 @@ enum class ImportDecode { Ok, BadSize, BadPort };
 // deciphered; the chain cut before its first LED off the grid; the port
 // field then holds the port index.
 ImportDecode DecodeImportFile(const uint8_t* bytes, size_t size, ImportRecord& out);
-
-// ---- helpers shared by the file commands -------------------------------------------
-
-// Up to `limit` bytes from the start of the file; false when it cannot be
-// opened for reading.
-bool ReadFilePrefix(const char* path, size_t limit, std::vector<uint8_t>& bytes);

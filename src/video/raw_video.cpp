@@ -19,6 +19,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "common/boxes.h"
+#include "common/file_io.h"
 #include "common/packet.h"
 #include "platform/sys.h"
 #include "video/playback.h"
@@ -84,14 +85,7 @@ bool LoadRawFrames() {
         ShowErrorBox("Error! Enter integer Size_Y in the range: 1...2048 ");
         return false;
     }
-    FILE* file = std::fopen(g_raw.rawPath, "rb");
-    if (file == nullptr) {
-        ShowErrorBox(" The file can not be opened ");
-        return false;
-    }
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    std::fclose(file);
+    const long size = FileSizeOf(g_raw.rawPath);
     if (size < 0) {
         ShowErrorBox(" The file can not be opened ");
         return false;
@@ -111,7 +105,7 @@ bool LoadRawFrames() {
         ShowErrorBox("Not enough memory to read the raw frame file.");
         return false;
     }
-    file = std::fopen(g_raw.rawPath, "rb");
+    FILE* file = std::fopen(g_raw.rawPath, "rb");
     const size_t got = file ? std::fread(g_raw.data, 1, g_raw.rawSize, file) : 0;
     if (got < g_raw.rawSize) {
         ShowErrorBox("Error reading");
