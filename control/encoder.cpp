@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/common.h"
+
 const char* const kPathTooLongText =
     "The path is too long: Quorvane accepts at most 511 bytes. Choose a shorter path.";
 
@@ -13,15 +15,12 @@ namespace {
 
 Packet Header(CommandCode code, size_t size) {
     Packet packet(size, 0);
-    uint16_t value = uint16_t(code);
-    packet[0] = uint8_t(value >> 8);
-    packet[1] = uint8_t(value & 0xFF);
+    WriteBE16(packet.data(), uint16_t(code));
     return packet;
 }
 
 void PutPort(Packet& packet, int port) {
-    packet[2] = uint8_t((port >> 8) & 0xFF);
-    packet[3] = uint8_t(port & 0xFF);
+    WriteBE16(packet.data() + 2, uint16_t(port));
 }
 
 bool ValidIndex(int portIndex) {

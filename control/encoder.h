@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "common/packet.h"
+#include "model/layout.h"  // kPortCount
 #include "net/command_codes.h"
 
 using Packet = std::vector<uint8_t>;
 
-constexpr size_t kMaxPathBytes = 511;
-constexpr int kPortCount = 256;
+// The longest path Quorvane takes: its path buffers hold 511 bytes and a NUL.
+constexpr size_t kMaxPathBytes = kPathBufferSize - 1;
 
 // Colour order byte of command 170.
 enum ColorOrderCode : uint8_t { kOrderRGB, kOrderRBG, kOrderGRB, kOrderGBR, kOrderBRG, kOrderBGR };

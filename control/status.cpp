@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "common/common.h"
+
 namespace {
 
 // The length of the message whose tag is `tag`, or 0 for an unknown tag.
@@ -21,34 +23,25 @@ size_t MessageLength(uint8_t tag) {
     }
 }
 
-int32_t LittleInt32(const uint8_t* p) {
-    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                   uint32_t(p[3]) << 24);
-}
-
-uint32_t BigUint32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-
 StatusMessage Decode(const uint8_t* bytes) {
     StatusMessage message = {};
     switch (bytes[1]) {
         case kWindowGeometryTag:
             message.kind = StatusKind::WindowGeometry;
-            message.x = LittleInt32(bytes + 2);
-            message.y = LittleInt32(bytes + 6);
-            message.width = LittleInt32(bytes + 10);
-            message.height = LittleInt32(bytes + 14);
+            message.x = int32_t(ReadLE32(bytes + 2));
+            message.y = int32_t(ReadLE32(bytes + 6));
+            message.width = int32_t(ReadLE32(bytes + 10));
+            message.height = int32_t(ReadLE32(bytes + 14));
             break;
         case kPortLoadedTag:
             message.kind = StatusKind::PortLoaded;
-            message.port = uint16_t(bytes[2] << 8 | bytes[3]);
+            message.port = ReadBE16(bytes + 2);
             break;
         default:
             message.kind = StatusKind::VideoProgress;
             message.percent = bytes[3];
-            message.total = BigUint32(bytes + 4);
-            message.frame = BigUint32(bytes + 8);
+            message.total = ReadBE32(bytes + 4);
+            message.frame = ReadBE32(bytes + 8);
             break;
     }
     return message;
