@@ -1,6 +1,8 @@
-// Black level, brightness and colour order of the stored LED values, with
-// the per-channel lookup tables the per-frame path uses.
+// Black level, brightness, calibration and colour order of the stored LED
+// values, with the per-channel lookup tables the per-frame path uses.
 #include "video/color.h"
+
+#include <cmath>
 
 namespace {
 
@@ -12,17 +14,27 @@ uint8_t BlackLevel(uint8_t value, uint8_t level) {
 }
 
 // The division comes first: its rounding is visible after the truncation
-// (255 at 100 % gives 254), and stored files depend on it.
+// (255 at 100 % gives 254), and stored files depend on it. Above 100 % the
+// product saturates at 255 rather than wrapping into a dark value.
 uint8_t Brightness(uint8_t value, uint8_t percent) {
     double q = (double(value) / 100.0) * double(percent);
-    return uint8_t(static_cast<long long>(q) & 0xFF);
+    const long long whole = static_cast<long long>(q);
+    return whole > 255 ? 255 : uint8_t(whole);
+}
+
+bool ChannelIsIdentity(double gamma, double white) {
+    return gamma == 1.0 && white == 100.0;
 }
 
 void RebuildTables() {
+    const bool identity = CalibrationIsIdentity(g_settings);
     for (int c = 0; c < 3; ++c)
-        for (int v = 0; v < 256; ++v)
-            g_tables[c][v] = Brightness(BlackLevel(uint8_t(v), g_settings.blackLevel[c]),
-                                        g_settings.brightness[c]);
+        for (int v = 0; v < 256; ++v) {
+            uint8_t value = Brightness(BlackLevel(uint8_t(v), g_settings.blackLevel[c]),
+                                       g_settings.brightness[c]);
+            if (!identity) value = CalibratedValue(value, g_settings.gamma[c], g_settings.white[c]);
+            g_tables[c][v] = value;
+        }
 }
 
 }  // namespace
@@ -40,12 +52,32 @@ void ResetColorSettings() {
     SetColorSettings({RGB, {0, 0, 0}, {0, 0, 0}});
 }
 
+bool CalibrationIsIdentity(const ColorSettings& settings) {
+    for (int c = 0; c < 3; ++c)
+        if (!ChannelIsIdentity(settings.gamma[c], settings.white[c])) return false;
+    return true;
+}
+
+uint8_t CalibratedValue(uint8_t value, double gamma, double white) {
+    if (ChannelIsIdentity(gamma, white)) return value;
+    const double out = 255.0 * std::pow(double(value) / 255.0, gamma) * white / 100.0;
+    if (!(out > 0.0)) return 0;  // also NaN from a gamma the caller did not check
+    const double rounded = std::floor(out + 0.5);
+    return rounded >= 255.0 ? 255 : uint8_t(rounded);
+}
+
 void ApplyBlackLevel(uint8_t rgb[3]) {
     for (int c = 0; c < 3; ++c) rgb[c] = BlackLevel(rgb[c], g_settings.blackLevel[c]);
 }
 
 void ApplyBrightness(uint8_t rgb[3]) {
     for (int c = 0; c < 3; ++c) rgb[c] = Brightness(rgb[c], g_settings.brightness[c]);
+}
+
+void ApplyCalibration(uint8_t rgb[3]) {
+    if (CalibrationIsIdentity(g_settings)) return;
+    for (int c = 0; c < 3; ++c)
+        rgb[c] = CalibratedValue(rgb[c], g_settings.gamma[c], g_settings.white[c]);
 }
 
 void ReorderColor(const uint8_t rgb[3], int order, uint8_t out[3]) {

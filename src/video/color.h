@@ -1,7 +1,8 @@
 // Colour processing of the stored LED values: black-level subtraction,
-// brightness scaling and the byte order the LED hardware expects. Only the
-// values written into controller files pass through here; the colours shown
-// on screen are the video's own.
+// brightness scaling, an optional calibration (gamma and white point) and
+// the byte order the LED hardware expects. Only the values written into
+// the outputs pass through here; the colours shown on screen are the
+// video's own.
 #pragma once
 
 #include <cstdint>
@@ -10,22 +11,33 @@ enum ColorOrder : uint8_t { RGB = 0, RBG = 1, GRB = 2, GBR = 3, BRG = 4, BGR = 5
 
 struct ColorSettings {
     int order;              // ColorOrder value; 6..255 give black
-    uint8_t brightness[3];  // percentages for red, green, blue
+    uint8_t brightness[3];  // percentages for red, green, blue; above 100 saturates
     uint8_t blackLevel[3];  // subtracted from red, green, blue
+    // Calibration after brightness, per channel: v becomes
+    // floor(255 * (v / 255)^gamma * white / 100 + 0.5), at most 255. Gamma 1
+    // with white 100 leaves every value as it is (no calibration).
+    double gamma[3] = {1.0, 1.0, 1.0};        // > 0
+    double white[3] = {100.0, 100.0, 100.0};  // percent, >= 0
 };
+
+// True when the settings change no value in the calibration step.
+bool CalibrationIsIdentity(const ColorSettings& settings);
+// One calibrated value: `value` through gamma and white point of one channel.
+uint8_t CalibratedValue(uint8_t value, double gamma, double white);
 
 // The settings of the running playback (filled by command 170).
 const ColorSettings& CurrentColorSettings();
 void SetColorSettings(const ColorSettings& settings);
 void ResetColorSettings();
 
-// rgb is red, green, blue; both change it in place using the current settings.
+// rgb is red, green, blue; each changes it in place using the current settings.
 void ApplyBlackLevel(uint8_t rgb[3]);
 void ApplyBrightness(uint8_t rgb[3]);
+void ApplyCalibration(uint8_t rgb[3]);
 // The three output bytes for `order`; rgb is left unchanged.
 void ReorderColor(const uint8_t rgb[3], int order, uint8_t out[3]);
 
-// The three steps above as one lookup per channel, rebuilt whenever the
-// settings change: table[c][v] is ApplyBrightness(ApplyBlackLevel(v)) of
-// channel c. Gives the same bytes as the three calls, without the divisions.
+// The steps above as one lookup per channel, rebuilt whenever the settings
+// change: table[c][v] is ApplyCalibration(ApplyBrightness(ApplyBlackLevel(v)))
+// of channel c. Gives the same bytes as the calls, without the arithmetic.
 const uint8_t (*ChannelTables())[256];

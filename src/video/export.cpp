@@ -153,6 +153,7 @@ void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb
     uint8_t processed[3] = {rgb[0], rgb[1], rgb[2]};
     ApplyBlackLevel(processed);
     ApplyBrightness(processed);
+    ApplyCalibration(processed);
     ReorderColor(processed, CurrentColorSettings().order, target);
 }
 

@@ -57,8 +57,8 @@ struct LedStoreFrame {
     uint32_t positions;                 // frameLength / 3
     // The three output bytes of a lit LED, byte k in bits 8k..8k+7:
     // parts[0][red] | parts[1][green] | parts[2][blue], with black level,
-    // brightness and colour order folded in; all zero for the orders that
-    // give black.
+    // brightness, calibration and colour order folded in; all zero for the
+    // orders that give black.
     uint32_t parts[3][256];
 };
 

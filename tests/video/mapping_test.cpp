@@ -95,6 +95,14 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
         ReferenceWalk(frame, 1);
         ExpectSameStoredFrames(0);
     }
+    // Calibration folds into the same per-frame tables.
+    ColorSettings calibrated = {GRB, {90, 100, 150}, {4, 0, 2}};
+    calibrated.gamma[1] = 2.2;
+    calibrated.white[0] = 80;
+    SetColorSettings(calibrated);
+    MapFrameOntoGrid(frame, 0, true);
+    ReferenceWalk(frame, 1);
+    ExpectSameStoredFrames(0);
     ExpectPainted(frame);
     EXPECT_EQ(CellColour(40, kTop), 0x123456u);
 
