@@ -1,0 +1,305 @@
+// The FSEQ sink: header area first (with room for the whole block index),
+// frames streamed after it, header and index rewritten at the end.
+#include "video/fseq_sink.h"
+
+#include <unistd.h>
+#include <zstd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/file_io.h"
+
+#ifndef QUORVANE_VERSION
+#define QUORVANE_VERSION "0"
+#endif
+
+namespace {
+
+constexpr int kZstdLevel = 1;
+constexpr uint8_t kNoRateStepMs = 50;
+
+FseqSinkState* State(void* state) {
+    return static_cast<FseqSinkState*>(state);
+}
+
+bool Fail(FseqSinkState* s, const std::string& reason) {
+    std::snprintf(s->error, sizeof s->error, "%s: %s", s->target, reason.c_str());
+    return false;
+}
+
+std::string SystemError() {
+    return errno != 0 ? std::strerror(errno) : "write failed";
+}
+
+uint32_t ChannelsPerFrame(const FseqSinkState* s) {
+    uint32_t channels = 0;
+    for (int port = 0; port < kPortCount; ++port) channels += 3u * s->ledCount[port];
+    return channels;
+}
+
+// The bytes before the frames: header, block index (used entries, then
+// zeroed slots) and the variable headers.
+std::vector<uint8_t> HeaderArea(const FseqSinkState* s, const std::vector<uint8_t>& variables) {
+    std::vector<uint8_t> area(s->header.channelDataOffset, 0);
+    BuildFseqHeader(s->header, area.data());
+    for (uint32_t k = 0; k < s->usedBlocks; ++k) {
+        uint8_t* entry = area.data() + kFseqHeaderSize + k * kFseqBlockEntrySize;
+        const FseqBlock& block = s->blocks[k];
+        for (int b = 0; b < 4; ++b) {
+            entry[b] = uint8_t(block.firstFrame >> (8 * b));
+            entry[4 + b] = uint8_t(block.size >> (8 * b));
+        }
+    }
+    if (!variables.empty())
+        std::memcpy(area.data() + s->header.variableHeaderOffset, variables.data(),
+                    variables.size());
+    return area;
+}
+
+std::vector<uint8_t> Variables(const char* videoPath) {
+    std::vector<uint8_t> variables;
+    if (videoPath != nullptr) {
+        const char* slash = std::strrchr(videoPath, '/');
+        AppendFseqVariable(variables, "mf", slash != nullptr ? slash + 1 : videoPath);
+    }
+    AppendFseqVariable(variables, "sp", "Quorvane " QUORVANE_VERSION);
+    return variables;
+}
+
+bool WriteBytes(FseqSinkState* s, const void* data, size_t size) {
+    errno = 0;
+    if (size > 0 && CurrentFileSyscalls().write(data, 1, size, s->file) != size)
+        return Fail(s, "cannot write " + std::string(s->temporary) + ": " + SystemError());
+    return true;
+}
+
+// Compresses `size` bytes into the open block (ZSTD_e_continue) or ends it
+// (ZSTD_e_end, no input), writing out whatever the compressor gives back.
+bool Compress(FseqSinkState* s, const void* data, size_t size, ZSTD_EndDirective mode) {
+    ZSTD_inBuffer in = {data, size, 0};
+    for (;;) {
+        ZSTD_outBuffer out = {s->zstdOut, s->zstdOutSize, 0};
+        const size_t left = ZSTD_compressStream2(s->zstd, &out, &in, mode);
+        if (ZSTD_isError(left))
+            return Fail(s, std::string("zstd compression failed: ") + ZSTD_getErrorName(left));
+        if (!WriteBytes(s, s->zstdOut, out.pos)) return false;
+        s->blockBytes += out.pos;
+        if (mode == ZSTD_e_end ? left == 0 : in.pos == in.size) return true;
+    }
+}
+
+bool WriteChannels(FseqSinkState* s, const uint8_t* data, size_t size) {
+    if (s->compression == kFseqNone) return WriteBytes(s, data, size);
+    return Compress(s, data, size, ZSTD_e_continue);
+}
+
+bool CloseBlock(FseqSinkState* s) {
+    if (!Compress(s, nullptr, 0, ZSTD_e_end)) return false;
+    if (s->blockBytes > UINT32_MAX) return Fail(s, "a compression block exceeds 4 GiB");
+    s->blocks[s->usedBlocks++] = {uint32_t(s->framesWritten) - s->framesInBlock,
+                                  uint32_t(s->blockBytes)};
+    s->framesInBlock = 0;
+    s->blockBytes = 0;
+    return true;
+}
+
+// One frame of the ports' values; nullptr values (or leds == nullptr: a
+// frame the conversion skipped) write dark LEDs.
+bool WriteFrame(FseqSinkState* s, const FrameLeds* leds) {
+    static const uint8_t kDark[4096] = {};
+    if (s->compression == kFseqZstd && s->framesInBlock == 0 && s->usedBlocks == s->indexSlots)
+        return Fail(s, "more frames than the " + std::to_string(s->header.frameCount) +
+                           " the video reported");
+    for (int port = 0; port < kPortCount; ++port) {
+        if (s->ledCount[port] == 0) continue;
+        const uint8_t* values = leds != nullptr ? leds->values[port] : nullptr;
+        size_t size = 3u * s->ledCount[port];
+        if (values != nullptr) {
+            if (!WriteChannels(s, values, size)) return false;
+            continue;
+        }
+        for (size_t part; size > 0; size -= part) {
+            part = size < sizeof kDark ? size : sizeof kDark;
+            if (!WriteChannels(s, kDark, part)) return false;
+        }
+    }
+    ++s->framesWritten;
+    ++s->framesInBlock;
+    if (s->compression == kFseqZstd) {
+        const uint32_t blockFrames =
+            s->usedBlocks == 0 ? s->plan.firstBlockFrames : s->plan.framesPerBlock;
+        if (s->framesInBlock == blockFrames) return CloseBlock(s);
+    }
+    return true;
+}
+
+void Release(FseqSinkState* s) {
+    if (s->file != nullptr) CurrentFileSyscalls().close(s->file);
+    s->file = nullptr;
+    ZSTD_freeCCtx(s->zstd);
+    s->zstd = nullptr;
+    delete[] s->zstdOut;
+    s->zstdOut = nullptr;
+}
+
+bool Begin(void* state, const ConversionInfo& info) {
+    FseqSinkState* s = State(state);
+    Release(s);
+    std::memcpy(s->ledCount, info.ledCount, sizeof s->ledCount);
+    s->usedBlocks = 0;
+    s->framesInBlock = 0;
+    s->framesWritten = 0;
+    s->blockBytes = 0;
+    s->error[0] = 0;
+    if (s->targetTooLong) return Fail(s, "the path is too long");
+
+    const uint32_t channels = ChannelsPerFrame(s);
+    if (channels == 0) return Fail(s, "the layout has no LEDs");
+    const uint32_t frames = info.frameCount > 0 ? uint32_t(info.frameCount) : 0;
+    s->plan = PlanFseqBlocks(channels, frames);
+    s->indexSlots = s->compression == kFseqZstd ? s->plan.blockCount : 0;
+
+    const std::vector<uint8_t> variables = Variables(info.videoPath);
+    const size_t variablesAt = kFseqHeaderSize + s->indexSlots * kFseqBlockEntrySize;
+    const size_t dataOffset = (variablesAt + variables.size() + 3) / 4 * 4;
+    if (dataOffset > 0xFFFF) return Fail(s, "the video's file name is too long for the header");
+
+    FseqHeader& h = s->header;
+    h = {};
+    h.channelDataOffset = uint16_t(dataOffset);
+    h.minorVersion = 0;
+    h.majorVersion = 2;
+    h.variableHeaderOffset = uint16_t(variablesAt);
+    h.channelCount = channels;
+    h.frameCount = 0;  // until finish: a file cut short claims no frames
+    h.stepMs = s->stepMsOption > 0 ? uint8_t(s->stepMsOption) : FseqStepMsFor(info.framesPerSecond);
+    h.compression = s->compression;
+    h.blockCount = uint16_t(s->indexSlots);
+    h.uniqueId = s->uniqueIdOption;
+    if (h.uniqueId == 0)
+        h.uniqueId = uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count());
+
+    // An existing target that may not be written stays as it is.
+    if (FILE* existing = std::fopen(s->target, "rb")) {
+        std::fclose(existing);
+        FILE* writable = CurrentFileSyscalls().open(s->target, "rb+");
+        if (writable == nullptr) return Fail(s, "cannot replace the file: " + SystemError());
+        CurrentFileSyscalls().close(writable);
+    }
+    errno = 0;
+    s->file = CurrentFileSyscalls().open(s->temporary, "w+b");
+    if (s->file == nullptr)
+        return Fail(s, "cannot create " + std::string(s->temporary) + ": " + SystemError());
+    if (s->compression == kFseqZstd) {
+        s->zstd = ZSTD_createCCtx();
+        s->zstdOutSize = ZSTD_CStreamOutSize();
+        s->zstdOut = new uint8_t[s->zstdOutSize];
+        if (s->zstd == nullptr ||
+            ZSTD_isError(ZSTD_CCtx_setParameter(s->zstd, ZSTD_c_compressionLevel, kZstdLevel)))
+            return Fail(s, "cannot start the zstd compressor");
+    }
+    const std::vector<uint8_t> area = HeaderArea(s, variables);
+    return WriteBytes(s, area.data(), area.size());
+}
+
+bool Frame(void* state, const FrameLeds& leds) {
+    FseqSinkState* s = State(state);
+    if (s->file == nullptr) return Fail(s, "frame given before the sequence was started");
+    if (leds.frameIndex < s->framesWritten)
+        return Fail(s, "frame " + std::to_string(leds.frameIndex) + " given after frame " +
+                           std::to_string(s->framesWritten - 1));
+    // A frame the conversion skipped stays dark, so the timing holds.
+    while (s->framesWritten < leds.frameIndex)
+        if (!WriteFrame(s, nullptr)) return false;
+    return WriteFrame(s, &leds);
+}
+
+bool WriteChannelMap(FseqSinkState* s) {
+    std::string text = "port,first_channel,led_count\n";
+    uint32_t first = 1;
+    for (int port = 0; port < kPortCount; ++port) {
+        if (s->ledCount[port] == 0) continue;
+        text += std::to_string(port + 1) + "," + std::to_string(first) + "," +
+                std::to_string(s->ledCount[port]) + "\n";
+        first += 3u * s->ledCount[port];
+    }
+    const std::string path = std::string(s->target) + ".channels.csv";
+    if (!SaveFileReplacing(path.c_str(), text.data(), text.size()))
+        return Fail(s, "cannot write the channel map " + path);
+    return true;
+}
+
+bool Finish(void* state, int32_t framesDone) {
+    FseqSinkState* s = State(state);
+    if (s->file == nullptr) return Fail(s, "finished before the sequence was started");
+    if (framesDone < s->framesWritten)
+        return Fail(s, "finished after " + std::to_string(framesDone) + " frames, but " +
+                           std::to_string(s->framesWritten) + " were written");
+    while (s->framesWritten < framesDone)
+        if (!WriteFrame(s, nullptr)) return false;
+    if (s->compression == kFseqZstd && s->framesInBlock > 0 && !CloseBlock(s)) return false;
+
+    s->header.frameCount = uint32_t(s->framesWritten);
+    const std::vector<uint8_t> area = HeaderArea(s, {});
+    // Only the header and the index change; the variable headers stay.
+    const size_t changed = s->header.variableHeaderOffset;
+    FileSyscalls& io = CurrentFileSyscalls();
+    errno = 0;
+    if (std::fseek(s->file, 0, SEEK_SET) != 0 || !WriteBytes(s, area.data(), changed)) {
+        if (s->error[0] == 0) Fail(s, "cannot rewrite the header: " + SystemError());
+        return false;
+    }
+    errno = 0;
+    if (io.flush(s->file) != 0 || ::fsync(fileno(s->file)) != 0)
+        return Fail(s, "cannot write " + std::string(s->temporary) + ": " + SystemError());
+    FILE* file = s->file;
+    s->file = nullptr;
+    errno = 0;
+    if (io.close(file) != 0)
+        return Fail(s, "cannot write " + std::string(s->temporary) + ": " + SystemError());
+    if (!WriteChannelMap(s)) return false;
+    errno = 0;
+    if (io.rename(s->temporary, s->target) != 0)
+        return Fail(s, "cannot rename " + std::string(s->temporary) + ": " + SystemError());
+    Release(s);
+    return true;
+}
+
+void Abort(void* state) {
+    FseqSinkState* s = State(state);
+    Release(s);
+    std::remove(s->temporary);
+}
+
+const char* Error(const void* state) {
+    return static_cast<const FseqSinkState*>(state)->error;
+}
+
+}  // namespace
+
+uint8_t FseqStepMsFor(double framesPerSecond) {
+    if (!(framesPerSecond > 0.0)) return kNoRateStepMs;
+    const double ms = std::floor(1000.0 / framesPerSecond + 0.5);
+    return ms < 1.0 ? 1 : ms > 255.0 ? 255 : uint8_t(ms);
+}
+
+void InitFseqSink(FseqSinkState* state, const FseqOptions& options) {
+    std::memset(state, 0, sizeof *state);
+    state->targetTooLong = std::strlen(options.target) >= sizeof state->target;
+    std::snprintf(state->target, sizeof state->target, "%s", options.target);
+    std::snprintf(state->temporary, sizeof state->temporary, "%s.part", state->target);
+    state->compression = options.compression;
+    state->stepMsOption = options.stepMs;
+    state->uniqueIdOption = options.uniqueId;
+}
+
+OutputSink FseqOutputSink(FseqSinkState* state) {
+    return {state, Begin, Frame, Finish, Abort, Error};
+}
