@@ -28,6 +28,7 @@ struct FseqOptions {
     uint8_t compression;  // FseqCompression
     int stepMs;           // 1..255; 0 = from the video's frame rate
     uint64_t uniqueId;    // 0 = the creation time in microseconds
+    int zstdLevel = 0;    // 0 = the default, -3 (fast; a player decodes any level)
 };
 
 struct FseqSinkState {
@@ -36,6 +37,7 @@ struct FseqSinkState {
     uint8_t compression;
     int stepMsOption;
     uint64_t uniqueIdOption;
+    int zstdLevel;
 
     FILE* file;
     ZSTD_CCtx_s* zstd;
