@@ -25,8 +25,9 @@
 // Therefore we rely on Quorvane's side: it sends the message nowhere but at
 // the start of DispatchCommand (net/dispatch.cpp); redraws and window moves
 // only track the geometry into its settings file (TrackWindowGeometry) and
-// send nothing. The end-to-end burst test checks that every message answered
-// a packet (`unrequestedAnswers` stays 0 through many redraws). A Quorvane
+// send nothing. tests/control/link_e2e_test.cpp holds Quorvane to that: no
+// message answers nothing we sent (`unrequestedAnswers` stays 0) through the
+// redraws of a full layout and a move of its window. A Quorvane
 // that ever reports moves by itself must give those reports a tag of their
 // own. A geometry message that comes while nothing is out is counted in
 // `unrequestedAnswers` and changes nothing.
