@@ -90,6 +90,14 @@ void PaintLinkState(ControlWindow& control, LinkState state) {
 
 void ShowLinkState(ControlWindow& control, LinkState state) {
     PaintLinkState(control, state);
+    if (state == LinkState::Lost && control.savesPending > 0) {
+        // Their answers will not come: say so instead of waiting for ever.
+        control.savesPending = 0;
+        ShowNotice(control,
+                   "The connection was lost before Quorvane finished saving " +
+                       control.lastSavePath + ": check the file.",
+                   true);
+    }
     if (state == LinkState::Connected) {
         // Quorvane starts in the switch-LEDs mode on port index 0; make it
         // agree with the form (the port may have been chosen before).
@@ -163,7 +171,12 @@ bool SendSaveCommand(ControlWindow& control, const Packet& packet, const QString
     check->pollsLeft = kSaveCheckPolls;
     if (!SendFromForm(control, packet, refusal)) return false;
     ControlWindow* c = &control;
-    SendCommand(control.link, EncodeNoCommand(), [c, check] { FinishSaveCheck(c, check); });
+    SendCommand(control.link, EncodeNoCommand(), [c, check] {
+        --c->savesPending;
+        FinishSaveCheck(c, check);
+    });
+    ++control.savesPending;
+    control.lastSavePath = path;
     ShowNotice(control, "Waiting for Quorvane to save " + path + " ...");
     return true;
 }

@@ -99,6 +99,10 @@ struct ControlWindow {
     QLineEdit* rawOutput = nullptr;
     QPushButton* convertRawButton = nullptr;
 
+    // Saves sent whose outcome is not known yet, and the last one's path.
+    int savesPending = 0;
+    QString lastSavePath;
+
     // Quorvane's last reported window geometry (x, y, width, height).
     int quorvaneGeometry[4] = {};
     bool geometryKnown = false;

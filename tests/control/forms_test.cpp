@@ -378,9 +378,17 @@ TEST_F(ControlForms, OpeningAFileReplacesTheChainMarks) {
 }
 
 TEST_F(ControlForms, LostConnectionIsShownAndCommandsAreRefused) {
+    // A save that Quorvane never finished: its outcome is not claimed.
+    autoAnswer = false;
+    nextPath = "/shows/late.quor";
+    control->saveProjectButton->click();
+    ASSERT_TRUE(WaitFor([this] { return arrivals.size() == 1; }));
     client->disconnectFromHost();
     ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Lost; }));
     EXPECT_TRUE(control->connectionLabel->text().contains("Connection lost"));
+    EXPECT_EQ(control->messageLabel->text(),
+              "The connection was lost before Quorvane finished saving /shows/late.quor: check "
+              "the file.");
     control->portList->setCurrentRow(9);
     EXPECT_TRUE(control->messageLabel->text().contains("no connection"));
 }
