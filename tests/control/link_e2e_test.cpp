@@ -97,7 +97,13 @@ protected:
         hooks.openFile = hooks.saveFile;
         hooks.settingsFile = QString::fromStdString(dir.File("control.ini"));
         control = CreateControlWindow(kCommandPort, hooks);
-        ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Connected; }, 15000))
+        // A slow start may outlast one round of connection attempts.
+        ASSERT_TRUE(WaitFor(
+            [this] {
+                if (control->link.state == LinkState::NotFound) RetryControlLink(control->link);
+                return control->link.state == LinkState::Connected;
+            },
+            30000))
             << ReadWholeFile(quorvane.stdoutPath);
         // The edit mode that the window sends on connecting.
         ASSERT_TRUE(WaitFor([this] { return LinkIdle(control->link); }, 5000));
@@ -177,25 +183,42 @@ TEST_F(ControlLinkEndToEnd, AWindowMoveSendsNoGeometryMessageOfItsOwn) {
 }
 
 TEST_F(ControlLinkEndToEnd, SaveIsReportedAsQuorvaneDidIt) {
+    WriteWholeFile(dir.File("frames.raw"), std::string(3 * 4 * 4 * 3, '\x40'));
+    const QString folder = QString::fromStdString(dir.path());
     const struct {
-        std::string chosen;
-        bool written;
+        const char* name;
+        QString chosen;  // project: the name chosen in the dialog; video: the output
+        QString raw;     // empty: a project save
+        QString expected;
     } cases[] = {
-        {dir.File("show"), true},
-        {dir.File("no-such-folder/show"), false},
+        {"project", folder + "/show", "", "Project saved as " + folder + "/show.quor"},
+        {"project in a missing folder", folder + "/no-such-folder/show", "",
+         "Quorvane did not save the project as " + folder + "/no-such-folder/show.quor"},
+        {"raw video", folder + "/clip.avi", folder + "/frames.raw",
+         "Video saved as " + folder + "/clip.avi"},
+        {"raw video from a missing file", folder + "/none.avi", folder + "/missing.raw",
+         "Quorvane did not save the video " + folder + "/none.avi (from " + folder +
+             "/missing.raw)"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.chosen);
-        nextPath = QString::fromStdString(c.chosen);
-        control->saveProjectButton->click();
-        QString path = nextPath + ".quor";
+        SCOPED_TRACE(c.name);
+        if (c.raw.isEmpty()) {
+            nextPath = c.chosen;
+            control->saveProjectButton->click();
+        } else {
+            control->rawPath->setText(c.raw);
+            control->rawOutput->setText(c.chosen);
+            control->rawWidth->setValue(4);
+            control->rawHeight->setValue(4);
+            control->convertRawButton->click();
+        }
         ASSERT_TRUE(WaitFor(
             [this] { return !control->messageLabel->text().startsWith("Waiting for Quorvane"); },
-            10000));
-        EXPECT_EQ(
-            control->messageLabel->text(),
-            (c.written ? "Project saved as " : "Quorvane did not save the project as ") + path);
-        EXPECT_EQ(QFileInfo(path).isFile(), c.written);
+            30000));
+        EXPECT_EQ(control->messageLabel->text(), c.expected);
+        const bool saved = !c.expected.startsWith("Quorvane did not");
+        const QString file = c.raw.isEmpty() ? c.chosen + ".quor" : c.chosen;
+        EXPECT_EQ(QFileInfo(file).isFile(), saved);
     }
 }
 
