@@ -190,8 +190,8 @@ const char* LinkStateText(LinkState state) {
 
 QString WaitingText(qint64 waitedMs, size_t queued) {
     QString text = QString(
-                       "Waiting for Quorvane: the last command is not taken after %1 s "
-                       "(is a dialog open in Quorvane?).")
+                       "Waiting for Quorvane: it has not taken the last command for %1 s "
+                       "(is a dialog open there?).")
                        .arg(waitedMs / 1000);
     if (queued == 1) text += " 1 more command waits.";
     if (queued > 1) text += QString(" %1 more commands wait, in order.").arg(queued);
