@@ -133,6 +133,7 @@ int RunQuorvane(int argc, char** argv) {
     }
 
     glutCreateWindow(kWindowTitle);
+    SettleWindowPosition();
     glutTimerFunc(kFirstTimerDelayMs, OnTimer, 0);
     glutIdleFunc(OnIdle);
 

@@ -2,11 +2,17 @@
 // program, the window it opens and the settings file of the first redraw.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
+#include <utility>
 
 #include "common/common.h"
+#include "common/packet.h"
+#include "net/command_codes.h"
 #include "support/process.h"
 #include "support/test_support.h"
 
@@ -68,6 +74,76 @@ TEST(Startup, MissingControlProgramShowsErrorAndExits255) {
     EXPECT_EQ(ReadWholeFile(dir.File("script.log")),
               "box style=0x00001010 caption=\"Error\" "
               "text=\"Unable to open application Quorvane_Net.exe\" answer=1\n");
+}
+
+// One command in, the window-geometry answer out: the drawing area's
+// position as the program sees it (after it saved it, if it moved).
+bool AskPosition(int client, int32_t* x, int32_t* y) {
+    uint8_t selectPort[5] = {};  // select port 1
+    WriteBE16(selectPort, uint16_t(CommandCode::SelectPort));
+    if (::send(client, selectPort, sizeof selectPort, MSG_NOSIGNAL) != 5) return false;
+    const std::string reply = ReadAvailable(client, 18, 5000);
+    if (reply.size() != 18) return false;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(reply.data());
+    *x = int32_t(ReadLE32(bytes + 2));
+    *y = int32_t(ReadLE32(bytes + 6));
+    return true;
+}
+
+std::pair<int32_t, int32_t> StoredPosition(const std::string& file) {
+    const std::string record = ReadWholeFile(file);
+    if (record.size() != 1024) return {-1, -1};
+    const auto* bytes = reinterpret_cast<const uint8_t*>(record.data());
+    return {int32_t(ReadLE32(bytes + 16)), int32_t(ReadLE32(bytes + 20))};
+}
+
+// The window opens where Configuration.dat says, is saved where it was
+// moved to, and reopens there: no creeping from start to start. (Without a
+// window manager, as under Xvfb, there are no frame extents to take out.)
+TEST(Startup, WindowReopensWhereItWasSaved) {
+    ScopedTempDir dir;
+    WriteExecutable(dir.File("Quorvane_Net.exe"),
+                    "#!/bin/sh\necho $$ >> standin.pid\nexec sleep 30\n");
+    std::string record(1024, '\0');
+    auto* bytes = reinterpret_cast<uint8_t*>(record.data());
+    WriteLE32(bytes + 16, 100);
+    WriteLE32(bytes + 20, 100);
+    WriteLE32(bytes + 24, 640);
+    WriteLE32(bytes + 28, 480);
+    WriteWholeFile(dir.File("Configuration.dat"), record);
+
+    struct Run {
+        int32_t openedX = -1, openedY = -1, movedX = -1, movedY = -1;
+    } runs[2];
+    for (int run = 0; run < 2; ++run) {
+        ChildProcess program = StartChild(Scripted(), {}, dir.path(), "quorvane");
+        const int client = ConnectLoopback(kCommandPort, 15000);
+        if (client >= 0 && AskPosition(client, &runs[run].openedX, &runs[run].openedY) &&
+            run == 0) {
+            RunCommand("xdotool search --name '^Quorvane 1.46 EN beta$' windowmove --sync 300 200");
+            WaitUntil(
+                [&] {
+                    return AskPosition(client, &runs[run].movedX, &runs[run].movedY) &&
+                           runs[run].movedX == 300;
+                },
+                5000);
+        }
+        if (client >= 0) ::close(client);
+        StopChild(program);
+        if (run == 0) {
+            EXPECT_EQ(StoredPosition(dir.File("Configuration.dat")), std::make_pair(300, 200));
+        }
+    }
+    std::istringstream pids(ReadWholeFile(dir.File("standin.pid")));
+    for (int pid = 0; pids >> pid;) kill(pid, SIGKILL);
+
+    EXPECT_EQ(runs[0].openedX, 100);
+    EXPECT_EQ(runs[0].openedY, 100);
+    EXPECT_EQ(runs[0].movedX, 300);
+    EXPECT_EQ(runs[0].movedY, 200);
+    EXPECT_EQ(runs[1].openedX, 300);
+    EXPECT_EQ(runs[1].openedY, 200);
+    EXPECT_EQ(StoredPosition(dir.File("Configuration.dat")), std::make_pair(300, 200));
 }
 
 }  // namespace
