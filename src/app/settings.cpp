@@ -123,7 +123,7 @@ void SettleWindowPosition() {
     if (FrameCorrection(g_placement.x, g_placement.y, QueryWindowRect(),
                         glutGet(GLUT_WINDOW_BORDER_WIDTH), glutGet(GLUT_WINDOW_HEADER_HEIGHT), &x,
                         &y))
-        glutPositionWindow(x, y);
+        MoveWindowNow(x, y);
 }
 
 void ResetSettings() {

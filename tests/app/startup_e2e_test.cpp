@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/common.h"
 #include "common/packet.h"
@@ -97,11 +98,42 @@ std::pair<int32_t, int32_t> StoredPosition(const std::string& file) {
     return {int32_t(ReadLE32(bytes + 16)), int32_t(ReadLE32(bytes + 20))};
 }
 
-// The window opens where Configuration.dat says, is saved where it was
-// moved to, and reopens there: no creeping from start to start. (Without a
-// window manager, as under Xvfb, there are no frame extents to take out.)
-TEST(Startup, WindowReopensWhereItWasSaved) {
-    ScopedTempDir dir;
+// Starts the program twice in `dir` on the X display `display` ("" for the
+// inherited one). The first run has its window moved by another client
+// (xdotool) to (300, 200); `runs` gets the position each run opened at and
+// the one the first run reported after the move.
+struct Reopening {
+    int32_t openedX = -1, openedY = -1, movedX = -1, movedY = -1;
+};
+void StartTwiceMovingOnce(const ScopedTempDir& dir, const std::string& display, Reopening runs[2]) {
+    const std::vector<std::string> environment =
+        display.empty() ? std::vector<std::string>{}
+                        : std::vector<std::string>{"DISPLAY=" + display};
+    const std::string xdotool = (display.empty() ? "" : "DISPLAY=" + display + " ") +
+                                "xdotool search --name '^Quorvane 1.46 EN beta$' windowmove "
+                                "--sync 300 200 >/dev/null 2>&1";
+    for (int run = 0; run < 2; ++run) {
+        ChildProcess program = StartChild(Scripted(), {}, dir.path(), "quorvane", environment);
+        const int client = ConnectLoopback(kCommandPort, 15000);
+        if (client >= 0 && AskPosition(client, &runs[run].openedX, &runs[run].openedY) &&
+            run == 0) {
+            RunCommand(xdotool);
+            WaitUntil(
+                [&] {
+                    return AskPosition(client, &runs[run].movedX, &runs[run].movedY) &&
+                           (runs[run].movedX != runs[run].openedX ||
+                            runs[run].movedY != runs[run].openedY);
+                },
+                5000);
+        }
+        if (client >= 0) ::close(client);
+        StopChild(program);
+    }
+    std::istringstream pids(ReadWholeFile(dir.File("standin.pid")));
+    for (int pid = 0; pids >> pid;) kill(pid, SIGKILL);
+}
+
+void WriteSettingsAt100(const ScopedTempDir& dir) {
     WriteExecutable(dir.File("Quorvane_Net.exe"),
                     "#!/bin/sh\necho $$ >> standin.pid\nexec sleep 30\n");
     std::string record(1024, '\0');
@@ -111,32 +143,16 @@ TEST(Startup, WindowReopensWhereItWasSaved) {
     WriteLE32(bytes + 24, 640);
     WriteLE32(bytes + 28, 480);
     WriteWholeFile(dir.File("Configuration.dat"), record);
+}
 
-    struct Run {
-        int32_t openedX = -1, openedY = -1, movedX = -1, movedY = -1;
-    } runs[2];
-    for (int run = 0; run < 2; ++run) {
-        ChildProcess program = StartChild(Scripted(), {}, dir.path(), "quorvane");
-        const int client = ConnectLoopback(kCommandPort, 15000);
-        if (client >= 0 && AskPosition(client, &runs[run].openedX, &runs[run].openedY) &&
-            run == 0) {
-            RunCommand("xdotool search --name '^Quorvane 1.46 EN beta$' windowmove --sync 300 200");
-            WaitUntil(
-                [&] {
-                    return AskPosition(client, &runs[run].movedX, &runs[run].movedY) &&
-                           runs[run].movedX == 300;
-                },
-                5000);
-        }
-        if (client >= 0) ::close(client);
-        StopChild(program);
-        if (run == 0) {
-            EXPECT_EQ(StoredPosition(dir.File("Configuration.dat")), std::make_pair(300, 200));
-        }
-    }
-    std::istringstream pids(ReadWholeFile(dir.File("standin.pid")));
-    for (int pid = 0; pids >> pid;) kill(pid, SIGKILL);
-
+// The window opens where Configuration.dat says, is saved where it was
+// moved to, and reopens there: no creeping from start to start. Here
+// without a window manager (the bare Xvfb), so there is no frame.
+TEST(Startup, WindowReopensWhereItWasSaved) {
+    ScopedTempDir dir;
+    WriteSettingsAt100(dir);
+    Reopening runs[2];
+    StartTwiceMovingOnce(dir, "", runs);
     EXPECT_EQ(runs[0].openedX, 100);
     EXPECT_EQ(runs[0].openedY, 100);
     EXPECT_EQ(runs[0].movedX, 300);
@@ -144,6 +160,54 @@ TEST(Startup, WindowReopensWhereItWasSaved) {
     EXPECT_EQ(runs[1].openedX, 300);
     EXPECT_EQ(runs[1].openedY, 200);
     EXPECT_EQ(StoredPosition(dir.File("Configuration.dat")), std::make_pair(300, 200));
+}
+
+// The same under a reparenting window manager that frames the window, on an
+// X server of the test's own (a window manager on the shared one would move
+// other tests' windows).
+TEST(Startup, WindowReopensWhereItWasSavedUnderAWindowManager) {
+    if (RunCommand("command -v Xvfb >/dev/null && command -v openbox >/dev/null && echo yes") !=
+        "yes\n")
+        GTEST_SKIP() << "needs Xvfb and openbox (scripts/deps installs them)";
+    ScopedTempDir dir;
+    WriteSettingsAt100(dir);
+    // Xvfb picks a free display and writes its number when it is ready.
+    ChildProcess server = StartChild(
+        "/bin/sh",
+        {"-c", "exec Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>display.txt"},
+        dir.path(), "xvfb");
+    std::string number;
+    WaitUntil(
+        [&] {
+            number = ReadWholeFile(dir.File("display.txt"));
+            return !number.empty() && number.back() == '\n';
+        },
+        10000);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    const std::string display = ":" + number.substr(0, number.size() - 1);
+    ChildProcess manager =
+        StartChild("/usr/bin/env", {"openbox"}, dir.path(), "openbox", {"DISPLAY=" + display});
+    const bool managing = WaitUntil(
+        [&] {
+            return RunCommand("DISPLAY=" + display +
+                              " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
+                       .find("window id") != std::string::npos;
+        },
+        10000);
+    Reopening runs[2];
+    if (managing) StartTwiceMovingOnce(dir, display, runs);
+    StopChild(manager);
+    StopChild(server);
+
+    ASSERT_TRUE(managing) << ReadWholeFile(dir.File("openbox.err"));
+    EXPECT_EQ(runs[0].openedX, 100);
+    EXPECT_EQ(runs[0].openedY, 100);
+    ASSERT_NE(runs[0].movedX, -1);
+    EXPECT_NE(std::make_pair(runs[0].movedX, runs[0].movedY), std::make_pair(100, 100));
+    EXPECT_EQ(runs[1].openedX, runs[0].movedX);
+    EXPECT_EQ(runs[1].openedY, runs[0].movedY);
+    EXPECT_EQ(StoredPosition(dir.File("Configuration.dat")),
+              std::make_pair(runs[0].movedX, runs[0].movedY));
 }
 
 }  // namespace
