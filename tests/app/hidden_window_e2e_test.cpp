@@ -1,8 +1,8 @@
 // A conversion while Quorvane's window is hidden: the real quorvane_scripted
-// under Xvfb, its window covered by another client's window or unmapped
-// before the start, then a Convert that must run to its end all the same
-// (every progress message, the summary box, every frame in the controller
-// file), and the program still answering once the window shows again.
+// under Xvfb, its window covered by another client's window, unmapped, or
+// minimised through a window manager before the start, then a Convert that must run to its end all
+// the same (every progress message, the summary box, every frame in the controller file), and the
+// program still answering once the window shows again.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -18,6 +18,7 @@
 #include "files/layout_files.h"
 #include "model/layout.h"
 #include "net/command_codes.h"
+#include "support/own_display.h"
 #include "support/process.h"
 #include "support/test_support.h"
 #include "video/color.h"
@@ -78,6 +79,7 @@ Window FindWindow(Display* display, Window from, const char* title) {
 // Hides Quorvane's window one way and shows it again.
 struct Hiding {
     const char* name;
+    bool needsWindowManager;  // then on an X server of the test's own
     // Returns the cover window it made, or 0.
     Window (*hide)(Display*, Window quorvane);
     void (*show)(Display*, Window quorvane, Window cover);
@@ -123,13 +125,29 @@ void Remap(Display* display, Window quorvane, Window) {
     XSync(display, False);
 }
 
+// Minimising asks the window manager (ICCCM WM_CHANGE_STATE), which unmaps
+// the window; mapping it again restores it.
+Window Minimise(Display* display, Window quorvane) {
+    XIconifyWindow(display, quorvane, DefaultScreen(display));
+    XSync(display, False);
+    return 0;
+}
+
 class HiddenWindowConversion : public ::testing::TestWithParam<Hiding> {};
 
 TEST_P(HiddenWindowConversion, RunsToTheEnd) {
     const Hiding& hiding = GetParam();
-    Display* display = XOpenDisplay(nullptr);
-    ASSERT_NE(display, nullptr) << "needs an X server (run under xvfb-run)";
     ScopedTempDir dir;
+    OwnDisplay own;
+    std::vector<std::string> environment = {"QUORVANE_SCRIPT=" + dir.File("script.txt"),
+                                            "QUORVANE_SCRIPT_LOG=" + dir.File("script.log")};
+    if (hiding.needsWindowManager) {
+        if (!HaveOwnDisplayTools()) GTEST_SKIP() << "needs Xvfb and openbox (scripts/deps)";
+        ASSERT_TRUE(StartOwnDisplay(dir.path(), &own)) << ReadWholeFile(dir.File("openbox.err"));
+        environment.push_back("DISPLAY=" + own.name);
+    }
+    Display* display = XOpenDisplay(hiding.needsWindowManager ? own.name.c_str() : nullptr);
+    ASSERT_NE(display, nullptr) << "needs an X server (run under xvfb-run)";
     ResetRunState();
 
     // One LED at the picture's top-left pixel, saved as port 1's chain.
@@ -147,10 +165,8 @@ TEST_P(HiddenWindowConversion, RunsToTheEnd) {
     WriteWholeFile(dir.File("script.txt"), "path " + dir.File("show.led") + "\nok\n");
     WriteExecutable(dir.File("Quorvane_Net.exe"),
                     "#!/bin/sh\necho $$ > standin.pid\nexec sleep 60\n");
-    ChildProcess program =
-        StartChild(BuildDirectory() + "/quorvane_scripted", {}, dir.path(), "quorvane",
-                   {"QUORVANE_SCRIPT=" + dir.File("script.txt"),
-                    "QUORVANE_SCRIPT_LOG=" + dir.File("script.log")});
+    ChildProcess program = StartChild(BuildDirectory() + "/quorvane_scripted", {}, dir.path(),
+                                      "quorvane", environment);
     const int client = ConnectLoopback(kCommandPort, 15000);
     bool exchanged =
         client >= 0 &&
@@ -189,6 +205,7 @@ TEST_P(HiddenWindowConversion, RunsToTheEnd) {
     if (!pid.empty()) ::kill(std::stoi(pid), SIGKILL);
     StopChild(program);
     XCloseDisplay(display);
+    if (hiding.needsWindowManager) StopOwnDisplay(&own);
 
     ASSERT_NE(quorvane, Window(0)) << "no window named " << kTitle;
     EXPECT_TRUE(exchanged) << progress.size() << " bytes of progress; "
@@ -221,8 +238,9 @@ TEST_P(HiddenWindowConversion, RunsToTheEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidings, HiddenWindowConversion,
-                         ::testing::Values(Hiding{"Covered", CoverWith, Uncover},
-                                           Hiding{"Unmapped", Unmap, Remap}),
+                         ::testing::Values(Hiding{"Covered", false, CoverWith, Uncover},
+                                           Hiding{"Unmapped", false, Unmap, Remap},
+                                           Hiding{"Minimised", true, Minimise, Remap}),
                          [](const ::testing::TestParamInfo<Hiding>& info) {
                              return std::string(info.param.name);
                          });

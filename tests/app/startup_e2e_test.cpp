@@ -14,6 +14,7 @@
 #include "common/common.h"
 #include "common/packet.h"
 #include "net/command_codes.h"
+#include "support/own_display.h"
 #include "support/process.h"
 #include "support/test_support.h"
 
@@ -166,38 +167,14 @@ TEST(Startup, WindowReopensWhereItWasSaved) {
 // X server of the test's own (a window manager on the shared one would move
 // other tests' windows).
 TEST(Startup, WindowReopensWhereItWasSavedUnderAWindowManager) {
-    if (RunCommand("command -v Xvfb >/dev/null && command -v openbox >/dev/null && echo yes") !=
-        "yes\n")
-        GTEST_SKIP() << "needs Xvfb and openbox (scripts/deps installs them)";
+    if (!HaveOwnDisplayTools()) GTEST_SKIP() << "needs Xvfb and openbox (scripts/deps)";
     ScopedTempDir dir;
     WriteSettingsAt100(dir);
-    // Xvfb picks a free display and writes its number when it is ready.
-    ChildProcess server = StartChild(
-        "/bin/sh",
-        {"-c", "exec Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>display.txt"},
-        dir.path(), "xvfb");
-    std::string number;
-    WaitUntil(
-        [&] {
-            number = ReadWholeFile(dir.File("display.txt"));
-            return !number.empty() && number.back() == '\n';
-        },
-        10000);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    const std::string display = ":" + number.substr(0, number.size() - 1);
-    ChildProcess manager =
-        StartChild("/usr/bin/env", {"openbox"}, dir.path(), "openbox", {"DISPLAY=" + display});
-    const bool managing = WaitUntil(
-        [&] {
-            return RunCommand("DISPLAY=" + display +
-                              " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
-                       .find("window id") != std::string::npos;
-        },
-        10000);
+    OwnDisplay display;
+    const bool managing = StartOwnDisplay(dir.path(), &display);
     Reopening runs[2];
-    if (managing) StartTwiceMovingOnce(dir, display, runs);
-    StopChild(manager);
-    StopChild(server);
+    if (managing) StartTwiceMovingOnce(dir, display.name, runs);
+    StopOwnDisplay(&display);
 
     ASSERT_TRUE(managing) << ReadWholeFile(dir.File("openbox.err"));
     EXPECT_EQ(runs[0].openedX, 100);
