@@ -1,5 +1,6 @@
 // Window geometry from GLUT, or from a stand-in rectangle when no GLUT
-// window exists (unit tests of the parts that read it).
+// window exists (unit tests of the parts that read it), and the one move
+// at start-up, made through Xlib so that it is done before the loop runs.
 #include "app/window.h"
 
 #include <GL/freeglut.h>
