@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -264,6 +265,29 @@ int OpenRegularFile(const char* path, int flags) {
     return OpenChecked(path, flags, info);
 }
 
+int OpenRegularFileForWriting(const char* path) {
+    if (path == nullptr || *path == '\0') {
+        errno = ENOENT;
+        return -1;
+    }
+    struct stat info;
+    if (g_syscalls.stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    // O_TRUNC does nothing to a FIFO or device swapped in meanwhile, and the
+    // descriptor check then refuses it.
+    const int fd = g_syscalls.open(
+        path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    if (g_syscalls.fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        g_syscalls.close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
 FILE* OpenRegularFileForReading(const char* path, long* size) {
     struct stat info;
     const int fd = OpenChecked(path, O_RDONLY, info);
@@ -275,6 +299,10 @@ FILE* OpenRegularFileForReading(const char* path, long* size) {
     }
     if (size != nullptr) *size = long(info.st_size);
     return file;
+}
+
+const char* OpenFailureText(int error) {
+    return error == EINVAL ? "not a regular file" : std::strerror(error);
 }
 
 std::string DescriptorPath(int fd) {

@@ -61,9 +61,18 @@ bool IsRegularFile(const char* path);
 // something that is not a regular file).
 int OpenRegularFile(const char* path, int flags);
 
+// Creates or truncates `path` for writing, without blocking, only where it
+// is (or becomes) a regular file. Returns the descriptor, or -1 with errno
+// set (EINVAL for something that exists and is not a regular file).
+int OpenRegularFileForWriting(const char* path);
+
 // The same as a stdio stream for binary reading; `size`, when given, gets
 // the file's size in bytes. nullptr when it cannot be opened.
 FILE* OpenRegularFileForReading(const char* path, long* size = nullptr);
+
+// The cause of a failed open for a message: "not a regular file" for what
+// OpenRegularFile refuses, otherwise the system's text for `error`.
+const char* OpenFailureText(int error);
 
 // A name through which a library that opens files by name reaches exactly
 // the file behind `fd` (a descriptor of a regular file), never anything the
