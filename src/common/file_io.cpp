@@ -67,8 +67,8 @@ FileSyscalls g_syscalls = kDefaultSyscalls;
 // Symbolic links followed before a save gives up, as the kernel does.
 constexpr int kMaxLinkHops = 40;
 
-// Errors of a temporary file that mean "no new file may be made here", after
-// which a writable target is rewritten in place.
+// Errors of making or renaming the temporary file that mean "no file may be
+// made or replaced here", after which a writable target is rewritten in place.
 bool NoNewFileAllowed(int error) {
     return error == EACCES || error == EPERM || error == ENAMETOOLONG;
 }
@@ -244,9 +244,14 @@ bool SaveFileReplacing(const char* path, const void* data, size_t size) {
     bool saved = false;
     if (fd < 0) {
         saved = existing >= 0 && NoNewFileAllowed(errno) && RewriteInPlace(existing, bytes, size);
-    } else if (!FillTemporary(fd, bytes, size, exists, mode) ||
-               g_syscalls.rename(temporary.c_str(), target.c_str()) != 0) {
+    } else if (!FillTemporary(fd, bytes, size, exists, mode)) {
         g_syscalls.unlink(temporary.c_str());
+    } else if (g_syscalls.rename(temporary.c_str(), target.c_str()) != 0) {
+        // Another user's file in a sticky directory (such as /tmp) may be
+        // written but not replaced.
+        const int error = errno;
+        g_syscalls.unlink(temporary.c_str());
+        saved = existing >= 0 && NoNewFileAllowed(error) && RewriteInPlace(existing, bytes, size);
     } else {
         saved = SyncDirectory(DirectoryOf(target));
     }

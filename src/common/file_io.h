@@ -47,8 +47,9 @@ void ResetFileSyscalls();
 // (file and directory synced). A symbolic link is written through: its final
 // target gets the content and the link stays. The old file's permission bits
 // are kept. Where no temporary file can be made beside the target (a
-// directory we may not write into) but the file itself is writable, the file
-// is rewritten in place, and put back as it was when that fails. An existing
+// directory we may not write into), or it may not replace the target (a
+// sticky directory), but the file itself is writable, the file is rewritten
+// in place, and put back as it was when that fails. An existing
 // target that may not be written (read-only) or is not a regular file is
 // left alone. Returns whether the new content is in place and synced.
 bool SaveFileReplacing(const char* path, const void* data, size_t size);
