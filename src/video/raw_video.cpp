@@ -13,6 +13,7 @@
 #include "video/raw_video.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -207,6 +208,12 @@ bool LoadRawFrames() {
     return true;
 }
 
+bool OutputIsTheRawFile() {
+    struct stat raw, output;
+    return ::fstat(fileno(g_raw.file), &raw) == 0 && ::stat(g_raw.outputName, &output) == 0 &&
+           raw.st_dev == output.st_dev && raw.st_ino == output.st_ino;
+}
+
 void WriteRawVideo() {
     uint8_t* frame = static_cast<uint8_t*>(std::calloc(g_raw.frameLength, 1));
     if (frame == nullptr) {
@@ -215,7 +222,10 @@ void WriteRawVideo() {
         return;
     }
     bool read = true;
-    bool written = g_writerCalls.open(g_raw.outputName, g_raw.sizeX, g_raw.sizeY, kFramesPerSecond);
+    // Writing the video over the raw file would destroy the frames still to
+    // be read: refused.
+    bool written = !OutputIsTheRawFile() &&
+                   g_writerCalls.open(g_raw.outputName, g_raw.sizeX, g_raw.sizeY, kFramesPerSecond);
     for (uint64_t f = 0; written && f < g_raw.frameCount; ++f) {
         if (std::fread(frame, 1, g_raw.frameLength, g_raw.file) != g_raw.frameLength) {
             read = false;  // the file shrank or failed under us

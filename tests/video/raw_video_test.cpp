@@ -34,6 +34,7 @@ struct Recorder {
     int failWriteAt = -1;  // 0-based frame whose write fails
     bool failClose = false;
     std::string shrinkAfterFirst;  // raw file cut short after the first frame
+    bool outputIsRaw = false;      // the output name is the raw file's
 } g_rec;
 
 bool RecordOpen(const char*, int width, int height, double fps) {
@@ -186,6 +187,10 @@ TEST_F(RawVideoTest, AFailureIsNeverReportedAsSaved) {
          [](const std::string& path) { g_rec.shrinkAfterFirst = path; },
          "Error reading",
          {false}},
+        {"output over the raw file",
+         [](const std::string&) { g_rec.outputIsRaw = true; },
+         "Error saving file ",
+         {false}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -195,8 +200,12 @@ TEST_F(RawVideoTest, AFailureIsNeverReportedAsSaved) {
         WriteWholeFile(raw, std::string(3 * 64 * 64 * 3, '\x05'));
         c.arrange(raw);
         SetRawPath(raw);
-        Convert("64", "64", dir_.File("out.avi"));
+        Convert("64", "64", g_rec.outputIsRaw ? raw : dir_.File("out.avi"));
         EXPECT_EQ(BoxTexts(), std::vector<std::string>{c.message});
+        if (g_rec.outputIsRaw) {
+            EXPECT_EQ(g_rec.opens, 0);
+            EXPECT_EQ(ReadWholeFile(raw).size(), size_t(3 * 64 * 64 * 3));
+        }
         EXPECT_EQ(g_rec.closes, c.closes);
     }
 }
