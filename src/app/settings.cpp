@@ -42,11 +42,10 @@ const Settings& CurrentSettings() {
 bool LoadSettings() {
     if (!Sys_FileExists(kSettingsFileName)) return false;
     // Opened for update on purpose: a file we could not save counts as unusable.
-    FILE* file = CurrentFileSyscalls().open(kSettingsFileName, "rb+");
-    if (file == nullptr) return false;
-    size_t read = std::fread(g_record, 1, kSettingsRecordSize, file);
-    std::fclose(file);
-    if (read < kSettingsRecordSize) return false;
+    std::vector<uint8_t> bytes;
+    if (!ReadFilePrefix(kSettingsFileName, kSettingsRecordSize, bytes, true)) return false;
+    std::memcpy(g_record, bytes.data(), bytes.size());
+    if (bytes.size() < kSettingsRecordSize) return false;
     std::memcpy(&g_settings, g_record, sizeof g_settings);
     return true;
 }

@@ -2,8 +2,11 @@
 // writes, the window placement rule and geometry tracking.
 #include "app/settings.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -85,9 +88,12 @@ TEST_F(SettingsTest, ColourChangeKeepsSpareByte) {
 TEST_F(SettingsTest, ReadOnlyFileIsUnusableAndUntouched) {
     const std::string content = Pattern(1024);
     WriteWholeFile(kSettingsFileName, content);
-    CurrentFileSyscalls().open = [](const char* path, const char* mode) -> FILE* {
-        if (std::strcmp(mode, "rb+") == 0) return nullptr;
-        return std::fopen(path, mode);
+    CurrentFileSyscalls().open = [](const char* path, int flags, mode_t mode) -> int {
+        if ((flags & O_ACCMODE) == O_RDWR) {
+            errno = EACCES;
+            return -1;
+        }
+        return ::open(path, flags, mode);
     };
     EXPECT_FALSE(LoadSettings());
     ApplyDefaultSettings();
@@ -101,8 +107,13 @@ TEST_F(SettingsTest, FailedSaveKeepsPreviousFile) {
     WriteWholeFile(kSettingsFileName, content);
     ASSERT_TRUE(LoadSettings());
     SetSettingsColor(SettingsColor::Frame, 1, 2, 3);
-    CurrentFileSyscalls().write = [](const void* data, size_t size, size_t count, FILE* file) {
-        return std::fwrite(data, size, count / 2, file);
+    // Half of the record goes out, then the disk is full.
+    CurrentFileSyscalls().write = [](int fd, const void* data, size_t size) -> ssize_t {
+        if (size < kSettingsRecordSize) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return ::write(fd, data, size / 2);
     };
     SaveSettings();
     EXPECT_EQ(ReadWholeFile(kSettingsFileName), content);
