@@ -19,7 +19,7 @@ function(quorvane_link target variant)
   string(JOIN "," group ${QUORVANE_CORE_LIBS} ${platform})
   target_link_libraries(${target} PRIVATE "$<LINK_GROUP:RESCAN,${group}>"
     ${OpenCV_LIBS} OpenGL::GL OpenGL::GLU GLUT::GLUT Qt5::Widgets OpenSSL::Crypto
-    PkgConfig::ZSTD Threads::Threads)
+    Threads::Threads)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
 endfunction()
 

@@ -32,6 +32,19 @@ constexpr int kLaunchPauseMs = 1000;
 
 uint8_t g_packet[kPacketSize];  // the timer's private copy of the mailbox
 
+// A playback advances one frame per redraw, but GLUT draws no window that
+// is hidden (fully covered, minimised, unmapped), so a conversion would stop
+// until the window shows again. The idle handler asks for a redraw every
+// tick; when a whole tick passed without one, nothing is drawing, and the
+// idle handler runs the frame step itself, one frame per tick. Counting
+// missed redraws rather than following GLUT's visibility reports keeps
+// this independent of how a window manager or compositor reports (or fails
+// to report) visibility: whatever stops the redraws, the playback goes on.
+// The grid keeps the colours stepped meanwhile, so the picture catches up
+// with the first redraw once the window shows.
+constexpr int kIdleTicksWithoutRedraw = 2;
+int g_idleTicksSinceRedraw = 0;
+
 void OnTimer(int) {
     int length = 0;
     if (TakePacket(g_packet, &length)) DispatchCommand(g_packet, length);
@@ -40,10 +53,13 @@ void OnTimer(int) {
 
 void OnIdle() {
     Sys_Sleep(kIdleSleepMs);
+    if (++g_idleTicksSinceRedraw >= kIdleTicksWithoutRedraw && VideoMode() != Idle)
+        StepVideoFrame();
     glutPostRedisplay();
 }
 
 void OnDisplay() {
+    g_idleTicksSinceRedraw = 0;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DrawScene();
     glutSwapBuffers();
@@ -117,6 +133,7 @@ int RunQuorvane(int argc, char** argv) {
     }
 
     glutCreateWindow(kWindowTitle);
+    SettleWindowPosition();
     glutTimerFunc(kFirstTimerDelayMs, OnTimer, 0);
     glutIdleFunc(OnIdle);
 

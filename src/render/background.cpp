@@ -20,6 +20,7 @@
 #include "app/view.h"
 #include "app/window.h"
 #include "common/common.h"
+#include "common/file_io.h"
 #include "common/packet.h"
 #include "platform/sys.h"
 
@@ -64,7 +65,7 @@ long FileSize(FILE* file) {
 
 BmpReadResult ReadBmp(const char* path, BmpPicture* picture) {
     *picture = {0, 0, nullptr};
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = OpenRegularFileForReading(path);  // a FIFO or device reads as unreadable
     if (file == nullptr) return BmpReadResult::Unreadable;
     uint8_t header[kFileHeaderSize + kInfoHeaderSize];
     const long fileSize = FileSize(file);

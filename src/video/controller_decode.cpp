@@ -1,15 +1,17 @@
 // Decoding of controller files: the exact inverse of the export's scrambling.
 #include "video/controller_decode.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "common/common.h"
+#include "common/file_io.h"
 #include "video/export.h"
 
 bool DecodeControllerFile(const char* path, DecodedControllerFile* out, std::string* error) {
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = OpenRegularFileForReading(path);
     if (file == nullptr) {
-        *error = "cannot open the file";
+        *error = std::string("cannot open the file: ") + OpenFailureText(errno);
         return false;
     }
     std::vector<uint8_t> bytes;

@@ -2,9 +2,13 @@
 // frames streamed after it, header and index rewritten at the end.
 #include "video/fseq_sink.h"
 
-#include <unistd.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -74,10 +78,46 @@ std::vector<uint8_t> Variables(const char* videoPath) {
     return variables;
 }
 
-bool WriteBytes(FseqSinkState* s, const void* data, size_t size) {
+// Writes all of `size` bytes at the descriptor's position (`at` < 0) or at
+// offset `at`, through the syscall table.
+bool WriteAll(int fd, const uint8_t* data, size_t size, off_t at) {
+    FileSyscalls& io = CurrentFileSyscalls();
+    while (size > 0) {
+        const ssize_t n = at < 0 ? io.write(fd, data, size) : io.pwrite(fd, data, size, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+        if (at >= 0) at += n;
+    }
+    return true;
+}
+
+bool WriteFailed(FseqSinkState* s) {
+    return Fail(s, "cannot write " + std::string(s->temporary) + ": " + SystemError());
+}
+
+bool FlushPending(FseqSinkState* s) {
     errno = 0;
-    if (size > 0 && CurrentFileSyscalls().write(data, 1, size, s->file) != size)
-        return Fail(s, "cannot write " + std::string(s->temporary) + ": " + SystemError());
+    const bool ok = WriteAll(s->fd, s->pending, s->pendingSize, -1);
+    s->pendingSize = 0;
+    return ok || WriteFailed(s);
+}
+
+// Appends to the file through the write buffer.
+bool WriteBytes(FseqSinkState* s, const void* data, size_t size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+        if (s->pendingSize == kFseqWriteBuffer && !FlushPending(s)) return false;
+        const size_t part = std::min(size, kFseqWriteBuffer - s->pendingSize);
+        std::memcpy(s->pending + s->pendingSize, bytes, part);
+        s->pendingSize += part;
+        bytes += part;
+        size -= part;
+    }
     return true;
 }
 
@@ -142,12 +182,52 @@ bool WriteFrame(FseqSinkState* s, const FrameLeds* leds) {
 }
 
 void Release(FseqSinkState* s) {
-    if (s->file != nullptr) CurrentFileSyscalls().close(s->file);
-    s->file = nullptr;
+    if (s->fd >= 0) CurrentFileSyscalls().close(s->fd);
+    s->fd = -1;
     ZSTD_freeCCtx(s->zstd);
     s->zstd = nullptr;
     delete[] s->zstdOut;
     s->zstdOut = nullptr;
+    delete[] s->pending;
+    s->pending = nullptr;
+    s->pendingSize = 0;
+}
+
+// Where the sequence goes: through a symbolic link to its final target. A
+// target that exists must be a regular file we may write; its permission
+// bits are kept.
+bool ResolveTarget(FseqSinkState* s) {
+    FileSyscalls& io = CurrentFileSyscalls();
+    struct stat info;
+    std::snprintf(s->destination, sizeof s->destination, "%s", s->target);
+    if (io.lstat(s->target, &info) == 0 && S_ISLNK(info.st_mode)) {
+        char resolved[PATH_MAX];
+        if (realpath(s->target, resolved) != nullptr &&
+            std::strlen(resolved) < sizeof s->destination)
+            std::snprintf(s->destination, sizeof s->destination, "%s", resolved);
+    }
+    std::snprintf(s->temporary, sizeof s->temporary, "%s.part", s->destination);
+    s->replacesFile = io.stat(s->destination, &info) == 0;
+    if (!s->replacesFile) return true;
+    if (!S_ISREG(info.st_mode)) return Fail(s, "not a regular file");
+    s->targetMode = info.st_mode & 07777;
+    errno = 0;
+    const int fd = OpenRegularFile(s->destination, O_RDWR);
+    if (fd < 0) return Fail(s, std::string("cannot replace the file: ") + OpenFailureText(errno));
+    io.close(fd);
+    return true;
+}
+
+// Makes the rename durable; a directory we may not read cannot be synced.
+void SyncDirectoryOf(const char* path) {
+    std::string directory = path;
+    const size_t slash = directory.rfind('/');
+    directory = slash == std::string::npos ? "." : slash == 0 ? "/" : directory.substr(0, slash);
+    FileSyscalls& io = CurrentFileSyscalls();
+    const int fd = io.open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) return;
+    io.fsync(fd);
+    io.close(fd);
 }
 
 bool Begin(void* state, const ConversionInfo& info) {
@@ -189,17 +269,14 @@ bool Begin(void* state, const ConversionInfo& info) {
                                   std::chrono::system_clock::now().time_since_epoch())
                                   .count());
 
-    // An existing target that may not be written stays as it is.
-    if (FILE* existing = std::fopen(s->target, "rb")) {
-        std::fclose(existing);
-        FILE* writable = CurrentFileSyscalls().open(s->target, "rb+");
-        if (writable == nullptr) return Fail(s, "cannot replace the file: " + SystemError());
-        CurrentFileSyscalls().close(writable);
-    }
+    if (!ResolveTarget(s)) return false;
     errno = 0;
-    s->file = CurrentFileSyscalls().open(s->temporary, "w+b");
-    if (s->file == nullptr)
-        return Fail(s, "cannot create " + std::string(s->temporary) + ": " + SystemError());
+    s->fd = OpenRegularFileForWriting(s->temporary);
+    if (s->fd < 0)
+        return Fail(s,
+                    "cannot create " + std::string(s->temporary) + ": " + OpenFailureText(errno));
+    s->temporaryExists = true;
+    s->pending = new uint8_t[kFseqWriteBuffer];
     if (s->compression == kFseqZstd) {
         s->zstd = ZSTD_createCCtx();
         s->zstdOutSize = ZSTD_CStreamOutSize();
@@ -215,7 +292,7 @@ bool Begin(void* state, const ConversionInfo& info) {
 
 bool Frame(void* state, const FrameLeds& leds) {
     FseqSinkState* s = State(state);
-    if (s->file == nullptr) return Fail(s, "frame given before the sequence was started");
+    if (s->fd < 0) return Fail(s, "frame given before the sequence was started");
     if (leds.frameIndex < s->framesWritten)
         return Fail(s, "frame " + std::to_string(leds.frameIndex) + " given after frame " +
                            std::to_string(s->framesWritten - 1));
@@ -242,7 +319,7 @@ bool WriteChannelMap(FseqSinkState* s) {
 
 bool Finish(void* state, int32_t framesDone) {
     FseqSinkState* s = State(state);
-    if (s->file == nullptr) return Fail(s, "finished before the sequence was started");
+    if (s->fd < 0) return Fail(s, "finished before the sequence was started");
     if (framesDone < s->framesWritten)
         return Fail(s, "finished after " + std::to_string(framesDone) + " frames, but " +
                            std::to_string(s->framesWritten) + " were written");
@@ -250,28 +327,25 @@ bool Finish(void* state, int32_t framesDone) {
         if (!WriteFrame(s, nullptr)) return false;
     if (s->compression == kFseqZstd && s->framesInBlock > 0 && !CloseBlock(s)) return false;
 
+    if (s->pendingSize > 0 && !FlushPending(s)) return false;
+
+    // Only the header and the index change; the variable headers stay.
     s->header.frameCount = uint32_t(s->framesWritten);
     const std::vector<uint8_t> area = HeaderArea(s, {});
-    // Only the header and the index change; the variable headers stay.
-    const size_t changed = s->header.variableHeaderOffset;
     FileSyscalls& io = CurrentFileSyscalls();
     errno = 0;
-    if (std::fseek(s->file, 0, SEEK_SET) != 0 || !WriteBytes(s, area.data(), changed)) {
-        if (s->error[0] == 0) Fail(s, "cannot rewrite the header: " + SystemError());
-        return false;
-    }
-    errno = 0;
-    if (io.flush(s->file) != 0 || ::fsync(fileno(s->file)) != 0)
-        return Fail(s, "cannot write " + std::string(s->temporary) + ": " + SystemError());
-    FILE* file = s->file;
-    s->file = nullptr;
-    errno = 0;
-    if (io.close(file) != 0)
-        return Fail(s, "cannot write " + std::string(s->temporary) + ": " + SystemError());
+    if (!WriteAll(s->fd, area.data(), s->header.variableHeaderOffset, 0)) return WriteFailed(s);
+    if (s->replacesFile && io.fchmod(s->fd, mode_t(s->targetMode)) != 0) return WriteFailed(s);
+    if (io.fsync(s->fd) != 0) return WriteFailed(s);
+    const int fd = s->fd;
+    s->fd = -1;
+    if (io.close(fd) != 0) return WriteFailed(s);
     if (!WriteChannelMap(s)) return false;
     errno = 0;
-    if (io.rename(s->temporary, s->target) != 0)
+    if (io.rename(s->temporary, s->destination) != 0)
         return Fail(s, "cannot rename " + std::string(s->temporary) + ": " + SystemError());
+    s->temporaryExists = false;
+    SyncDirectoryOf(s->destination);
     Release(s);
     return true;
 }
@@ -279,7 +353,8 @@ bool Finish(void* state, int32_t framesDone) {
 void Abort(void* state) {
     FseqSinkState* s = State(state);
     Release(s);
-    std::remove(s->temporary);
+    if (s->temporaryExists) CurrentFileSyscalls().unlink(s->temporary);
+    s->temporaryExists = false;
 }
 
 const char* Error(const void* state) {
@@ -296,9 +371,9 @@ uint8_t FseqStepMsFor(double framesPerSecond) {
 
 void InitFseqSink(FseqSinkState* state, const FseqOptions& options) {
     std::memset(state, 0, sizeof *state);
+    state->fd = -1;
     state->targetTooLong = std::strlen(options.target) >= sizeof state->target;
     std::snprintf(state->target, sizeof state->target, "%s", options.target);
-    std::snprintf(state->temporary, sizeof state->temporary, "%s.part", state->target);
     state->compression = options.compression;
     state->stepMsOption = options.stepMs;
     state->uniqueIdOption = options.uniqueId;

@@ -4,18 +4,21 @@
 // Channels: the ports with LEDs in ascending order, each port's LEDs in
 // chain order, three channels per LED in the conversion's colour order. The
 // file is written to "<target>.part" as the frames arrive (plain, or zstd
-// blocks streamed as they fill, so memory stays at one block's compressor)
-// and renamed over the target when the conversion finishes; the header gets
-// the frames actually done and the block index then. A stopped conversion
-// removes the temporary file and leaves an earlier target alone.
+// blocks streamed as they fill, so memory stays at the compressor's and a
+// write buffer) and, when the conversion finishes, gets the frames actually
+// done and the block index in its header, is synced and renamed over the
+// target (a symbolic link is written through; an earlier file's permission
+// bits are kept). A stopped conversion removes the temporary file and
+// leaves an earlier target alone; a target that is not a regular file, or
+// may not be written, is refused before the first frame.
 //
 // The channel map "<target>.channels.csv" has a line "port,first_channel,
 // led_count" and one line per used port: its number (1..256), its first
 // channel (1-based) and its LED count.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 #include "common/packet.h"
 #include "video/fseq_format.h"
@@ -31,15 +34,23 @@ struct FseqOptions {
     int zstdLevel = 0;    // 0 = the default, -3 (fast; a player decodes any level)
 };
 
+constexpr size_t kFseqWriteBuffer = 256 * 1024;
+
 struct FseqSinkState {
-    char target[kPathBufferSize];
+    char target[kPathBufferSize];       // as given: messages, the channel map
+    char destination[kPathBufferSize];  // the file replaced (links followed)
     char temporary[kPathBufferSize + 8];
+    bool temporaryExists;
     uint8_t compression;
     int stepMsOption;
     uint64_t uniqueIdOption;
     int zstdLevel;
 
-    FILE* file;
+    int fd;            // the temporary file while open, else -1
+    uint8_t* pending;  // bytes not yet written, up to kFseqWriteBuffer
+    size_t pendingSize;
+    bool replacesFile;  // the target exists: its permission bits are kept
+    uint32_t targetMode;
     ZSTD_CCtx_s* zstd;
     uint8_t* zstdOut;  // the compressor's output buffer, zstdOutSize bytes
     size_t zstdOutSize;

@@ -13,10 +13,12 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
 #include "video/fseq_format.h"
 
 namespace {
@@ -103,14 +105,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    FILE* file = std::fopen(path.c_str(), "rb");
+    long fileSize = -1;
+    errno = 0;
+    FILE* file = OpenRegularFileForReading(path.c_str(), &fileSize);
     if (file == nullptr) {
-        std::fprintf(stderr, "%s: cannot open the file\n", path.c_str());
+        std::fprintf(stderr, "%s: cannot open the file: %s\n", path.c_str(),
+                     OpenFailureText(errno));
         return 1;
     }
-    off_t fileSize = -1;
-    if (fseeko(file, 0, SEEK_END) == 0) fileSize = ftello(file);
-    std::vector<uint8_t> head(fileSize > 0 ? size_t(std::min<off_t>(fileSize, 0xFFFF)) : 0);
+    std::vector<uint8_t> head(fileSize > 0 ? size_t(std::min<long>(fileSize, 0xFFFF)) : 0);
     FseqFileInfo info;
     std::string error;
     bool ok = fileSize >= 0 && ReadAt(file, 0, head.data(), head.size());
@@ -127,10 +130,15 @@ int main(int argc, char** argv) {
     Output out = {nullptr, info.header.channelCount, info.header.frameCount,
                   isatty(STDERR_FILENO) == 1, false};
     if (!rawPath.empty()) {
-        out.file = std::fopen(rawPath.c_str(), "wb");
+        errno = 0;
+        const int fd = OpenRegularFileForWriting(rawPath.c_str());
+        out.file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
         if (out.file == nullptr) {
+            const int cause = errno;
+            if (fd >= 0) close(fd);
             std::fclose(file);
-            std::fprintf(stderr, "%s: cannot create the file\n", rawPath.c_str());
+            std::fprintf(stderr, "%s: cannot create the file: %s\n", rawPath.c_str(),
+                         OpenFailureText(cause));
             return 1;
         }
     }

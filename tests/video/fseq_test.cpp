@@ -2,7 +2,9 @@
 // through our reader and through libzstd directly, the channel map, the
 // failure paths, malformed files and the inspector tool.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zstd.h>
 
 #include <chrono>
@@ -146,6 +148,16 @@ std::vector<Bytes> ReadWithLibzstd(const Bytes& file) {
     }
     EXPECT_EQ(at, file.size());
     return out;
+}
+
+// The file operations as the system gives them, and a countdown after
+// which the replaced one fails.
+FileSyscalls g_real;
+int g_callsLeft;
+bool Fails() {
+    if (--g_callsLeft >= 0) return false;
+    errno = EIO;
+    return true;
 }
 
 class FseqSinkTest : public ::testing::Test {
@@ -401,6 +413,29 @@ TEST_F(FseqSinkTest, ChannelMapBesideTheSequence) {
               "port,first_channel,led_count\n1,1,10\n5,31,1\n256,34,2048\n");
 }
 
+// An earlier sequence behind a symbolic link is replaced through the link,
+// and keeps its permission bits.
+TEST_F(FseqSinkTest, ReplacesThroughALinkAndKeepsTheMode) {
+    Sequence seq;
+    seq.ledCount[0] = 1;
+    seq.Fill(2, 4);
+    const std::string real = dir_.File("real.fseq"), link = dir_.File("show.fseq");
+    WriteWholeFile(real, "earlier");
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real.fseq", link.c_str()), 0);
+    ASSERT_EQ(Write(link, seq, WriteRun()), "");
+    struct stat info;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    const ReadBack back = Read(ReadBytes(real));
+    ASSERT_EQ(back.error, "");
+    EXPECT_EQ(back.frames.size(), 2u);
+    EXPECT_FALSE(Sys_FileExists(dir_.File("real.fseq.part").c_str()));
+    EXPECT_TRUE(Sys_FileExists(dir_.File("show.fseq.channels.csv").c_str()));
+}
+
 // A stopped or failed conversion removes its temporary file and leaves an
 // earlier sequence as it was; the reason names the file.
 TEST_F(FseqSinkTest, FailuresLeaveTheEarlierSequence) {
@@ -425,35 +460,66 @@ TEST_F(FseqSinkTest, FailuresLeaveTheEarlierSequence) {
     EXPECT_FALSE(Sys_FileExists((target + ".part").c_str()));
     EXPECT_EQ(ReadWholeFile(target), "earlier");
 
-    // The n-th write fails, for every n a conversion makes.
-    static int writesLeft;
-    CurrentFileSyscalls().write = [](const void* data, size_t size, size_t count, FILE* file) {
-        return --writesLeft < 0 ? size_t(0) : std::fwrite(data, size, count, file);
+    // The n-th call of each file operation fails, for every n a conversion
+    // makes (the channel map's save included).
+    struct Failing {
+        const char* name;
+        void (*install)(FileSyscalls& io);
+    } failing[] = {
+        {"write",
+         [](FileSyscalls& io) {
+             io.write = [](int fd, const void* d, size_t n) {
+                 return Fails() ? ssize_t(-1) : g_real.write(fd, d, n);
+             };
+         }},
+        {"pwrite",
+         [](FileSyscalls& io) {
+             io.pwrite = [](int fd, const void* d, size_t n, off_t at) {
+                 return Fails() ? ssize_t(-1) : g_real.pwrite(fd, d, n, at);
+             };
+         }},
+        {"fsync",
+         [](FileSyscalls& io) {
+             io.fsync = [](int fd) { return Fails() ? -1 : g_real.fsync(fd); };
+         }},
+        {"fchmod",
+         [](FileSyscalls& io) {
+             io.fchmod = [](int fd, mode_t m) { return Fails() ? -1 : g_real.fchmod(fd, m); };
+         }},
+        {"close",
+         [](FileSyscalls& io) {
+             io.close = [](int fd) { return Fails() ? -1 : g_real.close(fd); };
+         }},
+        {"rename",
+         [](FileSyscalls& io) {
+             io.rename = [](const char* a, const char* b) {
+                 return Fails() ? -1 : g_real.rename(a, b);
+             };
+         }},
     };
-    for (const uint8_t compression : {kFseqNone, kFseqZstd}) {
-        for (int n = 0;; ++n) {
-            writesLeft = n;
-            WriteRun run;
-            run.compression = compression;
-            const std::string error = Write(target, seq, run);
-            if (error.empty()) break;
-            EXPECT_EQ(error.rfind(target + ": ", 0), 0u) << error;
-            EXPECT_FALSE(Sys_FileExists((target + ".part").c_str()));
-            ASSERT_EQ(ReadWholeFile(target), "earlier") << n;
-            ASSERT_LT(n, 1000);
+    ResetFileSyscalls();
+    g_real = CurrentFileSyscalls();
+    for (const Failing& f : failing)
+        for (const uint8_t compression : {kFseqNone, kFseqZstd}) {
+            for (int n = 0;; ++n) {
+                SCOPED_TRACE(testing::Message() << f.name << " " << int(compression) << " " << n);
+                g_callsLeft = n;
+                f.install(CurrentFileSyscalls());
+                WriteRun run;
+                run.compression = compression;
+                const std::string error = Write(target, seq, run);
+                ResetFileSyscalls();
+                if (error.empty()) break;
+                EXPECT_EQ(error.rfind(target + ": ", 0), 0u) << error;
+                EXPECT_FALSE(Sys_FileExists((target + ".part").c_str()));
+                ASSERT_EQ(ReadWholeFile(target), "earlier");
+                ASSERT_LT(n, 100);
+            }
+            WriteWholeFile(target, "earlier");
         }
-        WriteWholeFile(target, "earlier");
-    }
-    ResetFileSyscalls();
 
-    // The sequence's own rename fails (the channel map's goes through).
-    CurrentFileSyscalls().rename = [](const char* from, const char* to) {
-        return std::strstr(to, ".csv") != nullptr ? std::rename(from, to) : -1;
-    };
-    EXPECT_NE(Write(target, seq, WriteRun()).find("cannot rename"), std::string::npos);
-    ResetFileSyscalls();
-    EXPECT_EQ(ReadWholeFile(target), "earlier");
-
+    // Not a regular file: refused before the first frame.
+    EXPECT_NE(Write(dir_.path(), seq, WriteRun()).find("not a regular file"), std::string::npos);
     EXPECT_NE(Write(dir_.File("missing/show.fseq"), seq, WriteRun()).find("cannot create"),
               std::string::npos);
     Sequence empty;
