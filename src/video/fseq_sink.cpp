@@ -156,8 +156,7 @@ bool CloseBlock(FseqSinkState* s) {
 bool WriteFrame(FseqSinkState* s, const FrameLeds* leds) {
     static const uint8_t kDark[4096] = {};
     if (s->compression == kFseqZstd && s->framesInBlock == 0 && s->usedBlocks == s->indexSlots)
-        return Fail(s, "more frames than the " + std::to_string(s->header.frameCount) +
-                           " the video reported");
+        return Fail(s, "more frames than the video reported");
     for (int port = 0; port < kPortCount; ++port) {
         if (s->ledCount[port] == 0) continue;
         const uint8_t* values = leds != nullptr ? leds->values[port] : nullptr;
