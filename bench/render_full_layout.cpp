@@ -12,14 +12,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/settings.h"
 #include "app/shell.h"
 #include "app/view.h"
-#include "app/window.h"
 #include "model/layout.h"
-#include "net/dispatch.h"
 #include "render/scene.h"
 #include "render/scene_parts.h"
+#include "render/settings.h"
+#include "render/window.h"
 #include "support/reference_drawing.h"
 
 namespace {
@@ -102,7 +101,7 @@ int main(int argc, char** argv) {
 
     ResetSettings();
     ApplyDefaultSettings();
-    ResetCommandValues();
+    ResetSceneState();
     BuildFullLayout();
     std::printf("full layout: %d ports x %d LEDs, window %dx%d\n", kPortCount, kChainCapacity,
                 kWidth, kHeight);

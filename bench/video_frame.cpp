@@ -168,7 +168,7 @@ int main() {
 
     BuildFullLayout();
     FakeSys_QueueSaveAnswer(dir + "/bench.led");
-    SetColorSettings({GRB, {90, 100, 80}, {4, 0, 2}});
+    SetColorSettings({int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}});
     if (!PrepareExport(kExportFrames)) {
         std::printf("export could not be prepared\n");
         return 1;

@@ -29,7 +29,7 @@ void ColorToFloats(PackedColor colour, float rgb[3]);
 // after the last backslash only. Posix: both split at the last slash.
 enum class PathStyle { Windows, Posix };
 
-// The style of the platform we run on (chosen by the platform layer).
+// The style of the platform we run on (chosen when it is built).
 PathStyle NativePathStyle();
 char PathSeparator(PathStyle style);
 

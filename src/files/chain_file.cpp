@@ -1,20 +1,18 @@
-// Chain files on disk and into the model. Every load gives its port a fresh
-// one-level history (StartLoadedChain), so one undo returns the port to
-// level 0.
+// Chain files on disk and into the model. Every load installs its chain
+// whole with a fresh one-level history (InstallLoadedChain), so one undo
+// returns the port to level 0.
 #include "files/chain_file.h"
 
 #include <cstring>
 #include <vector>
 
 #include "common/file_io.h"
+#include "common/report.h"
 #include "files/file_formats.h"
 #include "model/layout.h"
-#include "net/messages.h"
 #include "platform/sys.h"
 
 namespace {
-
-void (*g_portLoadedObserver)(uint16_t) = nullptr;
 
 // The longest file whose header and arrays can matter: N = 65535.
 constexpr size_t kChainFileReadLimit = kChainHeaderSize + 4 * 65535;
@@ -50,15 +48,6 @@ bool ChainReplaceQuestion(int port) {
            kIdYes;
 }
 
-void ReportPortLoaded(int port) {
-    SendPortLoadedMessage(uint16_t(port));
-    if (g_portLoadedObserver) g_portLoadedObserver(uint16_t(port));
-}
-
-void SetPortLoadedObserver(void (*observer)(uint16_t port)) {
-    g_portLoadedObserver = observer;
-}
-
 void LoadChainFile(const char* path) {
     static ChainFileData file;
     if (!ReadChainFile(path, file)) return;
@@ -76,9 +65,9 @@ void LoadChainFile(const char* path) {
         std::memcpy(colour, ChainColour(port), 3);
     }
 
-    StartLoadedChain(port, LevelCount(port, 1) > 0);
-    SetChainColour(port, colour[0], colour[1], colour[2]);
-    ChainPoint* points = WritableLevelPoints(port, 1);
+    // The port's own LEDs do not stop the cut: they leave the grid first.
+    UnmarkChain(port);
+    static ChainPoint points[kChainCapacity];
     int taken = 0;
     for (int i = 0; i < file.count; ++i) {
         if (i == 0) {
@@ -94,10 +83,8 @@ void LoadChainFile(const char* path) {
     }
     // The lit flag is set for every LED tried, the one that stopped the cut too.
     int lit = taken < file.count ? taken + 1 : file.count;
-    SetActiveRange(port, 0, lit, 1);
-    SetLevelCount(port, 1, uint16_t(taken));
-    MarkChain(port);
-    ReportPortLoaded(port);
+    InstallLoadedChain(port, colour, points, uint16_t(taken), lit);
+    ReportPortLoaded(uint16_t(port));
 }
 
 void RestoreChainFile(const char* path) {
@@ -106,11 +93,6 @@ void RestoreChainFile(const char* path) {
     int port = file.port;
     bool replacing = LevelCount(port, 1) > 0;
     if (replacing && !ChainReplaceQuestion(port)) return;
-    StartLoadedChain(port, replacing);
-    SetChainColour(port, file.colour[0], file.colour[1], file.colour[2]);
-    std::memcpy(WritableLevelPoints(port, 1), file.points, sizeof(ChainPoint) * file.count);
-    SetActiveRange(port, 0, file.count, 1);
-    SetLevelCount(port, 1, file.count);
-    MarkChain(port);
-    ReportPortLoaded(port);
+    InstallLoadedChain(port, file.colour, file.points, file.count, file.count);
+    ReportPortLoaded(uint16_t(port));
 }

@@ -21,7 +21,6 @@
 // ---- chain file: 256-byte header, N x values, N y values ----------------------
 
 constexpr size_t kChainHeaderSize = 256;
-constexpr int kGridMax = kGridSide - 1;
 
 struct ChainFileData {
     uint8_t colour[3];  // red, green, blue

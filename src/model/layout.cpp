@@ -14,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/settings.h"
-
 namespace {
 
 struct LevelBlock {
@@ -246,12 +244,12 @@ void UnmarkChain(int port) {
 
 // ---- chain edits ----------------------------------------------------------------
 
-void AddLed(int port, ChainPoint point) {
+void AddLed(int port, ChainPoint point, PackedColor background) {
     if (!InGrid(point)) return;
     PortState& state = g_ports[port];
     // The colour guard runs whether or not the LED is then taken, so a chain
     // never stays invisible on the background.
-    if (SameRgb(state.colour, CurrentSettings().backgroundColor)) {
+    if (SameRgb(state.colour, background)) {
         for (uint8_t& byte : state.colour) byte = uint8_t(255 - byte);
     }
     const uint16_t n = ChainLength(port);
@@ -294,6 +292,17 @@ void StartLoadedChain(int port, bool emptyFirst) {
     ResetActive(port);
     PushLevel(port);
     if (emptyFirst) EmptyPortChain(port);
+}
+
+void InstallLoadedChain(int port, const uint8_t colour[3], const ChainPoint* points, uint16_t count,
+                        int lit) {
+    if (count > kChainCapacity) count = kChainCapacity;
+    StartLoadedChain(port, g_ports[port].counts[1] > 0);
+    SetChainColour(port, colour[0], colour[1], colour[2]);
+    std::memcpy(WritableLevelPoints(port, 1), points, sizeof(ChainPoint) * count);
+    SetActiveRange(port, 0, lit, 1);
+    g_ports[port].counts[1] = count;
+    MarkChain(port);
 }
 
 void ResetLayoutModel() {

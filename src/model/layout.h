@@ -15,8 +15,11 @@
 
 #include <cstdint>
 
-constexpr int kGridSide = 2048;
-constexpr int kPortCount = 256;
+#include "common/common.h"
+#include "common/protocol.h"  // kPortCount
+
+constexpr int kGridSide = 2048;          // cells per row and per column
+constexpr int kGridMax = kGridSide - 1;  // the last cell index of a row or column
 constexpr int kHistoryLevels = 256;
 constexpr int kChainCapacity = 2048;
 constexpr int kMaxUndoDepth = 255;
@@ -105,7 +108,10 @@ void UnmarkChain(int port);
 
 // ---- chain edits ----------------------------------------------------------------
 
-void AddLed(int port, ChainPoint point);
+// Appends `point` to the port's chain as a new history level. A chain whose
+// colour equals `background` (red, green, blue) is inverted first, taken or
+// not, so it never stays invisible.
+void AddLed(int port, ChainPoint point, PackedColor background);
 void UndoChain(int port);
 void ClearChain(int port);
 
@@ -113,6 +119,12 @@ void ClearChain(int port);
 // ResetHistory, ResetActive, PushLevel, and EmptyPortChain when
 // `emptyFirst`. Afterwards the current level is 1 and depth is 1.
 void StartLoadedChain(int port, bool emptyFirst);
+
+// Installs a loaded chain whole: a fresh history (StartLoadedChain, emptied
+// first when level 1 held LEDs), the colour, the `count` points as level 1,
+// positions 0..lit-1 lit, and the grid marks. Every loader goes through it.
+void InstallLoadedChain(int port, const uint8_t colour[3], const ChainPoint* points, uint16_t count,
+                        int lit);
 
 // Tests: the whole model back to process start.
 void ResetLayoutModel();

@@ -17,11 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/view.h"
-#include "app/window.h"
 #include "common/common.h"
 #include "common/packet.h"
 #include "platform/sys.h"
+#include "render/view_state.h"
+#include "render/window.h"
 
 namespace {
 
@@ -133,9 +133,7 @@ void ReleaseBackgroundImage() {
     g_image.pixelFormat = 0;
 }
 
-void LoadBackgroundImage(const uint8_t* packet) {
-    char path[kPathBufferSize];
-    if (!PacketPath(packet, kPathOffset, path)) return;
+void LoadBackgroundImage(const char* path) {
     if (!g_exitHandlerSet) {
         std::atexit(ResetBackgroundImage);  // frees the pixels and the texture
         g_exitHandlerSet = true;
@@ -168,7 +166,7 @@ void LoadBackgroundImage(const uint8_t* packet) {
     g_visible = true;
 }
 
-void RemoveBackgroundImage(const uint8_t*) {
+void RemoveBackgroundImage() {
     g_visible = false;
     ReleaseBackgroundImage();
 }

@@ -20,13 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/view.h"
-#include "app/window.h"
 #include "model/layout.h"
-#include "net/dispatch.h"
 #include "render/disk_geometry.h"
 #include "render/scene_parts.h"
+#include "render/settings.h"
+#include "render/view_state.h"
+#include "render/window.h"
 #include "video/video.h"
 
 namespace {
@@ -36,6 +35,9 @@ struct Bounds16 {
 };
 
 constexpr Bounds16 kEmptyBounds = {0xFFFF, 0xFFFF, 0, 0};
+
+constexpr SceneOptions kStartOptions = {LedShape::Disk, 1, 1};
+SceneOptions g_options = kStartOptions;
 
 Bounds16 g_bounds = kEmptyBounds;
 LayoutBoundsRecord g_lastBounds = {0, 0, 0, 0};
@@ -73,7 +75,7 @@ void LedColourToFloats(uint32_t colour, float rgb[3]) {
 
 bool VideoShowing() {
     const VideoModeKind mode = VideoMode();
-    return mode == Preview || mode == Convert;
+    return mode == VideoModeKind::Preview || mode == VideoModeKind::Convert;
 }
 
 uint32_t ChainColourValue(int port) {
@@ -253,8 +255,8 @@ void DrawPortLeds(int port, int c) {
     const int h = c / 2;
     const ChainPoint* points = CurrentPoints(port);
     const uint8_t* active = ActiveFlags(port);
-    const CommandValues& values = Values();
-    const bool square = values.ledShape == Square;
+    const SceneOptions& values = g_options;
+    const bool square = values.ledShape == LedShape::Square;
     const int32_t outer = LedOuterRadius(c, values.ledSizeFactor);
     const bool video = VideoShowing();
     const Projection projection = CurrentProjection();
@@ -352,7 +354,7 @@ void DrawChainLines(int port, int c) {
     // blocks, which already hold this depth: none of its fragments survives.
     const uint8_t* active = ActiveFlags(port);
     const bool smallDisks =
-        Values().ledShape != Square && LedOuterRadius(c, Values().ledSizeFactor) == 1;
+        g_options.ledShape != LedShape::Square && LedOuterRadius(c, g_options.ledSizeFactor) == 1;
     g_ints.clear();
     for (int k = 0; k + 1 < n; ++k) {
         const int x1 = centreX(k + 1), y1 = centreY(k + 1);
@@ -431,10 +433,21 @@ void DrawReadoutBox(float width) {
 
 }  // namespace
 
-void DrawCursorReadout() {
+const SceneOptions& CurrentSceneOptions() {
+    return g_options;
+}
+void SetLedShape(LedShape shape) {
+    g_options.ledShape = shape;
+}
+void SetLedSizeFactor(int32_t factor) {
+    g_options.ledSizeFactor = factor;
+}
+void ToggleBoundingFrame() {
+    g_options.boundingFrameVisible = !g_options.boundingFrameVisible;
+}
+
+void DrawCursorReadout(uint32_t cell) {
     const int width = WindowWidth();
-    const MousePosition mouse = LastMousePosition();
-    const uint32_t cell = ScreenToGrid(PackWindowPosition(mouse.x, mouse.y));
     const uint16_t gx = static_cast<uint16_t>(cell & 0xFFFF);
     const uint16_t gy = static_cast<uint16_t>(cell >> 16);
 
@@ -462,6 +475,7 @@ LayoutBoundsRecord LastLayoutBounds() {
 }
 
 void ResetSceneState() {
+    g_options = kStartOptions;
     g_bounds = kEmptyBounds;
     g_lastBounds = {0, 0, 0, 0};
     g_drawnTexts.clear();

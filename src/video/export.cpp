@@ -8,9 +8,9 @@
 #include <ctime>
 #include <string>
 
-#include "common/boxes.h"
 #include "common/common.h"
 #include "common/file_io.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 #include "video/color.h"
 #include "video/scramble_table.h"

@@ -1,6 +1,6 @@
 // The settings file: loading from files of every shape, what the next save
 // writes, the window placement rule and geometry tracking.
-#include "app/settings.h"
+#include "render/settings.h"
 
 #include <gtest/gtest.h>
 

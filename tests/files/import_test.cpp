@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/view.h"
 #include "files/encrypted_import.h"
 #include "files/import_list.h"
 #include "files/project_file.h"

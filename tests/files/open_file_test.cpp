@@ -2,7 +2,6 @@
 // the step order, the view clamps, refused names and failing writes.
 #include <cstring>
 
-#include "app/view.h"
 #include "common/file_io.h"
 #include "common/packet.h"
 #include "files/project_file.h"
@@ -10,11 +9,14 @@
 
 namespace {
 
-std::vector<uint8_t> Packet(uint16_t code, const std::string& path) {
+// The path a command packet carries at offset 4, read by the packet rule.
+std::string PacketPathOf(uint16_t code, const std::string& path) {
     std::vector<uint8_t> packet(kPacketSize, 0);
     WriteBE16(packet.data(), code);
     std::memcpy(packet.data() + 4, path.data(), std::min(path.size(), kPacketSize - 5));
-    return packet;
+    char out[kPathBufferSize];
+    PacketPath(packet.data(), kPathOffset, out);
+    return out;
 }
 
 TEST_F(FilesTest, SavedProjectOpensAsTheSameLayout) {
@@ -31,7 +33,7 @@ TEST_F(FilesTest, SavedProjectOpensAsTheSameLayout) {
     UndoChain(7);  // LEDs only in an older level are not saved
     SetView(8, 100, 1500);
     // A bare name: the project and its chain files go to the current directory.
-    SaveProject(Packet(176, "show.quor").data());
+    SaveProject(PacketPathOf(176, "show.quor").c_str());
     EXPECT_EQ(ReadWholeFile("show.quor").size(), kProjectHeaderSize);
     for (const char* name : {"1show.quor.line", "3show.quor.line", "256show.quor.line"})
         EXPECT_TRUE(Sys_FileExists(name)) << name;
@@ -39,7 +41,7 @@ TEST_F(FilesTest, SavedProjectOpensAsTheSameLayout) {
 
     // A restarted program opens it.
     Restart();
-    OpenFile(Packet(177, dir.File("show.quor")).data());
+    OpenFile(PacketPathOf(177, dir.File("show.quor")).c_str());
     EXPECT_TRUE(FakeSys_Boxes().empty());
     EXPECT_EQ(CurrentChain(0), (std::vector<ChainPoint>{{1, 2}, {3, 4}, {5, 6}}));
     EXPECT_EQ(CurrentChain(2), (std::vector<ChainPoint>{{100, 100}, {101, 100}}));
@@ -168,7 +170,7 @@ TEST_F(FilesTest, PathsTheStateCannotHoldAreRefused) {
     }
     // A refused open leaves the layout alone.
     AddLed(0, {1, 1});
-    OpenFile(Packet(177, std::string(600, 'd') + "/a.quor").data());
+    OpenFile((std::string(600, 'd') + "/a.quor").c_str());
     OpenFile(("n" + name63).c_str());
     EXPECT_EQ(ChainLength(0), 1);
     EXPECT_TRUE(FakeSys_Boxes().empty());

@@ -6,7 +6,6 @@
 
 #include <vector>
 
-#include "app/settings.h"
 #include "support/test_support.h"
 
 bool operator==(ChainPoint a, ChainPoint b) {
@@ -15,11 +14,18 @@ bool operator==(ChainPoint a, ChainPoint b) {
 
 namespace {
 
+// The background colour the edits avoid (white, as after the default settings).
+PackedColor g_background;
+
+void AddLed(int port, ChainPoint point) {
+    AddLed(port, point, g_background);
+}
+
 class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetRunState();
-        SetSettingsColor(SettingsColor::Background, 255, 255, 255);
+        g_background = {255, 255, 255, 0};
     }
 };
 
@@ -195,9 +201,9 @@ TEST_F(LayoutTest, ColourGuardInvertsBackgroundColouredChains) {
         EXPECT_EQ(ChainColour(0)[2], c.expected[2]);
         EXPECT_EQ(ChainLength(0), c.count);
     }
-    // The guard compares with the live background colour.
+    // The guard compares with the background colour it is given.
     ResetLayoutModel();
-    SetSettingsColor(SettingsColor::Background, 10, 20, 30);
+    g_background = {10, 20, 30, 0};
     SetChainColour(1, 10, 20, 30);
     AddLed(1, {0, 0});
     EXPECT_EQ(ChainColour(1)[0], 245);

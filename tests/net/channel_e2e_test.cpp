@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/command_codes.h"
+#include "common/protocol.h"
 #include "support/process.h"
 #include "support/test_support.h"
 

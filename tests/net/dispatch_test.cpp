@@ -11,14 +11,36 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "app/edit.h"
 #include "app/view.h"
 #include "model/layout.h"
 #include "net/server.h"
+#include "render/scene.h"
+#include "render/settings.h"
 #include "support/test_support.h"
 #include "video/video.h"
 
 namespace {
+
+// The run-wide values the small commands set, gathered from their owners.
+struct CommandValues {
+    LedShape ledShape;
+    uint8_t editMode;
+    int32_t ledSizeFactor;
+    uint8_t videoPaused;
+    uint8_t frameImageRequest;
+    uint8_t boundingFrameVisible;
+};
+
+CommandValues Values() {
+    const SceneOptions& scene = CurrentSceneOptions();
+    return {scene.ledShape,
+            EditMode(),
+            scene.ledSizeFactor,
+            uint8_t(VideoPaused()),
+            uint8_t(FrameImageRequested()),
+            scene.boundingFrameVisible};
+}
 
 // What the small commands may change, as one comparable record.
 struct Snapshot {
@@ -53,13 +75,13 @@ std::string Rgb(PackedColor c) {
 
 std::string Describe(const Snapshot& s) {
     std::string out =
-        "shape=" + std::to_string(s.values.ledShape) +
+        "shape=" + std::to_string(int(s.values.ledShape)) +
         " edit=" + std::to_string(s.values.editMode) +
         " size=" + std::to_string(s.values.ledSizeFactor) +
         " paused=" + std::to_string(s.values.videoPaused) +
         " frameImage=" + std::to_string(s.values.frameImageRequest) +
         " frame=" + std::to_string(s.values.boundingFrameVisible) +
-        " port=" + std::to_string(s.currentPort) + " mode=" + std::to_string(s.videoMode) +
+        " port=" + std::to_string(s.currentPort) + " mode=" + std::to_string(int(s.videoMode)) +
         " view=" + std::to_string(s.view.cellSize) + "/" + std::to_string(s.view.scrollX) + "/" +
         std::to_string(s.view.scrollY) + " dots=" + Rgb(s.settings.gridDotColor) +
         " background=" + Rgb(s.settings.backgroundColor) +
@@ -151,12 +173,16 @@ const SmallCommandCase kCases[] = {
      {0x00, 0xA9, 9, 9, 250, 251, 252},
      true,
      [](Snapshot& s) { SetRgb(s.settings.chainLineColor, 250, 251, 252); }},
-    {"square shape", {}, {0x00, 0xAC}, false, [](Snapshot& s) { s.values.ledShape = Square; }},
+    {"square shape",
+     {},
+     {0x00, 0xAC},
+     false,
+     [](Snapshot& s) { s.values.ledShape = LedShape::Square; }},
     {"disk shape after square",
      {{0x00, 0xAC}},
      {0x00, 0xAB},
      false,
-     [](Snapshot& s) { s.values.ledShape = Disk; }},
+     [](Snapshot& s) { s.values.ledShape = LedShape::Disk; }},
     {"key press '-' zooms out",
      {},
      {0x00, 0xAD, 0x00, '-'},
@@ -188,7 +214,7 @@ const SmallCommandCase kCases[] = {
      {0x00, 0xAA, 0, 100, 100, 100, 9},
      false,
      [](Snapshot& s) { s.values.videoPaused = 0; }},
-    {"stop video", {}, {0x00, 0xAF}, false, [](Snapshot& s) { s.videoMode = Idle; }},
+    {"stop video", {}, {0x00, 0xAF}, false, [](Snapshot& s) { s.videoMode = VideoModeKind::Idle; }},
     {"frame image request",
      {},
      {0x00, 0xB7},

@@ -4,7 +4,6 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
 #include "app/shell.h"
 #include "app/view.h"
 #include "common/common.h"
@@ -15,6 +14,8 @@
 #include "render/gl_window.h"
 #include "render/scene.h"
 #include "render/scene_parts.h"
+#include "render/settings.h"
+#include "support/live_edits.h"
 #include "support/reference_drawing.h"
 #include "support/test_support.h"
 

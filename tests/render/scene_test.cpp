@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "app/settings.h"
 #include "app/view.h"
 #include "common/common.h"
 #include "common/packet.h"
@@ -16,6 +15,8 @@
 #include "render/background.h"
 #include "render/gl_window.h"
 #include "render/scene_parts.h"
+#include "render/settings.h"
+#include "support/live_edits.h"
 #include "support/test_support.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "model/layout.h"
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
+#include "support/edits.h"
 #include "support/test_support.h"
 #include "video/color.h"
 #include "video/controller_decode.h"
@@ -88,7 +89,7 @@ TEST_F(ExportTest, ShortPortCarriesTheStreamThenPadding) {
     AddRow(0, 100, 0, 0);
     AddRow(1, 10, 0, 1);
     SetActiveRange(1, 4, 5, 0);  // one dark LED
-    SetColorSettings({RGB, {100, 100, 100}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::RGB), {100, 100, 100}, {0, 0, 0}});
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
     ASSERT_TRUE(PrepareExport(2));
     const uint8_t rgb[3] = {40, 50, 60};
@@ -115,7 +116,7 @@ TEST_F(ExportTest, ShortPortCarriesTheStreamThenPadding) {
 
 TEST_F(ExportTest, DecoderReadsTheFileBack) {
     AddRow(0, 2, 0, 0);
-    SetColorSettings({GRB, {100, 100, 100}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::GRB), {100, 100, 100}, {0, 0, 0}});
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
     ASSERT_TRUE(PrepareExport(2));
     const uint8_t a[3] = {1, 2, 3}, b[3] = {200, 100, 50};

@@ -12,6 +12,7 @@
 
 #include "model/layout.h"
 #include "platform/sys_fake.h"
+#include "support/edits.h"
 #include "support/test_support.h"
 #include "video/color.h"
 #include "video/export.h"
@@ -82,14 +83,14 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     SetActiveRange(4, 3, 6, 0);
     SetCellColour(40, kTop, 0x123456);
 
-    SetColorSettings({BRG, {90, 100, 150}, {4, 0, 2}});
+    SetColorSettings({int(ColorOrder::BRG), {90, 100, 150}, {4, 0, 2}});
     FakeSys_QueueSaveAnswer(dir.File("walk.led"));
     ASSERT_TRUE(PrepareExport(4));
 
     cv::Mat frame(23, 37, CV_8UC3);
     cv::randu(frame, 0, 256);
     // Every colour order, and 6 (black).
-    for (int order = RGB; order <= 6; ++order) {
+    for (int order = int(ColorOrder::RGB); order <= 6; ++order) {
         SetColorSettings({order, {90, 100, 150}, {4, 0, 2}});
         MapFrameOntoGrid(frame, 0, true);
         ReferenceWalk(frame, 1);

@@ -1,7 +1,7 @@
 // Configuration.dat: load once at start-up, save after colour commands and
 // whenever the window moved or was resized. A save never leaves a truncated
 // file: the record is written whole before it replaces the old one.
-#include "app/settings.h"
+#include "render/settings.h"
 
 #include <GL/freeglut.h>
 

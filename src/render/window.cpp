@@ -1,6 +1,6 @@
 // Window geometry from GLUT, or from a stand-in rectangle when no GLUT
 // window exists (unit tests of the parts that read it).
-#include "app/window.h"
+#include "render/window.h"
 
 #include <GL/freeglut.h>
 
