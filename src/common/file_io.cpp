@@ -21,8 +21,13 @@ int DefaultClose(FILE* file) {
 int DefaultRename(const char* from, const char* to) {
     return std::rename(from, to);
 }
+size_t DefaultRead(void* data, size_t size, size_t count, FILE* file) {
+    return std::fread(data, size, count, file);
+}
 
-FileSyscalls g_syscalls = {DefaultOpen, DefaultWrite, DefaultFlush, DefaultClose, DefaultRename};
+constexpr FileSyscalls kDefaultSyscalls = {DefaultOpen,  DefaultWrite,  DefaultFlush,
+                                           DefaultClose, DefaultRename, DefaultRead};
+FileSyscalls g_syscalls = kDefaultSyscalls;
 
 }  // namespace
 
@@ -31,7 +36,7 @@ FileSyscalls& CurrentFileSyscalls() {
 }
 
 void ResetFileSyscalls() {
-    g_syscalls = {DefaultOpen, DefaultWrite, DefaultFlush, DefaultClose, DefaultRename};
+    g_syscalls = kDefaultSyscalls;
 }
 
 bool SaveFileReplacing(const char* path, const void* data, size_t size) {
@@ -56,21 +61,31 @@ bool SaveFileReplacing(const char* path, const void* data, size_t size) {
 }
 
 long FileSizeOf(const char* path) {
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = g_syscalls.open(path, "rb");
     if (file == nullptr) return -1;
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    std::fclose(file);
+    g_syscalls.close(file);
     return size;
 }
 
 bool ReadFilePrefix(const char* path, size_t limit, std::vector<uint8_t>& bytes) {
     bytes.clear();
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = g_syscalls.open(path, "rb");
     if (file == nullptr) return false;
     bytes.resize(limit);
-    size_t got = limit == 0 ? 0 : std::fread(bytes.data(), 1, limit, file);
+    size_t got = limit == 0 ? 0 : g_syscalls.read(bytes.data(), 1, limit, file);
     bytes.resize(got);
-    std::fclose(file);
+    g_syscalls.close(file);
     return true;
+}
+
+bool ReadFileAt(const char* path, long offset, void* data, size_t size, size_t* got) {
+    *got = 0;
+    FILE* file = g_syscalls.open(path, "rb");
+    if (file == nullptr) return false;
+    const bool reached = std::fseek(file, offset, SEEK_SET) == 0;
+    if (reached && size > 0) *got = g_syscalls.read(data, 1, size, file);
+    g_syscalls.close(file);
+    return reached;
 }

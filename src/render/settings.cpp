@@ -42,8 +42,8 @@ bool LoadSettings() {
     // Opened for update on purpose: a file we could not save counts as unusable.
     FILE* file = CurrentFileSyscalls().open(kSettingsFileName, "rb+");
     if (file == nullptr) return false;
-    size_t read = std::fread(g_record, 1, kSettingsRecordSize, file);
-    std::fclose(file);
+    size_t read = CurrentFileSyscalls().read(g_record, 1, kSettingsRecordSize, file);
+    CurrentFileSyscalls().close(file);
     if (read < kSettingsRecordSize) return false;
     std::memcpy(&g_settings, g_record, sizeof g_settings);
     return true;

@@ -105,16 +105,14 @@ bool LoadRawFrames() {
         ShowErrorBox("Not enough memory to read the raw frame file.");
         return false;
     }
-    FILE* file = std::fopen(g_raw.rawPath, "rb");
-    const size_t got = file ? std::fread(g_raw.data, 1, g_raw.rawSize, file) : 0;
+    size_t got = 0;
+    ReadFileAt(g_raw.rawPath, 0, g_raw.data, g_raw.rawSize, &got);
     if (got < g_raw.rawSize) {
         ShowErrorBox("Error reading");
-        if (file) std::fclose(file);
         FreeRawData();
         return false;
     }
     g_raw.frameCount = g_raw.rawSize / g_raw.frameLength;
-    std::fclose(file);
     return true;
 }
 

@@ -1,5 +1,6 @@
 // Whole-file replacement: the new content appears complete or not at all,
 // and a failed save leaves neither a damaged target nor a temporary file.
+// Reads: prefixes and ranges, and reads failed through the table.
 #include "common/file_io.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -110,6 +112,31 @@ TEST_F(FileIoTest, LeavesAReadOnlyTargetAlone) {
     EXPECT_FALSE(SaveFileReplacing(target.c_str(), fresh.data(), fresh.size()));
     EXPECT_EQ(ReadWholeFile(target), old);
     EXPECT_EQ(Entries(), std::vector<std::string>{"Configuration.dat"});
+}
+
+TEST_F(FileIoTest, ReadsGoThroughTheTableSoATestCanFailThem) {
+    const std::string path = dir_.File("data.bin");
+    WriteWholeFile(path, "0123456789");
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadFilePrefix(path.c_str(), 4, bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0123");
+    char range[8] = {};
+    size_t got = 0;
+    ASSERT_TRUE(ReadFileAt(path.c_str(), 7, range, sizeof range, &got));
+    EXPECT_EQ(std::string(range, got), "789");
+
+    // A read that delivers nothing: the callers see a short file.
+    CurrentFileSyscalls().read = [](void*, size_t, size_t, FILE*) -> size_t { return 0; };
+    ASSERT_TRUE(ReadFilePrefix(path.c_str(), 4, bytes));
+    EXPECT_TRUE(bytes.empty());
+    ASSERT_TRUE(ReadFileAt(path.c_str(), 0, range, sizeof range, &got));
+    EXPECT_EQ(got, 0u);
+
+    // An open that fails: nothing can be read, and the size is unknown.
+    CurrentFileSyscalls().open = [](const char*, const char*) -> FILE* { return nullptr; };
+    EXPECT_FALSE(ReadFilePrefix(path.c_str(), 4, bytes));
+    EXPECT_FALSE(ReadFileAt(path.c_str(), 0, range, sizeof range, &got));
+    EXPECT_EQ(FileSizeOf(path.c_str()), -1);
 }
 
 }  // namespace

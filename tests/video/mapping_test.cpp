@@ -13,6 +13,7 @@
 #include "model/layout.h"
 #include "platform/sys_fake.h"
 #include "support/edits.h"
+#include "support/store_led_value.h"
 #include "support/test_support.h"
 #include "video/color.h"
 #include "video/export.h"
