@@ -25,8 +25,8 @@ void BuildFullLayout() {
     static ChainPoint points[kChainCapacity];
     for (int port = 0; port < kPortCount; ++port) {
         for (int i = 0; i < kChainCapacity; ++i) points[i] = {uint16_t(i), uint16_t(port * 8)};
-        const uint8_t colour[3] = {uint8_t(port), 100, 200};
-        InstallLoadedChain(port, colour, points, kChainCapacity, kChainCapacity);
+        const uint8_t color[3] = {uint8_t(port), 100, 200};
+        InstallLoadedChain(port, color, points, kChainCapacity, kChainCapacity);
     }
 }
 

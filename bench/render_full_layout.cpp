@@ -38,8 +38,8 @@ void BuildFullLayout() {
         }
         SetLevelCount(port, 1, kChainCapacity);
         MarkChain(port);
-        SetChainColour(port, static_cast<uint8_t>(port * 37), static_cast<uint8_t>(255 - port),
-                       static_cast<uint8_t>(port * 11));
+        SetChainColor(port, static_cast<uint8_t>(port * 37), static_cast<uint8_t>(255 - port),
+                      static_cast<uint8_t>(port * 11));
         SetActiveRange(port, 0, kChainCapacity, 1);
         for (int i = 3; i < kChainCapacity; i += 7) SetActiveRange(port, i, i + 1, 0);
     }

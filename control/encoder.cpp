@@ -51,9 +51,9 @@ bool PutDecimal(Packet& packet, size_t offset, size_t width, int value, bool nee
 
 Packet WithColor(CommandCode code, Rgb color) {
     Packet packet = Header(code, 7);
-    packet[kColourOffset] = color.red;
-    packet[kColourOffset + 1] = color.green;
-    packet[kColourOffset + 2] = color.blue;
+    packet[kColorOffset] = color.red;
+    packet[kColorOffset + 1] = color.green;
+    packet[kColorOffset + 2] = color.blue;
     return packet;
 }
 

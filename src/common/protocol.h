@@ -51,7 +51,7 @@ constexpr size_t kPathBufferSize = 512;  // path buffers: at most 511 bytes + NU
 // Payload offsets.
 constexpr size_t kPortFieldOffset = 2;       // bytes 2-3, big-endian: port index or number
 constexpr size_t kPathOffset = 4;            // where every path field starts, but 209's
-constexpr size_t kColourOffset = 4;          // red, green, blue of 165-169
+constexpr size_t kColorOffset = 4;           // red, green, blue of 165-169
 constexpr size_t kRawOutputNameOffset = 12;  // 209: output name after the two sizes
 
 // ---- status messages ---------------------------------------------------------------

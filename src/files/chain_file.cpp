@@ -33,7 +33,7 @@ void SaveChainFile(uint16_t portNumber, const char* path) {
     if (portNumber > kPortCount) return;
     int port = portNumber == 0 ? 0 : portNumber - 1;
     std::vector<uint8_t> bytes =
-        BuildChainFile(ChainColour(port), uint16_t(port), CurrentPoints(port), ChainLength(port));
+        BuildChainFile(ChainColor(port), uint16_t(port), CurrentPoints(port), ChainLength(port));
     SaveFileReplacing(path, bytes.data(), bytes.size());
 }
 
@@ -58,11 +58,11 @@ void LoadChainFile(const char* path) {
     // Level 0: the chain stays where the file put it, in the file's colour.
     // Otherwise it moves so that its first LED lands on the port's first LED.
     ChainPoint anchor = file.count > 0 ? file.points[0] : ChainPoint{0, 0};
-    uint8_t colour[3];
-    std::memcpy(colour, file.colour, 3);
+    uint8_t color[3];
+    std::memcpy(color, file.color, 3);
     if (level != 0) {
         anchor = LevelPoints(port, level)[0];
-        std::memcpy(colour, ChainColour(port), 3);
+        std::memcpy(color, ChainColor(port), 3);
     }
 
     // The port's own LEDs do not stop the cut: they leave the grid first.
@@ -83,7 +83,7 @@ void LoadChainFile(const char* path) {
     }
     // The lit flag is set for every LED tried, the one that stopped the cut too.
     int lit = taken < file.count ? taken + 1 : file.count;
-    InstallLoadedChain(port, colour, points, uint16_t(taken), lit);
+    InstallLoadedChain(port, color, points, uint16_t(taken), lit);
     ReportPortLoaded(uint16_t(port));
 }
 
@@ -93,6 +93,6 @@ void RestoreChainFile(const char* path) {
     int port = file.port;
     bool replacing = LevelCount(port, 1) > 0;
     if (replacing && !ChainReplaceQuestion(port)) return;
-    InstallLoadedChain(port, file.colour, file.points, file.count, file.count);
+    InstallLoadedChain(port, file.color, file.points, file.count, file.count);
     ReportPortLoaded(uint16_t(port));
 }

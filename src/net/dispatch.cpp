@@ -69,13 +69,13 @@ void SetVideoPathCommand(const CommandArgs& a) {
     SetVideoPath(a.path);
 }
 void SetPortColorCommand(const CommandArgs& a) {
-    SetChainColour(a.port, a.packet[kColourOffset], a.packet[kColourOffset + 1],
-                   a.packet[kColourOffset + 2]);
+    SetChainColor(a.port, a.packet[kColorOffset], a.packet[kColorOffset + 1],
+                  a.packet[kColorOffset + 2]);
 }
 
 void SetColor(SettingsColor which, const uint8_t* packet) {
-    SetSettingsColor(which, packet[kColourOffset], packet[kColourOffset + 1],
-                     packet[kColourOffset + 2]);
+    SetSettingsColor(which, packet[kColorOffset], packet[kColorOffset + 1],
+                     packet[kColorOffset + 2]);
 }
 void SetBackgroundColorCommand(const CommandArgs& a) {
     SetColor(SettingsColor::Background, a.packet);

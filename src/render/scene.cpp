@@ -47,7 +47,7 @@ std::vector<DrawnText> g_drawnTexts;
 
 // Batch buffers, kept between redraws so they are allocated once.
 std::vector<float> g_positions;  // x, y per vertex
-std::vector<float> g_colours;    // r, g, b per vertex (video colours only)
+std::vector<float> g_colors;     // r, g, b per vertex (video colours only)
 std::vector<uint32_t> g_indices;
 std::vector<GLint> g_ints;        // dots and line ends
 std::vector<float> g_smallDisks;  // centres of lit 12-sided disks of radius 1
@@ -63,14 +63,14 @@ struct ScaledMesh {
     std::vector<float> xy;
 };
 
-void SetColour(const float rgb[3]) {
+void SetColor(const float rgb[3]) {
     glColor3f(rgb[0], rgb[1], rgb[2]);
 }
 
-void LedColourToFloats(uint32_t colour, float rgb[3]) {
-    rgb[0] = static_cast<float>((colour >> 16) & 0xFF) / 255.0f;
-    rgb[1] = static_cast<float>((colour >> 8) & 0xFF) / 255.0f;
-    rgb[2] = static_cast<float>(colour & 0xFF) / 255.0f;
+void LedColorToFloats(uint32_t color, float rgb[3]) {
+    rgb[0] = static_cast<float>((color >> 16) & 0xFF) / 255.0f;
+    rgb[1] = static_cast<float>((color >> 8) & 0xFF) / 255.0f;
+    rgb[2] = static_cast<float>(color & 0xFF) / 255.0f;
 }
 
 bool VideoShowing() {
@@ -78,8 +78,8 @@ bool VideoShowing() {
     return mode == VideoModeKind::Preview || mode == VideoModeKind::Convert;
 }
 
-uint32_t ChainColourValue(int port) {
-    const uint8_t* rgb = ChainColour(port);
+uint32_t ChainColorValue(int port) {
+    const uint8_t* rgb = ChainColor(port);
     return (uint32_t(rgb[0]) << 16) | (uint32_t(rgb[1]) << 8) | rgb[2];
 }
 
@@ -123,7 +123,7 @@ void AppendDisk(const ScaledMesh& scaled, const Projection& p, int32_t cx, int32
 
 void FlushDiskBatch() {
     if (g_indices.empty()) return;
-    const bool perVertexColour = !g_colours.empty();
+    const bool perVertexColor = !g_colors.empty();
     glNormal3f(0.0f, 0.0f, 1.0f);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -133,39 +133,39 @@ void FlushDiskBatch() {
     glLoadIdentity();
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, g_positions.data());
-    if (perVertexColour) {
+    if (perVertexColor) {
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, 0, g_colours.data());
+        glColorPointer(3, GL_FLOAT, 0, g_colors.data());
     }
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(g_indices.size()), GL_UNSIGNED_INT,
                    g_indices.data());
-    if (perVertexColour) glDisableClientState(GL_COLOR_ARRAY);
+    if (perVertexColor) glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     g_positions.clear();
-    g_colours.clear();
+    g_colors.clear();
     g_indices.clear();
 }
 
 void FlushPointBatch(int cellSize) {
     if (g_positions.empty()) return;
-    const bool perVertexColour = !g_colours.empty();
+    const bool perVertexColor = !g_colors.empty();
     glPointSize(static_cast<GLfloat>(cellSize));
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, g_positions.data());
-    if (perVertexColour) {
+    if (perVertexColor) {
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, 0, g_colours.data());
+        glColorPointer(3, GL_FLOAT, 0, g_colors.data());
     }
     glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(g_positions.size() / 2));
-    if (perVertexColour) glDisableClientState(GL_COLOR_ARRAY);
+    if (perVertexColor) glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glPointSize(1.0f);
     g_positions.clear();
-    g_colours.clear();
+    g_colors.clear();
 }
 
 // False when nothing of a shape reaching `reach` pixels around the centre can
@@ -217,7 +217,7 @@ void DrawGridDots() {
         const int height = WindowHeight();
         float rgb[3];
         ColorToFloats(CurrentSettings().gridDotColor, rgb);
-        SetColour(rgb);
+        SetColor(rgb);
         glPointSize(1.0f);
         g_ints.clear();
         for (int y = height - 1; y > 0; y -= c) {
@@ -309,9 +309,9 @@ void DrawPortLeds(int port, int c) {
         }
         if (video) {
             float rgb[3];
-            LedColourToFloats(CellColour(point.x, point.y), rgb);
+            LedColorToFloats(CellColor(point.x, point.y), rgb);
             for (size_t v = firstVertex; v < g_positions.size() / 2; ++v) {
-                g_colours.insert(g_colours.end(), rgb, rgb + 3);
+                g_colors.insert(g_colors.end(), rgb, rgb + 3);
             }
         }
     }
@@ -319,8 +319,8 @@ void DrawPortLeds(int port, int c) {
 
     if (!video) {
         float rgb[3];
-        LedColourToFloats(ChainColourValue(port), rgb);
-        SetColour(rgb);
+        LedColorToFloats(ChainColorValue(port), rgb);
+        SetColor(rgb);
     }
     if (square) {
         FlushPointBatch(c);
@@ -343,7 +343,7 @@ void DrawChainLines(int port, int c) {
     const ChainPoint* points = CurrentPoints(port);
     float rgb[3];
     ColorToFloats(CurrentSettings().chainLineColor, rgb);
-    SetColour(rgb);
+    SetColor(rgb);
     auto centreX = [&](int k) { return (points[k].x - view.scrollX) * c + h; };
     auto centreY = [&](int k) { return (points[k].y - view.scrollY - 1) * c + height + h; };
     const int width = WindowWidth();
@@ -398,7 +398,7 @@ void DrawBoundingFrame() {
 
     float rgb[3];
     ColorToFloats(CurrentSettings().frameColor, rgb);
-    SetColour(rgb);
+    SetColor(rgb);
     const float l = left, r = right + c, bt = bottom, t = top;
     glBegin(GL_LINES);
     glVertex3f(l, bt, 0.01f);

@@ -62,10 +62,10 @@ void SaveSettings() {
 }
 
 void SetSettingsColor(SettingsColor which, uint8_t red, uint8_t green, uint8_t blue) {
-    PackedColor* colour = ColorSlot(which);
-    colour->red = red;
-    colour->green = green;
-    colour->blue = blue;
+    PackedColor* color = ColorSlot(which);
+    color->red = red;
+    color->green = green;
+    color->blue = blue;
 }
 
 WindowRect TrackWindowGeometry() {

@@ -122,10 +122,10 @@ TEST_F(EditTest, LeftClickPlacesOnFreeCellsOnly) {
 
     for (int i = 1; i < 2048; ++i) AddLed(2, {uint16_t(i % 2048), uint16_t(1000 + i / 2048)});
     ASSERT_EQ(ChainLength(2), 2048);
-    SetChainColour(2, 255, 255, 255);
+    SetChainColor(2, 255, 255, 255);
     PlaceLed(At(0, 500));
     EXPECT_EQ(ChainLength(2), 2048);
-    EXPECT_EQ(ChainColour(2)[0], 255);  // a full chain is not handed to AddLed
+    EXPECT_EQ(ChainColor(2)[0], 255);  // a full chain is not handed to AddLed
 }
 
 TEST_F(EditTest, ToggleSwitchesFromTheClickedLedToTheEnd) {

@@ -69,7 +69,7 @@ TEST_F(SettingsTest, LoadAndNextSaveForEveryFileShape) {
     }
 }
 
-TEST_F(SettingsTest, ColourChangeKeepsSpareByte) {
+TEST_F(SettingsTest, ColorChangeKeepsSpareByte) {
     std::string content(1024, '\0');
     content[7] = char(0x5A);
     WriteWholeFile(kSettingsFileName, content);

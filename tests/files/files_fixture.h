@@ -64,8 +64,8 @@ inline std::string Bytes(const std::vector<uint8_t>& bytes) {
 
 inline std::string ChainFileBytes(uint16_t port, const std::vector<ChainPoint>& points,
                                   uint8_t r = 1, uint8_t g = 2, uint8_t b = 3) {
-    const uint8_t colour[3] = {r, g, b};
-    return Bytes(BuildChainFile(colour, port, points.data(), uint16_t(points.size())));
+    const uint8_t color[3] = {r, g, b};
+    return Bytes(BuildChainFile(color, port, points.data(), uint16_t(points.size())));
 }
 
 // A project header with the given port flags and raw view fields.
@@ -103,8 +103,8 @@ inline std::ostream& operator<<(std::ostream& out, const ChainPoint& p) {
     return out << "(" << p.x << "," << p.y << ")";
 }
 
-inline std::vector<uint8_t> Colour(int port) {
-    const uint8_t* c = ChainColour(port);
+inline std::vector<uint8_t> Color(int port) {
+    const uint8_t* c = ChainColor(port);
     return {c[0], c[1], c[2]};
 }
 

@@ -23,12 +23,12 @@ TEST_F(FilesTest, SavedProjectOpensAsTheSameLayout) {
     AddLed(0, {1, 2});
     AddLed(0, {3, 4});
     AddLed(0, {5, 6});
-    SetChainColour(0, 10, 20, 30);
+    SetChainColor(0, 10, 20, 30);
     AddLed(2, {100, 100});
     AddLed(2, {101, 100});
-    SetChainColour(2, 40, 50, 60);
+    SetChainColor(2, 40, 50, 60);
     AddLed(255, {2047, 2047});
-    SetChainColour(255, 70, 80, 90);
+    SetChainColor(255, 70, 80, 90);
     AddLed(7, {9, 9});
     UndoChain(7);  // LEDs only in an older level are not saved
     SetView(8, 100, 1500);
@@ -47,9 +47,9 @@ TEST_F(FilesTest, SavedProjectOpensAsTheSameLayout) {
     EXPECT_EQ(CurrentChain(2), (std::vector<ChainPoint>{{100, 100}, {101, 100}}));
     EXPECT_EQ(CurrentChain(255), (std::vector<ChainPoint>{{2047, 2047}}));
     EXPECT_EQ(ChainLength(7), 0);
-    EXPECT_EQ(Colour(0), (std::vector<uint8_t>{10, 20, 30}));
-    EXPECT_EQ(Colour(2), (std::vector<uint8_t>{40, 50, 60}));
-    EXPECT_EQ(Colour(255), (std::vector<uint8_t>{70, 80, 90}));
+    EXPECT_EQ(Color(0), (std::vector<uint8_t>{10, 20, 30}));
+    EXPECT_EQ(Color(2), (std::vector<uint8_t>{40, 50, 60}));
+    EXPECT_EQ(Color(255), (std::vector<uint8_t>{70, 80, 90}));
     EXPECT_EQ(ActiveFlags(2)[1], 1);
     EXPECT_EQ(CellAt(101, 100).port, 2);
     EXPECT_EQ(CellAt(101, 100).index, 1);
@@ -128,7 +128,7 @@ TEST_F(FilesTest, ListAndProjectInOneNameRunInTheirOrder) {
     EXPECT_EQ(LoadedPorts(), (std::vector<uint16_t>{1, 4, 0, 1}));
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{ChainReplaceQuestionText(1)});
     EXPECT_EQ(CurrentChain(1), (std::vector<ChainPoint>{{20, 20}}));
-    EXPECT_EQ(Colour(1), (std::vector<uint8_t>{127, 127, 127}));
+    EXPECT_EQ(Color(1), (std::vector<uint8_t>{127, 127, 127}));
     EXPECT_EQ(CurrentChain(4), (std::vector<ChainPoint>{{40, 40}}));
     EXPECT_EQ(View().cellSize, 7);
     EXPECT_EQ(View().scrollX, 5);

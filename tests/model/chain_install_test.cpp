@@ -16,16 +16,16 @@ protected:
     void SetUp() override { ResetRunState(); }
 };
 
-TEST_F(ChainInstallTest, FreshPortGetsLevelOneWithMarksColourAndLitFlags) {
+TEST_F(ChainInstallTest, FreshPortGetsLevelOneWithMarksColorAndLitFlags) {
     const std::vector<ChainPoint> points = {{10, 20}, {11, 20}, {12, 20}, {4000, 3}};
-    const uint8_t colour[3] = {1, 2, 3};
-    InstallLoadedChain(7, colour, points.data(), uint16_t(points.size()), 2);
+    const uint8_t color[3] = {1, 2, 3};
+    InstallLoadedChain(7, color, points.data(), uint16_t(points.size()), 2);
 
     EXPECT_EQ(CurrentLevel(7), 1);
     EXPECT_EQ(Ring(7).depth, 1);
     EXPECT_EQ(ChainLength(7), 4);
-    EXPECT_EQ(ChainColour(7)[0], 1);
-    EXPECT_EQ(ChainColour(7)[2], 3);
+    EXPECT_EQ(ChainColor(7)[0], 1);
+    EXPECT_EQ(ChainColor(7)[2], 3);
     for (int i = 0; i < 3; ++i) {
         const GridCell& cell = CellAt(points[i].x, points[i].y);
         EXPECT_EQ(cell.occupied, 1);
@@ -53,8 +53,8 @@ TEST_F(ChainInstallTest, ReplacedChainLeavesNoMarksHistoryOrLitFlagsBehind) {
     EXPECT_EQ(CellAt(4, 0).occupied, 0);  // the hand-placed chain left the grid
 
     const std::vector<ChainPoint> next = {{50, 50}, {51, 50}};
-    const uint8_t colour[3] = {4, 5, 6};
-    InstallLoadedChain(3, colour, next.data(), 2, 1);
+    const uint8_t color[3] = {4, 5, 6};
+    InstallLoadedChain(3, color, next.data(), 2, 1);
     EXPECT_EQ(CellAt(0, 5).occupied, 0);
     EXPECT_EQ(CellAt(50, 50).occupied, 1);
     EXPECT_EQ(CurrentLevel(3), 1);
@@ -65,7 +65,7 @@ TEST_F(ChainInstallTest, ReplacedChainLeavesNoMarksHistoryOrLitFlagsBehind) {
     EXPECT_EQ(ActiveFlags(3)[1], 0);
     EXPECT_EQ(ActiveFlags(3)[2], 0);
     EXPECT_EQ(LevelCount(3, 0), 0);
-    EXPECT_EQ(ChainColour(3)[1], 5);
+    EXPECT_EQ(ChainColor(3)[1], 5);
 }
 
 }  // namespace

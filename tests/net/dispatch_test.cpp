@@ -47,7 +47,7 @@ struct Snapshot {
     CommandValues values;
     Settings settings;
     uint16_t currentPort;
-    uint8_t chainColours[kPortCount][3];
+    uint8_t chainColors[kPortCount][3];
     VideoModeKind videoMode;
     ViewState view;
 };
@@ -59,7 +59,7 @@ Snapshot Capture() {
     s.settings = CurrentSettings();
     s.currentPort = CurrentPort();
     for (int port = 0; port < kPortCount; ++port)
-        std::memcpy(s.chainColours[port], ChainColour(port), 3);
+        std::memcpy(s.chainColors[port], ChainColor(port), 3);
     s.videoMode = VideoMode();
     s.view = View();
     return s;
@@ -90,8 +90,8 @@ std::string Describe(const Snapshot& s) {
     // from its neighbours' colour.
     for (int port = 0; port < kPortCount; ++port) {
         bool end = port < 2 || port > kPortCount - 3;
-        if (end || std::memcmp(s.chainColours[port], s.chainColours[1], 3) != 0)
-            out += " chain" + std::to_string(port) + "=" + Rgb(s.chainColours[port]);
+        if (end || std::memcmp(s.chainColors[port], s.chainColors[1], 3) != 0)
+            out += " chain" + std::to_string(port) + "=" + Rgb(s.chainColors[port]);
     }
     return out;
 }
@@ -103,9 +103,9 @@ void Dispatch(const std::vector<uint8_t>& bytes) {
 }
 
 void SetChain(Snapshot& s, int port, uint8_t r, uint8_t g, uint8_t b) {
-    s.chainColours[port][0] = r;
-    s.chainColours[port][1] = g;
-    s.chainColours[port][2] = b;
+    s.chainColors[port][0] = r;
+    s.chainColors[port][1] = g;
+    s.chainColors[port][2] = b;
 }
 void SetRgb(PackedColor& c, uint8_t r, uint8_t g, uint8_t b) {
     c.red = r;
@@ -265,7 +265,7 @@ TEST(Dispatcher, SmallCommands) {
     }
 }
 
-TEST(Dispatcher, ColourCommandSavesTheNewColourInTheSettingsFile) {
+TEST(Dispatcher, ColorCommandSavesTheNewColorInTheSettingsFile) {
     ScopedTempDir dir;
     ResetRunState();
     Dispatch({0x00, 0xA8, 0x00, 0x00, 0x11, 0x22, 0x33});
@@ -281,8 +281,8 @@ TEST(Dispatcher, ShortPacketReadsTheStaleMailboxBytes) {
     uint8_t packet[kPacketSize];
     int length = 0;
 
-    const uint8_t colour[] = {0x01, 0xA7, 0x00, 0x00, 40, 50, 60};  // code 423: not a command
-    PostPacket(colour, sizeof colour);
+    const uint8_t color[] = {0x01, 0xA7, 0x00, 0x00, 40, 50, 60};  // code 423: not a command
+    PostPacket(color, sizeof color);
     ASSERT_TRUE(TakePacket(packet, &length));
     DispatchCommand(packet, length);
     EXPECT_EQ(Rgb(CurrentSettings().frameColor), "0,0,0");

@@ -18,7 +18,7 @@ void DrawPortOneByOne(int port, int c) {
     const int h = c / 2;
     const int32_t outer = LedOuterRadius(c, CurrentSceneOptions().ledSizeFactor);
     const ChainPoint* points = CurrentPoints(port);
-    const uint8_t* rgb = ChainColour(port);
+    const uint8_t* rgb = ChainColor(port);
     const bool square = CurrentSceneOptions().ledShape == LedShape::Square;
     for (int i = 0; i < ChainLength(port); ++i) {
         const uint16_t left = static_cast<uint16_t>((points[i].x - view.scrollX) * c);

@@ -57,7 +57,7 @@ void ExpectPainted(const cv::Mat& frame) {
     for (int y = 0; y < frame.rows; ++y)
         for (int x = 0; x < frame.cols; ++x) {
             const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
-            ASSERT_EQ(CellColour(x, kGridSide - 1 - y),
+            ASSERT_EQ(CellColor(x, kGridSide - 1 - y),
                       uint32_t(bgr[2] << 16 | bgr[1] << 8 | bgr[0]))
                 << x << "," << y;
         }
@@ -82,7 +82,7 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     // Port 4: dark LEDs in the middle.
     for (int x = 0; x < 12; ++x) AddLed(4, {uint16_t(x), uint16_t(kTop - 9)});
     SetActiveRange(4, 3, 6, 0);
-    SetCellColour(40, kTop, 0x123456);
+    SetCellColor(40, kTop, 0x123456);
 
     SetColorSettings({int(ColorOrder::BRG), {90, 100, 150}, {4, 0, 2}});
     FakeSys_QueueSaveAnswer(dir.File("walk.led"));
@@ -98,7 +98,7 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
         ExpectSameStoredFrames(0);
     }
     ExpectPainted(frame);
-    EXPECT_EQ(CellColour(40, kTop), 0x123456u);
+    EXPECT_EQ(CellColor(40, kTop), 0x123456u);
 
     // The layout changes before the next frame: a new LED, an undone chain.
     AddLed(0, {30, kTop - 4});

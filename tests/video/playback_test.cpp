@@ -37,7 +37,7 @@ struct Rgb {
     uint8_t r, g, b;
 };
 
-Rgb PixelColour(int frame, int x, int y) {
+Rgb PixelColor(int frame, int x, int y) {
     return {uint8_t(200 - 10 * frame + x), uint8_t(30 * y + frame), uint8_t(5 * x + 40)};
 }
 
@@ -49,7 +49,7 @@ void WriteTestVideo(const std::string& path, int frames, int width = kWidth, int
         cv::Mat frame(height, width, CV_8UC3);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                const Rgb c = PixelColour(f, x, y);
+                const Rgb c = PixelColor(f, x, y);
                 frame.at<cv::Vec3b>(y, x) = cv::Vec3b(c.b, c.g, c.r);
             }
         writer.write(frame);
@@ -108,7 +108,7 @@ protected:
     std::string video_;
 };
 
-TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
+TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColors) {
     // Port 0: three LEDs inside the picture. Port 2: one lit, one dark.
     // Port 5: one LED outside the picture.
     struct Led {
@@ -118,7 +118,7 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
     for (const Led& led : leds) AddLed(led.port, {uint16_t(led.x), uint16_t(2047 - led.y)});
     SetActiveRange(2, 1, 2, 0);
     AddLed(5, {100, 100});
-    SetCellColour(100, 100, 0x123456);
+    SetCellColor(100, 100, 0x123456);
 
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
     const Rgb brightness = {100, 50, 200}, black = {10, 0, 5};
@@ -150,12 +150,12 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
     // The grid holds the last frame, top row on row 2047.
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
-            const Rgb c = PixelColour(kFrames - 1, x, y);
-            ASSERT_EQ(CellColour(x, 2047 - y), uint32_t(c.r << 16 | c.g << 8 | c.b))
+            const Rgb c = PixelColor(kFrames - 1, x, y);
+            ASSERT_EQ(CellColor(x, 2047 - y), uint32_t(c.r << 16 | c.g << 8 | c.b))
                 << x << "," << y;
         }
-    EXPECT_EQ(CellColour(100, 100), 0x123456u);
-    EXPECT_EQ(CellColour(kWidth, 2047), 0u);
+    EXPECT_EQ(CellColor(100, 100), 0x123456u);
+    EXPECT_EQ(CellColor(kWidth, 2047), 0u);
 
     // Each file decodes to the processed colours of its LEDs.
     SetColorSettings({int(ColorOrder::GRB), {100, 50, 200}, {10, 0, 5}});
@@ -175,7 +175,7 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
             for (size_t i = 0; i < 3; ++i) {
                 uint8_t expected[3] = {0, 0, 0};
                 if (i < e.leds.size() && e.leds[i].port >= 0) {
-                    const Rgb c = PixelColour(f, e.leds[i].x, e.leds[i].y);
+                    const Rgb c = PixelColor(f, e.leds[i].x, e.leds[i].y);
                     uint8_t rgb[3] = {c.r, c.g, c.b};
                     ApplyBlackLevel(rgb);
                     ApplyBrightness(rgb);
@@ -283,7 +283,7 @@ TEST_F(PlaybackTest, FrameImageIsTheFrameAsReadNotTheResizedOne) {
     StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
     StepVideoFrame();
     // Only the 4 x 2 resized picture reached the grid.
-    EXPECT_EQ(CellColour(kWidth - 1, 2047), 0u);
+    EXPECT_EQ(CellColor(kWidth - 1, 2047), 0u);
 
     FakeSys_QueueSaveCancel();
     SaveHeldFrameImage();
@@ -296,7 +296,7 @@ TEST_F(PlaybackTest, FrameImageIsTheFrameAsReadNotTheResizedOne) {
     const cv::Mat saved = cv::imread(dir_.File("frame.bmp"));
     ASSERT_EQ(saved.cols, kWidth);
     ASSERT_EQ(saved.rows, kHeight);
-    const Rgb c = PixelColour(0, 7, 5);
+    const Rgb c = PixelColor(0, 7, 5);
     EXPECT_EQ(saved.at<cv::Vec3b>(5, 7), cv::Vec3b(c.b, c.g, c.r));
 }
 
@@ -305,11 +305,11 @@ TEST(Mapping, FramesLargerThanTheGridAreClipped) {
     cv::Mat frame(2100, 2100, CV_8UC3, cv::Scalar(3, 2, 1));
     frame.at<cv::Vec3b>(2047, 2047) = cv::Vec3b(30, 20, 10);
     MapFrameOntoGrid(frame, 0, true);
-    EXPECT_EQ(CellColour(0, 2047), 0x010203u);
-    EXPECT_EQ(CellColour(2047, 0), 0x0A141Eu);
+    EXPECT_EQ(CellColor(0, 2047), 0x010203u);
+    EXPECT_EQ(CellColor(2047, 0), 0x0A141Eu);
     cv::Mat gray(4, 4, CV_8UC1, cv::Scalar(7));
     MapFrameOntoGrid(gray, 0, false);
-    EXPECT_EQ(CellColour(3, 2044), 0x070707u);
+    EXPECT_EQ(CellColor(3, 2044), 0x070707u);
     ResetLayoutModel();
 }
 
