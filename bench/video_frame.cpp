@@ -61,7 +61,7 @@ void BuildFullLayout() {
         ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
         for (int i = 0; i < kChainCapacity; ++i) {
             const int pixel = (port * kChainCapacity + i) * 3;
-            points[i] = {uint16_t(pixel % kWidth), uint16_t(kGridSide - 1 - pixel / kWidth)};
+            points[i] = {uint16_t(pixel % kWidth), uint16_t(kGridMax - pixel / kWidth)};
         }
         SetLevelCount(port, CurrentLevel(port), kChainCapacity);
         MarkChain(port);

@@ -66,7 +66,7 @@ void ListLeds() {
                 continue;
             uint32_t& slot = g_ledCell[cell.port][cell.index];
             if (slot != kNoCell) shared.push_back(uint32_t(cell.port) << 16 | cell.index);
-            slot = uint32_t(kGridSide - 1 - y) << 11 | uint32_t(x);
+            slot = uint32_t(kGridMax - y) << 11 | uint32_t(x);
             g_portEnd[cell.port] = std::max(g_portEnd[cell.port], uint16_t(cell.index + 1));
         }
     }
@@ -83,8 +83,8 @@ void ListLeds() {
                 const GridCell& cell = column[y];
                 if (cell.occupied == 1 && cell.port < kPortCount && cell.index < kChainCapacity &&
                     isShared[size_t(cell.port) * kChainCapacity + cell.index])
-                    g_sharedLeds.push_back(SharedLedKey(cell.port, cell.index,
-                                                        unsigned(kGridSide - 1 - y), unsigned(x)));
+                    g_sharedLeds.push_back(
+                        SharedLedKey(cell.port, cell.index, unsigned(kGridMax - y), unsigned(x)));
             }
         }
         std::sort(g_sharedLeds.begin(), g_sharedLeds.end());
@@ -148,7 +148,7 @@ void PaintBgr(const cv::Mat& frame) {
         // The rows below the last whole tile, or the whole strip when it is
         // narrower than a tile or ends the picture.
         for (int x = left; x < right; ++x) {
-            uint32_t* colors = CellColorColumn(x) + (kGridSide - 1 - y0);
+            uint32_t* colors = CellColorColumn(x) + (kGridMax - y0);
             const uint8_t* pixel = top + size_t(y0) * step + size_t(x) * 3;
             for (int y = y0; y < height; ++y, --colors, pixel += step) *colors = PixelColor(pixel);
         }

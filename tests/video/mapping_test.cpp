@@ -24,7 +24,7 @@ namespace {
 void ReferenceWalk(const cv::Mat& frame, int32_t frameIndex) {
     for (int y = 0; y < frame.rows; ++y)
         for (int x = 0; x < frame.cols; ++x) {
-            const GridCell& cell = CellAt(x, kGridSide - 1 - y);
+            const GridCell& cell = CellAt(x, kGridMax - y);
             if (cell.occupied != 1) continue;
             const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
             const uint8_t rgb[3] = {bgr[2], bgr[1], bgr[0]};
@@ -57,8 +57,7 @@ void ExpectPainted(const cv::Mat& frame) {
     for (int y = 0; y < frame.rows; ++y)
         for (int x = 0; x < frame.cols; ++x) {
             const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
-            ASSERT_EQ(CellColor(x, kGridSide - 1 - y),
-                      uint32_t(bgr[2] << 16 | bgr[1] << 8 | bgr[0]))
+            ASSERT_EQ(CellColor(x, kGridMax - y), uint32_t(bgr[2] << 16 | bgr[1] << 8 | bgr[0]))
                 << x << "," << y;
         }
 }
@@ -67,7 +66,7 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     ResetRunState();
     ResetVideoState();
     ScopedTempDir dir;
-    constexpr int kTop = kGridSide - 1;
+    constexpr int kTop = kGridMax;
     // Port 0: a row inside and a column reaching below the picture.
     for (int x = 0; x < 30; ++x) AddLed(0, {uint16_t(x), uint16_t(kTop - 2)});
     for (int y = 15; y < 30; ++y) AddLed(0, {5, uint16_t(kTop - y)});
