@@ -19,9 +19,9 @@ void OpenVideoWindow() {
     }
 }
 
-void ShowVideoFrame(const void* frame) {
+void ShowVideoFrame(const cv::Mat& frame) {
     try {
-        cv::imshow(kVideoWindow, *static_cast<const cv::Mat*>(frame));
+        cv::imshow(kVideoWindow, frame);
         cv::waitKey(1);
     } catch (const cv::Exception&) {
     }

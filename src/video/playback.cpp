@@ -55,7 +55,7 @@ bool QueryFrame(cv::Mat& frame) {
 }
 
 void ShowFrame(const cv::Mat& frame) {
-    if (g_display.show != nullptr) g_display.show(&frame);
+    if (g_display.show != nullptr) g_display.show(frame);
     g_playback.windowOpen = true;
 }
 

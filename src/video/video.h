@@ -7,6 +7,10 @@
 
 #include <cstdint>
 
+namespace cv {
+class Mat;
+}
+
 enum class VideoModeKind : uint8_t { Idle = 0, Preview = 1, Convert = 2, ConvertHidden = 3 };
 
 VideoModeKind VideoMode();
@@ -36,10 +40,10 @@ void StepVideoFrame();
 
 // The "Video" window. The video core never shows anything itself: the app
 // installs a display, and with none installed (tests, tools) frames are only
-// processed. `frame` points to a cv::Mat.
+// processed.
 struct VideoDisplay {
     void (*open)();
-    void (*show)(const void* frame);
+    void (*show)(const cv::Mat& frame);
     void (*close)();
 };
 void SetVideoDisplay(const VideoDisplay& display);

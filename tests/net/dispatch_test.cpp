@@ -13,11 +13,13 @@
 
 #include "app/edit.h"
 #include "app/view.h"
+#include "files/project_file.h"
 #include "model/layout.h"
 #include "net/server.h"
 #include "render/scene.h"
 #include "render/settings.h"
 #include "support/test_support.h"
+#include "video/playback.h"
 #include "video/video.h"
 
 namespace {
@@ -294,6 +296,31 @@ TEST(Dispatcher, ShortPacketReadsTheStaleMailboxBytes) {
     DispatchCommand(packet, length);  // code 0x00A7 from the stale second byte
     EXPECT_EQ(Rgb(CurrentSettings().frameColor), "40,50,60");
     ResetPacketMailbox();
+}
+
+// The path kinds: a path at offset 4 longer than 511 bytes ignores the
+// command (176 saves nothing), or reaches the handler as "" (164 empties the
+// video path).
+TEST(Dispatcher, PathArgumentsAreCheckedOnceBeforeTheHandler) {
+    ScopedTempDir dir;
+    ResetRunState();
+    auto pathPacket = [](uint16_t code, const std::string& path) {
+        std::vector<uint8_t> packet(kPacketSize, 0);
+        WriteBE16(packet.data(), code);
+        std::memcpy(packet.data() + kPathOffset, path.data(), path.size());
+        return packet;
+    };
+    const std::string tooLong(600, 'p');
+    RunCommand(pathPacket(176, tooLong).data());
+    EXPECT_STREQ(ProjectPath(), "");
+    RunCommand(pathPacket(176, "show.quor").data());
+    EXPECT_STREQ(ProjectPath(), "show.quor");
+    EXPECT_EQ(ReadWholeFile(dir.File("show.quor")).size(), kProjectHeaderSize);
+
+    RunCommand(pathPacket(164, "clip.avi").data());
+    EXPECT_STREQ(CurrentPlayback().videoPath, "clip.avi");
+    RunCommand(pathPacket(164, tooLong).data());
+    EXPECT_STREQ(CurrentPlayback().videoPath, "");
 }
 
 }  // namespace

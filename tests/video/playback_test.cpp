@@ -205,6 +205,27 @@ TEST_F(PlaybackTest, CancelledDialogFallsBackToPreview) {
     EXPECT_TRUE(PortFiles().empty());
 }
 
+// The installed display: opened at the start, each frame shown (the first
+// one twice, as it is read before the capture is rewound), closed at the end.
+struct DisplayCalls {
+    int opened, closed;
+    std::vector<int> shownRows;
+};
+DisplayCalls g_display;
+
+TEST_F(PlaybackTest, FramesGoToTheInstalledDisplay) {
+    g_display = {};
+    SetVideoDisplay({[] { ++g_display.opened; },
+                     [](const cv::Mat& frame) { g_display.shownRows.push_back(frame.rows); },
+                     [] { ++g_display.closed; }});
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
+    EXPECT_EQ(g_display.opened, 1);
+    RunToEnd();
+    SetVideoDisplay({nullptr, nullptr, nullptr});
+    EXPECT_EQ(g_display.shownRows, std::vector<int>(kFrames + 1, kHeight));
+    EXPECT_EQ(g_display.closed, 1);
+}
+
 TEST_F(PlaybackTest, StoppedConversionLeavesNothingForALaterPreview) {
     AddLed(0, {0, 2047});
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
