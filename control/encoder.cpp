@@ -201,3 +201,7 @@ Packet EncodeBare(CommandCode code) {
             return {};
     }
 }
+
+Packet EncodeNoCommand() {
+    return Packet{0x00, 0x00};
+}

@@ -31,6 +31,19 @@ constexpr int kLaunchPauseMs = 1000;
 
 ShellHooks g_hooks = {nullptr, nullptr};
 
+// A playback advances one frame per redraw, but GLUT draws no window that
+// is hidden (fully covered, minimised, unmapped), so a conversion would stop
+// until the window shows again. The idle handler asks for a redraw every
+// tick; when a whole tick passed without one, nothing is drawing, and the
+// idle handler runs the frame step itself, one frame per tick. Counting
+// missed redraws rather than following GLUT's visibility reports keeps
+// this independent of how a window manager or compositor reports (or fails
+// to report) visibility: whatever stops the redraws, the playback goes on.
+// The grid keeps the colours stepped meanwhile, so the picture catches up
+// with the first redraw once the window shows.
+constexpr int kIdleTicksWithoutRedraw = 2;
+int g_idleTicksSinceRedraw = 0;
+
 void OnTimer(int) {
     if (g_hooks.pollCommand != nullptr) g_hooks.pollCommand();
     glutTimerFunc(kTimerPeriodMs, OnTimer, 0);
@@ -38,10 +51,13 @@ void OnTimer(int) {
 
 void OnIdle() {
     Sys_Sleep(kIdleSleepMs);
+    if (++g_idleTicksSinceRedraw >= kIdleTicksWithoutRedraw && VideoMode() != VideoModeKind::Idle)
+        StepVideoFrame();
     glutPostRedisplay();
 }
 
 void OnDisplay() {
+    g_idleTicksSinceRedraw = 0;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DrawScene();
     glutSwapBuffers();
@@ -117,6 +133,7 @@ int RunShell(int argc, char** argv, const ShellHooks& hooks) {
     }
 
     glutCreateWindow(kWindowTitle);
+    SettleWindowPosition();
     glutTimerFunc(kFirstTimerDelayMs, OnTimer, 0);
     glutIdleFunc(OnIdle);
 

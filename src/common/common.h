@@ -33,7 +33,8 @@ enum class PathStyle { Windows, Posix };
 PathStyle NativePathStyle();
 char PathSeparator(PathStyle style);
 
-// The text before the last separator, without it; "" when there is none.
+// The text before the last separator, without it; "" when there is none,
+// the separator itself when it is the first character (the root).
 std::string DirectoryOf(const char* path, PathStyle style);
 std::string DirectoryOf(const char* path);
 // The text after the last separator (extension included); the whole path
@@ -41,8 +42,9 @@ std::string DirectoryOf(const char* path);
 std::string FileNameOf(const char* path, PathStyle style);
 std::string FileNameOf(const char* path);
 
-// directory + separator + name; an empty directory means the current
-// directory, so the result is the bare name (never a path at the root).
+// directory + separator + name, with no second separator after a directory
+// that ends in one (the root); an empty directory means the current
+// directory, so the result is the bare name.
 std::string JoinPath(const std::string& directory, const std::string& name, PathStyle style);
 std::string JoinPath(const std::string& directory, const std::string& name);
 

@@ -119,10 +119,7 @@ static bool CipherCoordinates(ImportRecord& record, bool decrypt) {
     if (ready) {
         uint8_t* area = record.bytes + kImportCoordinateOffset;
         size_t blocks = kImportCoordinateSize / kAesBlockSize;
-        if (decrypt)
-            AesDecryptBlocks(key, area, blocks);
-        else
-            AesEncryptBlocks(key, area, blocks);
+        ready = decrypt ? AesDecryptBlocks(key, area, blocks) : AesEncryptBlocks(key, area, blocks);
     }
     AesReleaseKey(key);
     return ready;

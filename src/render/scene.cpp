@@ -453,7 +453,8 @@ void DrawCursorReadout(uint32_t cell) {
 
     DrawReadoutBox(150.0f);
     char text[64];
-    std::snprintf(text, sizeof text, "X=%u  Y=%u", unsigned(gx) + 1, 2048u - gy);
+    // Signed: below the grid's row 0 the row wraps and Y goes negative.
+    std::snprintf(text, sizeof text, "X=%d  Y=%d", int(gx) + 1, 2048 - int(gy));
     glColor3f(1.0f, 1.0f, 1.0f);
     DrawTextAt(text, 4.0f, 3.0f, 0.4f);
 

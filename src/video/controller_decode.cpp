@@ -1,6 +1,7 @@
 // Decoding of controller files: the exact inverse of the export's scrambling.
 #include "video/controller_decode.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "common/common.h"
@@ -11,7 +12,7 @@ bool DecodeControllerFile(const char* path, DecodedControllerFile* out, std::str
     const long size = FileSizeOf(path);
     std::vector<uint8_t> bytes;
     if (size < 0 || !ReadFilePrefix(path, size_t(size), bytes)) {
-        *error = "cannot open the file";
+        *error = std::string("cannot open the file: ") + OpenFailureText(errno);
         return false;
     }
 

@@ -19,6 +19,7 @@
 #include "video/color.h"
 #include "video/export.h"
 #include "video/mapping.h"
+#include "video/video_file.h"
 
 namespace {
 
@@ -168,7 +169,7 @@ void StartVideo(const uint8_t* packet) {
     bool opened = false;
     try {
         g_playback.capture.release();
-        opened = g_playback.capture.open(g_playback.videoPath);
+        opened = OpenVideoFile(g_playback.capture, g_playback.videoPath);
     } catch (const cv::Exception&) {
         opened = false;
     }

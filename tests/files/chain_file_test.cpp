@@ -1,5 +1,6 @@
 // Chain files: the byte format, saving, loading relative to the current
 // port's first LED, and the limits of untrusted files.
+#include <cerrno>
 #include <cstring>
 
 #include "common/file_io.h"
@@ -146,7 +147,10 @@ TEST_F(FilesTest, AFailedWriteKeepsTheOldChainFile) {
     SaveChainFile(1, "keep.line");
     std::string before = ReadWholeFile("keep.line");
     AddLed(0, {2, 2});
-    CurrentFileSyscalls().write = [](const void*, size_t, size_t, FILE*) -> size_t { return 0; };
+    CurrentFileSyscalls().write = [](int, const void*, size_t) -> ssize_t {
+        errno = EIO;
+        return -1;
+    };
     SaveChainFile(1, "keep.line");
     ResetFileSyscalls();
     EXPECT_EQ(ReadWholeFile("keep.line"), before);

@@ -176,6 +176,24 @@ TEST_F(FilesTest, PathsTheStateCannotHoldAreRefused) {
     EXPECT_TRUE(FakeSys_Boxes().empty());
 }
 
+// The chain files lie beside the project, at the root too (there they went
+// to the current directory once); a bare name means the current directory.
+TEST_F(FilesTest, ChainFilesLieBesideTheProject) {
+    const struct {
+        const char* project;
+        const char* chain;
+    } cases[] = {
+        {"/x.quor", "/7x.quor.line"},
+        {"/d/x.quor", "/d/7x.quor.line"},
+        {"x.quor", "7x.quor.line"},
+    };
+    for (const auto& c : cases) {
+        ResetLayoutFiles();
+        ASSERT_TRUE(SetProjectPaths(c.project)) << c.project;
+        EXPECT_EQ(ChainFilePath(7), c.chain);
+    }
+}
+
 }  // namespace
 
 namespace {

@@ -179,6 +179,15 @@ TEST_F(SceneTest, ReadoutNamesTheCellAndTheLedUnderTheMouse) {
     ASSERT_EQ(Texts().size(), 2u);
     EXPECT_EQ(Texts()[1], "X=5  Y=3");
     EXPECT_EQ(PixelAt(kTestWindowWidth - 3, 19), kBackground);
+
+    // Scrolled to row 0, five rows below it the row wraps to 65531: the
+    // read-out gives it signed.
+    SetView(16, 0, 0);
+    PassiveMotionInput(3, 3 + 16 * 5);
+    ClearDrawnTexts();
+    RenderScene();
+    ASSERT_GE(Texts().size(), 1u);
+    EXPECT_EQ(Texts().back(), "X=1  Y=-63483");
 }
 
 }  // namespace
