@@ -132,7 +132,7 @@ int main() {
     std::filesystem::create_directories(dir);
 
     BuildFullLayout();
-    SetColorSettings({GRB, {90, 100, 80}, {4, 0, 2}});
+    SetColorSettings({int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}});
     std::string video = dir + "/bench.mp4";
     const char* codec = "H.264";
     if (!WriteVideo(video, "avc1")) {
@@ -160,7 +160,7 @@ int main() {
     info.videoPath = video.c_str();
     info.frameCount = kFrames;
     info.framesPerSecond = 25.0;
-    info.colorOrder = GRB;
+    info.colorOrder = uint8_t(ColorOrder::GRB);
     for (int port = 0; port < kPortCount; ++port) info.ledCount[port] = kChainCapacity;
     int k = 0;
     for (FseqRun& run : runs) {

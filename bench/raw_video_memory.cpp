@@ -19,7 +19,7 @@
 
 #include "common/common.h"
 #include "common/packet.h"
-#include "net/command_codes.h"
+#include "common/protocol.h"
 #include "platform/sys_fake.h"
 #include "video/video.h"
 
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     }
     ::close(fd);
 
-    SetRawFramePath(PathPacket(CommandCode::SetRawFramePath, raw).data());
+    SetRawFramePath(raw.c_str());
     std::vector<uint8_t> convert = PathPacket(CommandCode::ConvertRawFrames, "");
     std::memcpy(convert.data() + 4, "2048", 4);
     std::memcpy(convert.data() + 8, "2048", 4);

@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "common/packet.h"
-#include "model/layout.h"  // kPortCount
-#include "net/command_codes.h"
+#include "common/protocol.h"
 
 using Packet = std::vector<uint8_t>;
 

@@ -18,18 +18,18 @@ struct PackedColor {
 static_assert(sizeof(PackedColor) == 4);
 
 // The little-endian 32-bit reading of the four bytes.
-uint32_t PackedColorValue(PackedColor colour);
+uint32_t PackedColorValue(PackedColor color);
 
 // red = (value & 0xFF) / 255, green = ((value >> 8) & 0xFF) / 255,
 // blue = ((value >> 16) & 0xFF) / 255.
 void ColorToFloats(uint32_t packedValue, float rgb[3]);
-void ColorToFloats(PackedColor colour, float rgb[3]);
+void ColorToFloats(PackedColor color, float rgb[3]);
 
 // Windows: directories end at the last backslash or slash, file names start
 // after the last backslash only. Posix: both split at the last slash.
 enum class PathStyle { Windows, Posix };
 
-// The style of the platform we run on (chosen by the platform layer).
+// The style of the platform we run on (chosen when it is built).
 PathStyle NativePathStyle();
 char PathSeparator(PathStyle style);
 

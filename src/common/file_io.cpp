@@ -331,3 +331,20 @@ bool ReadFilePrefix(const char* path, size_t limit, std::vector<uint8_t>& bytes,
     if (!read) bytes.clear();
     return read;
 }
+
+bool ReadFileAt(const char* path, long offset, void* data, size_t size, size_t* got) {
+    *got = 0;
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    if (fd < 0) return false;
+    bool reached = ::lseek(fd, off_t(offset), SEEK_SET) == off_t(offset);
+    uint8_t* target = static_cast<uint8_t*>(data);
+    while (reached && *got < size) {
+        const ssize_t n = g_syscalls.read(fd, target + *got, size - *got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) reached = false;
+        if (n <= 0) break;
+        *got += size_t(n);
+    }
+    g_syscalls.close(fd);
+    return reached;
+}

@@ -88,3 +88,8 @@ long FileSizeOf(const char* path);
 // opened for reading (or, with `forUpdate`, for reading and writing).
 bool ReadFilePrefix(const char* path, size_t limit, std::vector<uint8_t>& bytes,
                     bool forUpdate = false);
+
+// Up to `size` bytes from byte `offset` of the file into `data`; `got`
+// tells how many came. False when the file cannot be opened or the offset
+// cannot be reached.
+bool ReadFileAt(const char* path, long offset, void* data, size_t size, size_t* got);

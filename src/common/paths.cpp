@@ -32,6 +32,16 @@ std::string JoinPath(const std::string& directory, const std::string& name, Path
     return directory + PathSeparator(style) + name;
 }
 
+// The build chooses: a Windows build splits paths its way, every other
+// system as POSIX does.
+PathStyle NativePathStyle() {
+#ifdef _WIN32
+    return PathStyle::Windows;
+#else
+    return PathStyle::Posix;
+#endif
+}
+
 std::string DirectoryOf(const char* path) {
     return DirectoryOf(path, NativePathStyle());
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-ColorSettings g_settings = {RGB, {0, 0, 0}, {0, 0, 0}};
+ColorSettings g_settings = {int(ColorOrder::RGB), {0, 0, 0}, {0, 0, 0}};
 uint8_t g_tables[3][256];
 
 uint8_t BlackLevel(uint8_t value, uint8_t level) {
@@ -49,7 +49,7 @@ void SetColorSettings(const ColorSettings& settings) {
 }
 
 void ResetColorSettings() {
-    SetColorSettings({RGB, {0, 0, 0}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::RGB), {0, 0, 0}, {0, 0, 0}});
 }
 
 bool CalibrationIsIdentity(const ColorSettings& settings) {

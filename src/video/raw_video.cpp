@@ -29,9 +29,9 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
-#include "common/boxes.h"
 #include "common/file_io.h"
 #include "common/packet.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 #include "video/playback.h"
 #include "video/video.h"
@@ -254,14 +254,14 @@ void ResetRawVideoWriter() {
     g_writerCalls = kAviWriter;
 }
 
-void SetRawFramePath(const uint8_t* packet) {
-    // A path longer than 511 bytes is refused and leaves the path empty; the
-    // next conversion then reports that the file cannot be opened.
-    PacketPath(packet, kPathOffset, g_raw.rawPath);
+void SetRawFramePath(const char* path) {
+    // A refused path comes as "" and leaves the path empty; the next
+    // conversion then reports that the file cannot be opened.
+    std::snprintf(g_raw.rawPath, sizeof g_raw.rawPath, "%s", path);
 }
 
 void ConvertRawFrames(const uint8_t* packet) {
-    if (!PacketPath(packet, 12, g_raw.outputName)) return;
+    if (!PacketPath(packet, kRawOutputNameOffset, g_raw.outputName)) return;
     g_raw.sizeX = uint16_t(PacketDecimal(packet, 4, 4));
     g_raw.sizeY = uint16_t(PacketDecimal(packet, 8, 4));
     if (LoadRawFrames()) WriteRawVideo();

@@ -15,9 +15,11 @@
 
 #include "common/common.h"
 #include "common/packet.h"
+#include "common/protocol.h"
+#include "files/chain_file.h"
 #include "files/layout_files.h"
 #include "model/layout.h"
-#include "net/command_codes.h"
+#include "support/live_edits.h"
 #include "support/own_display.h"
 #include "support/process.h"
 #include "support/test_support.h"
@@ -152,9 +154,7 @@ TEST_P(HiddenWindowConversion, RunsToTheEnd) {
 
     // One LED at the picture's top-left pixel, saved as port 1's chain.
     AddLed(0, {0, 2047});
-    Bytes save = Packet(CommandCode::SaveChainFile, 1, dir.File("p.line"));
-    save.resize(kPacketSize, 0);
-    SaveChainFile(save.data());
+    SaveChainFile(1, dir.File("p.line").c_str());
     ResetRunState();
     {
         cv::VideoWriter writer(dir.File("clip.avi"), cv::VideoWriter::fourcc('F', 'F', 'V', '1'),
@@ -225,7 +225,7 @@ TEST_P(HiddenWindowConversion, RunsToTheEnd) {
     ASSERT_TRUE(DecodeControllerFile(file.c_str(), &decoded, &error)) << file << ": " << error;
     ASSERT_EQ(decoded.frames.size(), size_t(kFrames));
     // FFV1 is lossless: every frame holds its own colour, in order.
-    SetColorSettings({RGB, {100, 100, 100}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::RGB), {100, 100, 100}, {0, 0, 0}});
     for (int f = 0; f < kFrames; ++f) {
         const cv::Vec3b bgr = FrameBgr(f);
         uint8_t rgb[3] = {bgr[2], bgr[1], bgr[0]};

@@ -1,6 +1,6 @@
 // The settings file: loading from files of every shape, what the next save
 // writes, the window placement rule and geometry tracking.
-#include "app/settings.h"
+#include "render/settings.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -72,7 +72,7 @@ TEST_F(SettingsTest, LoadAndNextSaveForEveryFileShape) {
     }
 }
 
-TEST_F(SettingsTest, ColourChangeKeepsSpareByte) {
+TEST_F(SettingsTest, ColorChangeKeepsSpareByte) {
     std::string content(1024, '\0');
     content[7] = char(0x5A);
     WriteWholeFile(kSettingsFileName, content);

@@ -13,7 +13,7 @@
 
 #include "common/common.h"
 #include "common/packet.h"
-#include "net/command_codes.h"
+#include "common/protocol.h"
 #include "support/own_display.h"
 #include "support/process.h"
 #include "support/test_support.h"
@@ -59,8 +59,8 @@ TEST(Startup, OpensWindowLaunchesControlProgramAndWritesSettings) {
 
     std::string record = ReadWholeFile(dir.File("Configuration.dat"));
     const auto* bytes = reinterpret_cast<const uint8_t*>(record.data());
-    const uint8_t colours[16] = {255, 0, 0, 0, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 180, 0};
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(bytes[i], colours[i]) << "byte " << i;
+    const uint8_t colors[16] = {255, 0, 0, 0, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 180, 0};
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(bytes[i], colors[i]) << "byte " << i;
     EXPECT_EQ(ReadLE32(bytes + 24), 640u);
     EXPECT_EQ(ReadLE32(bytes + 28), 480u);
 }

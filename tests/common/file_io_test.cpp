@@ -1,7 +1,8 @@
 // Whole-file replacement: the new content appears complete or not at all,
 // whichever system call fails, through links, keeping the permission bits,
 // and in place where no temporary file may be made. And the read side:
-// only regular files open, and nothing blocks.
+// only regular files open, nothing blocks, prefixes and ranges, and reads failed
+// through the table.
 #include "common/file_io.h"
 
 #include <fcntl.h>
@@ -404,6 +405,34 @@ TEST_F(NotAFile, AFifoSwappedInAfterTheCheckDoesNotBlock) {
     EXPECT_EQ(OpenRegularFile(dir_.File("fifo").c_str(), O_RDONLY), -1);
     EXPECT_FALSE(ReadFilePrefix(dir_.File("fifo").c_str(), 16, bytes));
     EXPECT_EQ(FileSizeOf(dir_.File("folder").c_str()), -1);
+}
+
+TEST_F(FileIoTest, ReadsGoThroughTheTableSoATestCanFailThem) {
+    const std::string path = dir_.File("data.bin");
+    WriteWholeFile(path, "0123456789");
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadFilePrefix(path.c_str(), 4, bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0123");
+    char range[8] = {};
+    size_t got = 0;
+    ASSERT_TRUE(ReadFileAt(path.c_str(), 7, range, sizeof range, &got));
+    EXPECT_EQ(std::string(range, got), "789");
+
+    // A read that delivers nothing: the callers see a short file.
+    CurrentFileSyscalls().read = [](int, void*, size_t) -> ssize_t { return 0; };
+    ASSERT_TRUE(ReadFilePrefix(path.c_str(), 4, bytes));
+    EXPECT_TRUE(bytes.empty());
+    ASSERT_TRUE(ReadFileAt(path.c_str(), 0, range, sizeof range, &got));
+    EXPECT_EQ(got, 0u);
+
+    // An open that fails: nothing can be read, and the size is unknown.
+    CurrentFileSyscalls().open = [](const char*, int, mode_t) -> int {
+        errno = EACCES;
+        return -1;
+    };
+    EXPECT_FALSE(ReadFilePrefix(path.c_str(), 4, bytes));
+    EXPECT_FALSE(ReadFileAt(path.c_str(), 0, range, sizeof range, &got));
+    EXPECT_EQ(FileSizeOf(path.c_str()), -1);
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ TEST_F(ControlForms, SelectingPortFiveSendsItsIndex) {
     EXPECT_EQ(control->portLabel->text(), "Selected: port 5");
 }
 
-TEST_F(ControlForms, PickedColourGoesToThePortNumber) {
+TEST_F(ControlForms, PickedColorGoesToThePortNumber) {
     control->portList->setCurrentRow(5);
     nextColor = QColor(10, 20, 30);
     control->portColorButton->click();
@@ -134,7 +134,7 @@ TEST_F(ControlForms, PickedColourGoesToThePortNumber) {
     WaitForStream(Bytes({0x00, 0xA0, 0x00, 0x06, 0x00, 0xAE, 0x00, 0x05}));
 }
 
-TEST_F(ControlForms, CancelledColourSendsNothing) {
+TEST_F(ControlForms, CancelledColorSendsNothing) {
     nextColor = QColor();
     control->portColorButton->click();
     WaitForStream({});

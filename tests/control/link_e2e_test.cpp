@@ -18,6 +18,7 @@
 
 #include "files/project_file.h"
 #include "model/layout.h"
+#include "render/view_state.h"
 #include "support/process.h"
 #include "support/test_support.h"
 #include "window.h"
@@ -57,7 +58,7 @@ void BuildFullLayout() {
         }
         SetLevelCount(port, 1, kChainCapacity);
         MarkChain(port);
-        SetChainColour(port, uint8_t(port * 37), uint8_t(255 - port), uint8_t(port * 11));
+        SetChainColor(port, uint8_t(port * 37), uint8_t(255 - port), uint8_t(port * 11));
         SetActiveRange(port, 0, kChainCapacity, 1);
     }
 }
@@ -125,7 +126,7 @@ protected:
 TEST_F(ControlLinkEndToEnd, BurstWhileAFullLayoutOpensAndRedrawsArrivesCompleteAndInOrder) {
     const std::string project = dir.File("full.quor");
     BuildFullLayout();
-    SaveProject(project.c_str());
+    SaveProject(project.c_str(), HeaderView{View().cellSize, View().scrollX, View().scrollY});
     ASSERT_TRUE(QFileInfo(QString::fromStdString(project)).isFile());
 
     // Commands whose log lines differ from their neighbours', so a lost or

@@ -32,7 +32,7 @@ TEST_F(FilesTest, MadeImportListOpensAsTheProjectLayout) {
     EXPECT_TRUE(FakeSys_Boxes().empty());
     EXPECT_EQ(CurrentChain(0), (std::vector<ChainPoint>{{1, 2}, {3, 2047}}));
     EXPECT_EQ(CurrentChain(5), (std::vector<ChainPoint>{{0, 0}}));
-    EXPECT_EQ(Colour(5), (std::vector<uint8_t>{127, 127, 127}));
+    EXPECT_EQ(Color(5), (std::vector<uint8_t>{127, 127, 127}));
     EXPECT_EQ(LoadedPorts(), (std::vector<uint16_t>{0, 5}));
 }
 

@@ -20,7 +20,7 @@
 
 #include "common/common.h"
 #include "common/packet.h"
-#include "net/command_codes.h"
+#include "common/protocol.h"
 #include "support/process.h"
 #include "support/test_support.h"
 

@@ -10,7 +10,7 @@
 namespace {
 
 uint8_t Bright(uint8_t value, uint8_t percent) {
-    SetColorSettings({RGB, {percent, percent, percent}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::RGB), {percent, percent, percent}, {0, 0, 0}});
     uint8_t rgb[3] = {value, value, value};
     ApplyBrightness(rgb);
     return rgb[0];
@@ -40,7 +40,7 @@ TEST(ColorProcessing, BlackLevelPerChannel) {
         uint8_t level, value, expected;
     } cases[] = {{10, 5, 0}, {10, 15, 5}, {10, 10, 0}, {255, 255, 0}, {0, 200, 200}, {0, 0, 0}};
     for (const Case& c : cases) {
-        SetColorSettings({RGB, {100, 100, 100}, {c.level, 0, 0}});
+        SetColorSettings({int(ColorOrder::RGB), {100, 100, 100}, {c.level, 0, 0}});
         uint8_t rgb[3] = {c.value, 7, 9};
         ApplyBlackLevel(rgb);
         EXPECT_EQ(rgb[0], c.expected) << int(c.level) << " " << int(c.value);
@@ -48,7 +48,7 @@ TEST(ColorProcessing, BlackLevelPerChannel) {
         EXPECT_EQ(rgb[2], 9);
     }
     // Black level, then brightness: 15 - 10 = 5, kept at 100 %.
-    SetColorSettings({RGB, {100, 100, 100}, {10, 10, 10}});
+    SetColorSettings({int(ColorOrder::RGB), {100, 100, 100}, {10, 10, 10}});
     uint8_t rgb[3] = {15, 15, 15};
     ApplyBlackLevel(rgb);
     ApplyBrightness(rgb);
@@ -73,11 +73,11 @@ TEST(ColorProcessing, OrdersAndOutOfRangeOrders) {
 }
 
 TEST(ColorProcessing, TablesMatchTheSteps) {
-    ColorSettings calibrated = {RGB, {100, 37, 250}, {3, 0, 200}};
+    ColorSettings calibrated = {int(ColorOrder::RGB), {100, 37, 250}, {3, 0, 200}};
     calibrated.gamma[0] = 2.2;
     calibrated.white[2] = 90;
     for (const ColorSettings& settings :
-         {ColorSettings{RGB, {100, 37, 250}, {3, 0, 200}}, calibrated}) {
+         {ColorSettings{int(ColorOrder::RGB), {100, 37, 250}, {3, 0, 200}}, calibrated}) {
         SetColorSettings(settings);
         const uint8_t(*tables)[256] = ChannelTables();
         for (int v = 0; v < 256; ++v) {
@@ -95,10 +95,10 @@ TEST(ColorProcessing, TablesMatchTheSteps) {
 // those of the same settings without calibration, for any brightness and
 // black level. Checked through the formula too, not only the shortcut.
 TEST(ColorCalibration, NeutralSettingsKeepTheUncalibratedBytes) {
-    SetColorSettings({GRB, {100, 37, 250}, {3, 0, 200}});
+    SetColorSettings({int(ColorOrder::GRB), {100, 37, 250}, {3, 0, 200}});
     uint8_t plain[3][256];
     std::memcpy(plain, ChannelTables(), sizeof plain);
-    ColorSettings neutral = {GRB, {100, 37, 250}, {3, 0, 200}};
+    ColorSettings neutral = {int(ColorOrder::GRB), {100, 37, 250}, {3, 0, 200}};
     for (int c = 0; c < 3; ++c) {
         neutral.gamma[c] = 1.0;
         neutral.white[c] = 100.0;
@@ -154,7 +154,7 @@ TEST(ColorCalibration, KnownValuesForGamma22And28) {
             << int(c.value) << " gamma " << c.gamma << " white " << c.white;
 
     // Per channel, after black level and brightness, before the colour order.
-    ColorSettings settings = {BGR, {100, 100, 200}, {0, 0, 28}};
+    ColorSettings settings = {int(ColorOrder::BGR), {100, 100, 200}, {0, 0, 28}};
     settings.gamma[0] = 2.2;
     settings.gamma[1] = 2.8;
     settings.white[2] = 50;
@@ -164,7 +164,7 @@ TEST(ColorCalibration, KnownValuesForGamma22And28) {
     ApplyBrightness(rgb);
     ApplyCalibration(rgb);
     uint8_t out[3];
-    ReorderColor(rgb, BGR, out);
+    ReorderColor(rgb, int(ColorOrder::BGR), out);
     // Blue: 128 - 28 = 100, 200 % = 200, white 50 % = 100.
     EXPECT_EQ(out[0], 100);
     EXPECT_EQ(out[1], 37);

@@ -16,7 +16,7 @@
 
 #include "common/common.h"
 #include "common/packet.h"
-#include "net/command_codes.h"
+#include "common/protocol.h"
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
 #include "support/test_support.h"
@@ -57,10 +57,7 @@ bool RecordClose(bool keep) {
 }
 
 void SetRawPath(const std::string& path) {
-    std::vector<uint8_t> packet(kPacketSize, 0);
-    WriteBE16(packet.data(), uint16_t(CommandCode::SetRawFramePath));
-    std::memcpy(packet.data() + 4, path.c_str(), path.size());
-    SetRawFramePath(packet.data());
+    SetRawFramePath(path.c_str());
 }
 
 // Command 209 with the two 4-character size texts and the output name.

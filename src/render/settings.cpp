@@ -1,7 +1,7 @@
 // Configuration.dat: load once at start-up, save after colour commands and
 // whenever the window moved or was resized. A save never leaves a truncated
 // file: the record is written whole before it replaces the old one.
-#include "app/settings.h"
+#include "render/settings.h"
 
 #include <GL/freeglut.h>
 
@@ -63,10 +63,10 @@ void SaveSettings() {
 }
 
 void SetSettingsColor(SettingsColor which, uint8_t red, uint8_t green, uint8_t blue) {
-    PackedColor* colour = ColorSlot(which);
-    colour->red = red;
-    colour->green = green;
-    colour->blue = blue;
+    PackedColor* color = ColorSlot(which);
+    color->red = red;
+    color->green = green;
+    color->blue = blue;
 }
 
 WindowRect TrackWindowGeometry() {

@@ -1,7 +1,7 @@
 // Window geometry from GLUT, or from a stand-in rectangle when no GLUT
 // window exists (unit tests of the parts that read it), and the one move
 // at start-up, made through Xlib so that it is done before the loop runs.
-#include "app/window.h"
+#include "render/window.h"
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/window.h"
 #include "common/common.h"
+#include "render/window.h"
 
 struct Settings {
     PackedColor gridDotColor;
