@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zstd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -16,18 +15,17 @@
 
 #include "common/file_io.h"
 #include "platform/sys.h"
+#include "support/fseq_read.h"
 #include "support/test_support.h"
 #include "video/fseq_format.h"
 #include "video/fseq_sink.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using Bytes = FseqBytes;
 
 uint32_t Le(const Bytes& file, size_t at, int size) {
-    uint32_t v = 0;
-    for (int k = size - 1; k >= 0; --k) v = v << 8 | file[at + k];
-    return v;
+    return FseqField(file, at, size);
 }
 
 // A layout by LED count per port, and the port values of each frame.
@@ -89,65 +87,20 @@ std::string Write(const std::string& target, const Sequence& seq, const WriteRun
 }
 
 Bytes ReadBytes(const std::string& path) {
-    const std::string text = ReadWholeFile(path);
-    return Bytes(text.begin(), text.end());
+    return ReadFileBytes(path);
 }
 
-bool ReadMemory(void* context, uint64_t offset, void* buffer, size_t size) {
-    const Bytes* file = static_cast<const Bytes*>(context);
-    if (offset > file->size() || size > file->size() - offset) return false;
-    std::memcpy(buffer, file->data() + offset, size);
-    return true;
-}
-
-// Our reader: the info, and every frame's channels (or the error).
-struct ReadBack {
-    FseqFileInfo info;
-    std::vector<Bytes> frames;
-    std::string error;
-};
+using ReadBack = FseqReadBack;
 ReadBack Read(const Bytes& file) {
-    ReadBack out;
-    if (!ParseFseqFile(file.data(), file.size(), file.size(), &out.info, &out.error)) return out;
-    struct Sink {
-        std::vector<Bytes>* frames;
-        uint32_t channels;
-    } sink = {&out.frames, out.info.header.channelCount};
-    auto take = [](void* context, uint32_t index, const uint8_t* data) {
-        Sink* s = static_cast<Sink*>(context);
-        if (index != s->frames->size()) return false;
-        s->frames->emplace_back(data, data + s->channels);
-        return true;
-    };
-    const FseqByteSource source = {const_cast<Bytes*>(&file), ReadMemory};
-    DecodeFseqFrames(out.info, source, take, &sink, &out.error);
-    return out;
+    return ReadFseq(file);
 }
 
-// Independently of our reader: the index read straight from the bytes,
-// each block decompressed whole with ZSTD_decompress.
+// Without our reader (libzstd alone for compressed files).
 std::vector<Bytes> ReadWithLibzstd(const Bytes& file) {
-    const uint32_t offset = Le(file, 4, 2), channels = Le(file, 10, 4), frames = Le(file, 14, 4);
-    const uint32_t slots = (file[20] & 0xF0) << 4 | file[21];
-    std::vector<std::pair<uint32_t, uint32_t>> blocks;
-    for (uint32_t k = 0; k < slots; ++k)
-        if (Le(file, 32 + 8 * k + 4, 4) != 0)
-            blocks.push_back({Le(file, 32 + 8 * k, 4), Le(file, 32 + 8 * k + 4, 4)});
-    std::vector<Bytes> out;
-    size_t at = offset;
-    for (size_t b = 0; b < blocks.size(); ++b) {
-        const uint32_t end = b + 1 < blocks.size() ? blocks[b + 1].first : frames;
-        Bytes raw(size_t(end - blocks[b].first) * channels + 1);
-        const size_t got =
-            ZSTD_decompress(raw.data(), raw.size(), file.data() + at, blocks[b].second);
-        EXPECT_FALSE(ZSTD_isError(got)) << "block " << b;
-        EXPECT_EQ(got, raw.size() - 1) << "block " << b;
-        for (size_t f = 0; f + 1 < raw.size() && f < got; f += channels)
-            out.emplace_back(raw.begin() + f, raw.begin() + f + channels);
-        at += blocks[b].second;
-    }
-    EXPECT_EQ(at, file.size());
-    return out;
+    std::string problem;
+    std::vector<Bytes> frames = ReadFseqDirectly(file, &problem);
+    EXPECT_EQ(problem, "");
+    return frames;
 }
 
 // The file operations as the system gives them, and a countdown after
@@ -243,14 +196,10 @@ TEST_F(FseqSinkTest, RoundTripPlainAndZstd) {
         ASSERT_EQ(back.error, "");
         ASSERT_EQ(back.frames.size(), 40u);
         for (size_t f = 0; f < 40; ++f) ASSERT_EQ(back.frames[f], seq.Channels(f)) << "frame " << f;
-        if (compression == kFseqZstd) {
-            EXPECT_EQ(back.info.blocks.size(), 5u);
-            const std::vector<Bytes> direct = ReadWithLibzstd(file);
-            ASSERT_EQ(direct.size(), 40u);
-            for (size_t f = 0; f < 40; ++f) ASSERT_EQ(direct[f], seq.Channels(f)) << "frame " << f;
-        } else {
-            EXPECT_EQ(file.size(), Le(file, 4, 2) + 40u * 6054);
-        }
+        EXPECT_EQ(back.info.blocks.size(), compression == kFseqZstd ? 5u : 0u);
+        const std::vector<Bytes> direct = ReadWithLibzstd(file);
+        ASSERT_EQ(direct.size(), 40u);
+        for (size_t f = 0; f < 40; ++f) ASSERT_EQ(direct[f], seq.Channels(f)) << "frame " << f;
         EXPECT_FALSE(Sys_FileExists((target + ".part").c_str()));
     }
 }
@@ -367,11 +316,9 @@ TEST_F(FseqSinkTest, ZeroFramesSingleLedAndSkippedFrames) {
         ASSERT_EQ(back.error, "");
         ASSERT_EQ(back.frames.size(), 5u);
         for (size_t f = 0; f < 5; ++f) EXPECT_EQ(back.frames[f], one.Channels(f));
-        if (compression == kFseqZstd) {
-            const std::vector<Bytes> direct = ReadWithLibzstd(ReadBytes(dir_.File("one.fseq")));
-            ASSERT_EQ(direct.size(), 5u);
-            for (size_t f = 0; f < 5; ++f) EXPECT_EQ(direct[f], one.Channels(f));
-        }
+        const std::vector<Bytes> direct = ReadWithLibzstd(ReadBytes(dir_.File("one.fseq")));
+        ASSERT_EQ(direct.size(), 5u);
+        for (size_t f = 0; f < 5; ++f) EXPECT_EQ(direct[f], one.Channels(f));
     }
 
     // Frames the conversion skipped, and frames finish counts that were never
