@@ -3,6 +3,8 @@
 #include "video/color.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -35,6 +37,44 @@ void RebuildTables() {
             if (!identity) value = CalibratedValue(value, g_settings.gamma[c], g_settings.white[c]);
             g_tables[c][v] = value;
         }
+}
+
+// Digits with at most one point, at most twelve characters, at most
+// `maximum`.
+bool ParseDecimal(const std::string& text, double maximum, double* out) {
+    if (text.empty() || text.size() > 12 || text == ".") return false;
+    int points = 0;
+    for (const char c : text) {
+        if (c == '.') {
+            if (++points > 1) return false;
+        } else if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    *out = std::strtod(text.c_str(), nullptr);
+    return *out <= maximum;
+}
+
+// Three comma-separated decimals, or one standing for all three when
+// `single` allows it.
+bool ParseDecimals(const char* text, double maximum, bool single, double out[3]) {
+    if (text == nullptr) return false;
+    const std::string all = text;
+    std::string parts[3];
+    int n = 0;
+    for (size_t start = 0;;) {
+        if (n == 3) return false;
+        const size_t comma = all.find(',', start);
+        parts[n++] = all.substr(start, comma == std::string::npos ? comma : comma - start);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (n != 3 && !(single && n == 1)) return false;
+    double values[3];
+    for (int k = 0; k < 3; ++k)
+        if (!ParseDecimal(parts[n == 1 ? 0 : k], maximum, &values[k])) return false;
+    for (int k = 0; k < 3; ++k) out[k] = values[k];
+    return true;
 }
 
 }  // namespace
@@ -99,4 +139,17 @@ const uint8_t (*ChannelTables())[256] {
     }();
     (void)built;
     return g_tables;
+}
+
+bool ParseGammaText(const char* text, double out[3]) {
+    double values[3];
+    if (!ParseDecimals(text, 10.0, true, values)) return false;
+    for (int k = 0; k < 3; ++k)
+        if (!(values[k] > 0.0)) return false;
+    for (int k = 0; k < 3; ++k) out[k] = values[k];
+    return true;
+}
+
+bool ParseWhiteText(const char* text, double out[3]) {
+    return ParseDecimals(text, 100.0, false, out);
 }

@@ -25,6 +25,14 @@ bool CalibrationIsIdentity(const ColorSettings& settings);
 // One calibrated value: `value` through gamma and white point of one channel.
 uint8_t CalibratedValue(uint8_t value, double gamma, double white);
 
+// The texts of the calibration options: the gamma as "G" (every channel)
+// or "R,G,B", each a decimal number above 0 and at most 10; the white point
+// as "R,G,B", each a decimal percentage 0..100 ("95.5"). Plain digits with
+// at most one point, no sign or exponent. False (and `out` unchanged) when
+// the text is malformed or out of range.
+bool ParseGammaText(const char* text, double out[3]);
+bool ParseWhiteText(const char* text, double out[3]);
+
 // The settings of the running playback (filled by command 170).
 const ColorSettings& CurrentColorSettings();
 void SetColorSettings(const ColorSettings& settings);

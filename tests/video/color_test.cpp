@@ -172,4 +172,44 @@ TEST(ColorCalibration, KnownValuesForGamma22And28) {
     ResetColorSettings();
 }
 
+TEST(ColorCalibration, OptionTexts) {
+    struct Case {
+        const char* text;
+        bool gamma;  // else white
+        bool ok;
+        double values[3];
+    } cases[] = {
+        {"2.2", true, true, {2.2, 2.2, 2.2}},
+        {"1", true, true, {1, 1, 1}},
+        {"2.8,2.2,1.8", true, true, {2.8, 2.2, 1.8}},
+        {"10", true, true, {10, 10, 10}},
+        {".5", true, true, {0.5, 0.5, 0.5}},
+        {"0", true, false, {}},
+        {"0.0", true, false, {}},
+        {"10.01", true, false, {}},
+        {"-1", true, false, {}},
+        {"2,2", true, false, {}},
+        {"1,2,3,4", true, false, {}},
+        {"1e0", true, false, {}},
+        {"", true, false, {}},
+        {"2..2", true, false, {}},
+        {"nan", true, false, {}},
+        {"100,90,80", false, true, {100, 90, 80}},
+        {"0,0,0", false, true, {0, 0, 0}},
+        {"95.5,100,100", false, true, {95.5, 100, 100}},
+        {"100", false, false, {}},
+        {"101,0,0", false, false, {}},
+        {"100,,100", false, false, {}},
+        {"100,90,80,", false, false, {}},
+        {" 100,90,80", false, false, {}},
+    };
+    for (const Case& c : cases) {
+        double out[3] = {7, 7, 7};
+        const bool ok = c.gamma ? ParseGammaText(c.text, out) : ParseWhiteText(c.text, out);
+        EXPECT_EQ(ok, c.ok) << c.text;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_DOUBLE_EQ(out[k], c.ok ? c.values[k] : 7.0) << c.text << " " << k;
+    }
+}
+
 }  // namespace
