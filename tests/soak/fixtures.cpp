@@ -348,7 +348,7 @@ void MakeVideos(Maker& m) {
     }
     // Damaged copies: bytes changed anywhere, or the file cut short.
     for (int k = 0; k < 6 && !made.empty(); ++k) {
-        const std::string source = PickFrom(m.random, made);
+        const std::string source = made[size_t(k) % made.size()];
         Bytes bytes = ReadFileBytes(m.pools.dir + "/" + source);
         if (bytes.empty()) continue;
         if (k % 2 == 0) {
@@ -441,18 +441,20 @@ bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
     return std::fclose(file) == 0 && ok;
 }
 
-bool MakeSpecialFiles(const std::string& dir) {
-    bool ok = mkfifo((dir + "/fifo").c_str(), 0644) == 0;
-    ok = mkdir((dir + "/dir").c_str(), 0755) == 0 && ok;
+bool MakeListeningSocket(const std::string& path) {
     const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
-    const std::string path = dir + "/sock";
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    // Left listening for the whole run: a client that connects is never served.
-    ok = listener >= 0 &&
-         bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-         listen(listener, 4) == 0 && ok;
+    if (listener < 0 || path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+           listen(listener, 4) == 0;  // the descriptor stays open for the run
+}
+
+bool MakeSpecialFiles(const std::string& dir) {
+    bool ok = mkfifo((dir + "/fifo").c_str(), 0644) == 0;
+    ok = mkdir((dir + "/dir").c_str(), 0755) == 0 && ok;
+    ok = MakeListeningSocket(dir + "/sock") && ok;
     if (!ok) std::fprintf(stderr, "soak: cannot make the special files in %s\n", dir.c_str());
     return ok;
 }

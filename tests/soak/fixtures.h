@@ -51,5 +51,8 @@ bool MakeFixtures(const std::string& dir, uint64_t seed, bool special, FixturePo
 // The special path kinds alone, made in `dir`: "fifo", "dir" (a directory),
 // "sock" (a listening Unix socket); false when one cannot be made.
 bool MakeSpecialFiles(const std::string& dir);
+// A Unix socket at `path`, listening for the rest of the run and never
+// serving a client.
+bool MakeListeningSocket(const std::string& path);
 
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);

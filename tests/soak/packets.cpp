@@ -233,11 +233,13 @@ Bytes ValidPacket(SoakRandom& random, const FixturePools& pools, CommandCode cod
                 uint8_t(Chance(random, 0.8) ? Between(random, 0, 7) : int(random.engine() & 0xFF));
             break;
         }
-        case CommandCode::ViewJump:
+        case CommandCode::ViewJump: {
+            static const uint8_t kTargets[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 160, 161, 162};
             packet = Header(code, 4);
-            packet[3] =
-                uint8_t(Chance(random, 0.8) ? Between(random, 0, 9) : int(random.engine() & 0xFF));
+            packet[3] = Chance(random, 0.8) ? kTargets[Below(random, std::size(kTargets))]
+                                            : uint8_t(random.engine());
             break;
+        }
         case CommandCode::SetRawFramePath:
             packet = WithPath(code, 4, ReadPath(random, pools, pools.raws));
             break;

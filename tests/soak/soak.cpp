@@ -20,12 +20,12 @@
 //   # comment
 //   fixtures SEED [special]  the files of a soak run with that seed
 //   special                  a FIFO "fifo", a directory "dir", a socket "sock"
-//   mkdir NAME | fifo NAME | file NAME BYTES   (BYTES in packet text form)
+//   mkdir NAME | fifo NAME | socket NAME | file NAME BYTES  (BYTES as in send)
 //   script LINE              a QUORVANE_SCRIPT line ({dir} is replaced)
 //   step-timeout SECONDS
 //   send BYTES               a packet, answered within the step timeout
 //   wait MS                  let the program run
-//   expect-dialog TEXT       the dialog log holds TEXT once the case ran
+//   expect-dialog "TEXT"     the dialog log holds TEXT once the case ran
 // Exit status: 0 all well, 1 a failure, 2 bad arguments or files.
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -468,6 +468,8 @@ int RunReplay(const Options& options, const std::string& file) {
             ok = mkdir((run.dir + "/" + name).c_str(), 0755) == 0;
         } else if (verb == "fifo" && (words >> name)) {
             ok = mkfifo((run.dir + "/" + name).c_str(), 0644) == 0;
+        } else if (verb == "socket" && (words >> name)) {
+            ok = MakeListeningSocket(run.dir + "/" + name);
         } else if (verb == "file" && (words >> name)) {
             std::string rest, parseError;
             std::getline(words, rest);
@@ -521,7 +523,14 @@ int RunReplay(const Options& options, const std::string& file) {
         } else if (verb == "wait") {
             ok = Receive(run, 0, std::atoi(rest.c_str()), error);
         } else if (verb == "expect-dialog") {
-            expectations.push_back(expand(rest.substr(rest.find_first_not_of(' '))));
+            // The text in quotes, as the dialog log writes it.
+            const size_t open = rest.find('"'), close = rest.rfind('"');
+            if (open == std::string::npos || close == open) {
+                std::fprintf(stderr, "%s:%zu: the text must be in quotes\n", file.c_str(), i + 1);
+                StopProgram(run);
+                return 2;
+            }
+            expectations.push_back(expand(rest.substr(open + 1, close - open - 1)));
         } else {
             std::fprintf(stderr, "%s:%zu: unknown line \"%s\"\n", file.c_str(), i + 1,
                          lines[i].c_str());
@@ -543,8 +552,9 @@ int RunReplay(const Options& options, const std::string& file) {
         return 1;
     }
     StopProgram(run);
-    RemoveWorkDir(run.dir);
-    std::printf("replay %s: ok\n", file.c_str());
+    if (!options.keep) RemoveWorkDir(run.dir);
+    std::printf("replay %s: ok%s\n", file.c_str(),
+                options.keep ? (", files in " + run.dir).c_str() : "");
     return 0;
 }
 
@@ -574,7 +584,7 @@ int main(int argc, char** argv) {
     app.add_option("--program", options.program,
                    "the program to drive (default: quorvane_scripted beside this one)");
     app.add_option("--failure-replay", options.failureReplay, "where a failure's replay file goes");
-    app.add_flag("--keep", options.keep, "keep the work directory of a passing run");
+    app.add_flag("--keep", options.keep, "keep the work directory of a passing run or replay");
     app.add_option("--replay", options.replays, "run these replay files instead of a soak")
         ->expected(1, -1);
     try {
