@@ -213,7 +213,10 @@ bool Receive(ProgramRun& run, long answers, int milliseconds, std::string& error
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
             if (answers <= 0) return true;
-            error = "no answer within " + std::to_string(milliseconds / 1000.0).substr(0, 4) + " s";
+            // The answer goes out when the program takes the packet, before the
+            // command runs: what hangs is an earlier command or the drawing.
+            error = "no answer within " + std::to_string(milliseconds / 1000.0).substr(0, 4) +
+                    " s (the program is stuck in what came before this packet)";
             return false;
         }
         pollfd waiting = {run.socket, POLLIN, 0};
