@@ -25,6 +25,7 @@
 //   step-timeout SECONDS
 //   send BYTES               a packet, answered within the step timeout
 //   wait MS                  let the program run
+//   click BUTTON X Y         a mouse click in the layout window (1 left, 3 right)
 //   expect-dialog "TEXT"     the dialog log holds TEXT once the case ran
 // Exit status: 0 all well, 1 a failure, 2 bad arguments or files.
 #include <arpa/inet.h>
@@ -73,8 +74,15 @@ struct ProgramRun {
     long answers = 0;
     long progressMessages = 0;
     long portMessages = 0;
-    // The last packets, oldest first, and the mailbox each left.
-    std::deque<std::pair<Bytes, std::array<uint8_t, kMailboxSize>>> recent;
+    std::string window;  // the X window id of the layout window, for clicks
+    // The last steps, oldest first: a packet and the mailbox it left, or a
+    // click ("click BUTTON X Y").
+    struct Step {
+        Bytes packet;
+        std::array<uint8_t, kMailboxSize> mailbox;
+        std::string click;
+    };
+    std::deque<Step> recent;
 };
 
 std::string ReadText(const std::string& path) {
@@ -235,11 +243,48 @@ bool Receive(ProgramRun& run, long answers, int milliseconds, std::string& error
     }
 }
 
-void Remember(ProgramRun& run, const Bytes& packet) {
+void Remember(ProgramRun& run, const Bytes& packet, const std::string& click = "") {
     if (run.recent.size() == kRecentPackets) run.recent.pop_front();
-    std::array<uint8_t, kMailboxSize> mailbox;
-    std::memcpy(mailbox.data(), run.mailbox, kMailboxSize);
-    run.recent.push_back({packet, mailbox});
+    ProgramRun::Step step{packet, {}, click};
+    std::memcpy(step.mailbox.data(), run.mailbox, kMailboxSize);
+    run.recent.push_back(step);
+}
+
+// The layout window, found by its title with xdotool; "" when there is no
+// X display or no xdotool.
+std::string FindLayoutWindow() {
+    if (std::getenv("DISPLAY") == nullptr) return "";
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        FILE* search = popen("xdotool search --name '^Quorvane 1' 2> /dev/null", "r");
+        if (search == nullptr) return "";
+        char line[64] = "";
+        const bool found = std::fgets(line, sizeof line, search) != nullptr;
+        pclose(search);
+        if (found && line[0] >= '0' && line[0] <= '9')
+            return std::string(line, std::strcspn(line, "\n"));
+        usleep(200000);
+    }
+    return "";
+}
+
+// A mouse click in the layout window (left places or switches LEDs, right
+// lays a straight run), made through the X server as a person would.
+bool Click(ProgramRun& run, int button, int x, int y, std::string& error) {
+    Remember(run, {},
+             "click " + std::to_string(button) + " " + std::to_string(x) + " " + std::to_string(y));
+    if (run.window.empty()) run.window = FindLayoutWindow();
+    if (run.window.empty()) {
+        error = "no layout window to click in (is xdotool installed?)";
+        return false;
+    }
+    const std::string command = "xdotool mousemove --window " + run.window + " " +
+                                std::to_string(x) + " " + std::to_string(y) + " click " +
+                                std::to_string(button) + " 2> /dev/null";
+    if (std::system(command.c_str()) != 0) {
+        error = "xdotool could not click";
+        return false;
+    }
+    return true;
 }
 
 // Sends one packet and waits for its answer.
@@ -285,11 +330,15 @@ void PrintFailure(const ProgramRun& run, const std::string& what) {
     std::fflush(stdout);
     std::fprintf(stderr, "soak: FAILED: %s\n", what.c_str());
     std::fprintf(stderr, "soak: the last packets, oldest first:\n");
-    for (const auto& [packet, mailbox] : run.recent) {
-        std::string text = PacketText(packet.data(), packet.size(), run.dir);
+    for (const ProgramRun::Step& step : run.recent) {
+        if (!step.click.empty()) {
+            std::fprintf(stderr, "  %s\n", step.click.c_str());
+            continue;
+        }
+        std::string text = PacketText(step.packet.data(), step.packet.size(), run.dir);
         if (text.size() > 200) text = text.substr(0, 160) + " ... (whole in the replay file)";
-        std::fprintf(stderr, "  %s\n    send %s\n", DescribePacket(packet, mailbox.data()).c_str(),
-                     text.c_str());
+        std::fprintf(stderr, "  %s\n    send %s\n",
+                     DescribePacket(step.packet, step.mailbox.data()).c_str(), text.c_str());
     }
     const std::string report = SanitizerReport(run);
     if (!report.empty())
@@ -314,10 +363,14 @@ void WriteFailureReplay(const ProgramRun& run, const std::string& path, uint64_t
     out << "# not fail alone, run the whole soak again with the same seed and --steps.\n";
     out << "fixtures " << seed << (special ? " special" : "") << "\n";
     bool first = true;
-    for (const auto& [packet, mailbox] : run.recent) {
-        out << "# " << DescribePacket(packet, mailbox.data()) << "\nsend "
-            << (first ? PacketText(mailbox.data(), kMailboxSize, run.dir)
-                      : PacketText(packet.data(), packet.size(), run.dir))
+    for (const ProgramRun::Step& step : run.recent) {
+        if (!step.click.empty()) {
+            out << step.click << "\n";
+            continue;
+        }
+        out << "# " << DescribePacket(step.packet, step.mailbox.data()) << "\nsend "
+            << (first ? PacketText(step.mailbox.data(), kMailboxSize, run.dir)
+                      : PacketText(step.packet.data(), step.packet.size(), run.dir))
             << "\n";
         first = false;
     }
@@ -350,6 +403,7 @@ struct Options {
     bool special = false;
     double stepTimeout = 10;
     bool keep = false;
+    bool clicks = true;
     std::string program;
     std::string failureReplay;
     std::vector<std::string> replays;
@@ -373,10 +427,23 @@ int RunSoak(const Options& options) {
     const int timeoutMs = int(options.stepTimeout * 1000);
     const auto start = Clock::now();
     const auto end = start + std::chrono::milliseconds(long(options.seconds * 1000));
-    long step = 0, skipped = 0;
+    long step = 0, skipped = 0, clicks = 0;
     std::map<int, long> perCode;
     bool ok = true;
     while (Clock::now() < end && (options.steps == 0 || step < options.steps)) {
+        if (options.clicks && Chance(random, 0.15)) {
+            // In the default 640 x 480 window; clicks need no pacing.
+            const int button = Chance(random, 0.7) ? 1 : 3;
+            const int x = Between(random, 0, 639), y = Between(random, 0, 479);
+            ++step;
+            ++clicks;
+            if (!Click(run, button, x, y, error)) {
+                error = "step " + std::to_string(step) + ": " + error;
+                ok = false;
+                break;
+            }
+            continue;
+        }
         Bytes packet = MakePacket(random, pools);
         uint8_t next[kMailboxSize];
         std::memcpy(next, run.mailbox, kMailboxSize);
@@ -388,7 +455,7 @@ int RunSoak(const Options& options) {
         ++step;
         ++perCode[next[0] << 8 | next[1]];
         if (!Exchange(run, packet, timeoutMs, error)) {
-            error = "packet " + std::to_string(step) + ": " + error;
+            error = "step " + std::to_string(step) + ": " + error;
             ok = false;
             break;
         }
@@ -406,9 +473,10 @@ int RunSoak(const Options& options) {
         ++codes;
     }
     std::printf(
-        "soak: %ld packets in %.1f s (%ld with one of %ld command codes), %ld progress "
-        "and %ld port messages, %ld boxes, %ld save dialogs\n",
-        step, elapsed, commands, codes, run.progressMessages, run.portMessages, boxes, saves);
+        "soak: %ld packets and %ld clicks in %.1f s (%ld packets with one of %ld command "
+        "codes), %ld progress and %ld port messages, %ld boxes, %ld save dialogs\n",
+        step - clicks, clicks, elapsed, commands, codes, run.progressMessages, run.portMessages,
+        boxes, saves);
     if (!ok) {
         PrintFailure(run, error);
         const std::string replay = options.failureReplay.empty()
@@ -456,7 +524,7 @@ int RunReplay(const Options& options, const std::string& file) {
         std::string verb, name;
         words >> verb;
         if (verb.empty() || verb[0] == '#') continue;
-        if (verb == "send" || verb == "wait" || verb == "expect-dialog") break;
+        if (verb == "send" || verb == "wait" || verb == "click" || verb == "expect-dialog") break;
         bool ok = true;
         if (verb == "fixtures") {
             unsigned long long seed = 0;
@@ -525,6 +593,14 @@ int RunReplay(const Options& options, const std::string& file) {
             }
         } else if (verb == "wait") {
             ok = Receive(run, 0, std::atoi(rest.c_str()), error);
+        } else if (verb == "click") {
+            int button = 0, x = 0, y = 0;
+            if (std::sscanf(rest.c_str(), "%d %d %d", &button, &x, &y) != 3) {
+                std::fprintf(stderr, "%s:%zu: click BUTTON X Y\n", file.c_str(), i + 1);
+                StopProgram(run);
+                return 2;
+            }
+            ok = Click(run, button, x, y, error);
         } else if (verb == "expect-dialog") {
             // The text in quotes, as the dialog log writes it.
             const size_t open = rest.find('"'), close = rest.rfind('"');
@@ -588,6 +664,7 @@ int main(int argc, char** argv) {
                    "the program to drive (default: quorvane_scripted beside this one)");
     app.add_option("--failure-replay", options.failureReplay, "where a failure's replay file goes");
     app.add_flag("--keep", options.keep, "keep the work directory of a passing run or replay");
+    app.add_flag("!--no-clicks", options.clicks, "send packets only, no mouse clicks");
     app.add_option("--replay", options.replays, "run these replay files instead of a soak")
         ->expected(1, -1);
     try {
