@@ -1,9 +1,10 @@
 // quorvane_soak: drives quorvane_scripted (normally the sanitizer build)
 // over its command channel with random and mutated packets of every
-// command, for a bounded time, and fails on a crash, a sanitizer report, a
-// broken message stream or a packet left unanswered.
+// command, and mouse clicks in its layout window between them, for a
+// bounded time, and fails on a crash, a sanitizer report, a broken message
+// stream or a packet left unanswered.
 //
-//   quorvane_soak [--seconds N] [--seed S] [--steps N] [--special-paths]
+//   quorvane_soak [--seconds N] [--seed S] [--steps N] [--special-paths] [--no-clicks]
 //   quorvane_soak --replay FILE...
 //
 // Quorvane answers every packet it takes from its one-packet mailbox with
