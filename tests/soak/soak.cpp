@@ -421,7 +421,6 @@ void RemoveWorkDir(const std::string& dir) {
 struct Options {
     double seconds = 60;
     uint64_t seed = 0;
-    bool seedGiven = false;
     long steps = 0;
     bool special = false;
     double stepTimeout = 10;
@@ -456,7 +455,7 @@ int RunSoak(const Options& options) {
     const bool clicking = !run.window.empty();
     const auto start = Clock::now();
     const auto end = start + std::chrono::milliseconds(long(options.seconds * 1000));
-    long step = 0, skipped = 0, clicks = 0;
+    long step = 0, clicks = 0;
     std::map<int, long> perCode;
     bool ok = true;
     while (Clock::now() < end && (options.steps == 0 || step < options.steps)) {
@@ -479,10 +478,7 @@ int RunSoak(const Options& options) {
         uint8_t next[kMailboxSize];
         std::memcpy(next, run.mailbox, kMailboxSize);
         std::memcpy(next, packet.data(), packet.size());
-        if (!WritesStayInside(next, run.dir)) {
-            ++skipped;
-            continue;
-        }
+        if (!WritesStayInside(next, run.dir)) continue;
         ++step;
         ++perCode[next[0] << 8 | next[1]];
         if (!Exchange(run, packet, timeoutMs, error)) {
@@ -514,9 +510,9 @@ int RunSoak(const Options& options) {
                                        ? "soak-failure-" + std::to_string(options.seed) + ".replay"
                                        : options.failureReplay;
         WriteFailureReplay(run, replay, options.seed, options.special, error);
-        std::fprintf(stderr, "soak: run it again with: quorvane_soak --seed %llu --steps %ld%s\n",
+        std::fprintf(stderr, "soak: run it again with: quorvane_soak --seed %llu --steps %ld%s%s\n",
                      (unsigned long long)options.seed, step,
-                     options.special ? " --special-paths" : "");
+                     options.special ? " --special-paths" : "", clicking ? "" : " --no-clicks");
         StopProgram(run);
         return 1;
     }
