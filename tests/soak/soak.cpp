@@ -481,7 +481,13 @@ int RunSoak(const Options& options) {
         if (!WritesStayInside(next, run.dir)) continue;
         ++step;
         ++perCode[next[0] << 8 | next[1]];
-        if (!Exchange(run, packet, timeoutMs, error)) {
+        bool answered = Exchange(run, packet, timeoutMs, error);
+        // Half the video starts get time to play before the next packet
+        // (which may well stop them), so conversions run to their end too.
+        if (answered && next[0] == 0 && next[1] == uint8_t(CommandCode::StartVideo) &&
+            Chance(random, 0.5))
+            answered = Receive(run, 0, Between(random, 500, 3000), error);
+        if (!answered) {
             error = "step " + std::to_string(step) + ": " + error;
             ok = false;
             break;
