@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "net/command_codes.h"
+#include "common/protocol.h"
 
 namespace {
 

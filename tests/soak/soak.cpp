@@ -52,8 +52,8 @@
 #include <sstream>
 #include <string>
 
+#include "common/protocol.h"
 #include "fixtures.h"
-#include "net/command_codes.h"
 #include "packets.h"
 
 namespace {
