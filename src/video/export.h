@@ -33,6 +33,13 @@ const ExportState& CurrentExport();
 // The smallest multiple of 512 that is >= length; 512 for 0, 6656 above 6144.
 uint32_t FrameStrideFor(uint32_t length);
 
+// The two scrambling keys of a new export, 1..255 each, drawn from the C
+// library's generator seeded with the time.
+void DrawControllerKeys(uint8_t* keyA, uint8_t* keyB);
+// The 512-byte header: frame length (little-endian) at 0, the keys at 254
+// and 255, zeros elsewhere.
+void WriteControllerHeader(uint8_t* header, uint32_t frameLength, uint8_t keyA, uint8_t keyB);
+
 // The save dialog ("Bin Files", "*.led"); fills directory and name. False
 // when cancelled.
 bool ChooseExportTarget();

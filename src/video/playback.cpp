@@ -18,6 +18,7 @@
 #include "platform/sys.h"
 #include "video/color.h"
 #include "video/export.h"
+#include "video/led_map.h"
 #include "video/mapping.h"
 
 namespace {
@@ -279,4 +280,5 @@ void ResetVideoState() {
     ResetRawFrames();
     ResetExport();
     ResetColorSettings();
+    ResetLedCells();
 }
