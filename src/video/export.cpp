@@ -80,7 +80,7 @@ bool ChooseExportTarget() {
     return true;
 }
 
-bool PrepareExport(int32_t frameCount) {
+bool ChooseAndCheckExport(int32_t frameCount) {
     if (!ChooseExportTarget()) return false;
     if (frameCount > kMaxExportFrames) {
         ShowErrorBox("File size is very large.");
@@ -92,6 +92,11 @@ bool PrepareExport(int32_t frameCount) {
         ShowErrorBox("The video reports no frames, so it cannot be converted.");
         return false;
     }
+    return true;
+}
+
+bool PrepareExport(int32_t frameCount) {
+    if (!ChooseAndCheckExport(frameCount)) return false;
     uint8_t keyA, keyB;
     DrawControllerKeys(&keyA, &keyB);
 
