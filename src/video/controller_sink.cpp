@@ -13,6 +13,11 @@
 
 namespace {
 
+// Frames gathered per port before they are written as one piece; the
+// write-back of each piece is started at once, so the writing overlaps the
+// decoding instead of all of it waiting for the final flush.
+constexpr int32_t kBatchFrames = 8;
+
 ControllerFileSink* Of(void* state) {
     return static_cast<ControllerFileSink*>(state);
 }
@@ -43,6 +48,8 @@ bool WriteAt(int file, const uint8_t* data, size_t size, off_t offset) {
 }
 
 void CloseAndRemove(ControllerFileSink* sink) {
+    sink->batch = std::vector<uint8_t>();
+    sink->batchCount = 0;
     for (int port = 0; port < kPortCount; ++port) {
         if (sink->file[port] >= 0) close(sink->file[port]);
         sink->file[port] = -1;
@@ -60,6 +67,9 @@ bool Begin(void* state, const ConversionInfo& info) {
     sink->frameLength = longest * 3;
     sink->frameStride = FrameStrideFor(sink->frameLength);
     sink->frameCount = info.frameCount;
+    sink->batchStart = 0;
+    sink->batchCount = 0;
+    sink->batch.assign(size_t(kPortCount) * kBatchFrames * sink->frameStride, 0);
     DrawControllerKeys(&sink->keyA, &sink->keyB);
     std::memset(sink->stream, 0, sizeof sink->stream);
     ScrambleBytes(sink->stream, sink->frameLength, sink->keyA, sink->keyB);
@@ -84,15 +94,46 @@ bool Begin(void* state, const ConversionInfo& info) {
     return true;
 }
 
+// Writes the gathered frames of every port at their place and starts
+// their write-back.
+bool Flush(ControllerFileSink* sink) {
+    if (sink->batchCount == 0) return true;
+    const size_t stride = sink->frameStride;
+    const size_t bytes = size_t(sink->batchCount) * stride;
+    const off_t offset = off_t(kControllerHeaderSize) + off_t(sink->batchStart) * off_t(stride);
+    sink->batchCount = 0;
+    for (int port = 0; port < kPortCount; ++port) {
+        if (sink->file[port] < 0) continue;
+        const uint8_t* piece = sink->batch.data() + size_t(port) * kBatchFrames * stride;
+        if (!WriteAt(sink->file[port], piece, bytes, offset))
+            return Fail(sink, sink->target[port], "cannot write the file", errno);
+#if defined(__linux__)
+        // Only starts the writing; its errors surface at the final flush.
+        sync_file_range(sink->file[port], offset, off_t(bytes), SYNC_FILE_RANGE_WRITE);
+#endif
+    }
+    return true;
+}
+
 bool Frame(void* state, const FrameLeds& leds) {
     ControllerFileSink* sink = Of(state);
     if (leds.frameIndex < 0 || leds.frameIndex >= sink->frameCount) return true;
+    if (sink->batchCount > 0 && leds.frameIndex != sink->batchStart + sink->batchCount &&
+        !Flush(sink))
+        return false;
+    if (sink->batchCount == 0) sink->batchStart = leds.frameIndex;
     const size_t length = sink->frameLength;
-    const off_t offset =
-        off_t(kControllerHeaderSize) + off_t(leds.frameIndex) * off_t(sink->frameStride);
+    const size_t stride = sink->frameStride;
+    const size_t slot = size_t(sink->batchCount++);
     for (int port = 0; port < kPortCount; ++port) {
-        if (sink->file[port] < 0 || leds.values[port] == nullptr) continue;
+        if (sink->file[port] < 0) continue;
+        // The padding after the frame stays zero from the allocation.
+        uint8_t* target = sink->batch.data() + (size_t(port) * kBatchFrames + slot) * stride;
         const uint8_t* values = leds.values[port];
+        if (values == nullptr) {
+            std::memcpy(target, sink->stream, length);
+            continue;
+        }
         // Eight bytes at a time: the values and the stream may not be aligned.
         size_t k = 0;
         for (; k + 8 <= length; k += 8) {
@@ -100,17 +141,27 @@ bool Frame(void* state, const FrameLeds& leds) {
             std::memcpy(&data, values + k, 8);
             std::memcpy(&stream, sink->stream + k, 8);
             data ^= stream;
-            std::memcpy(sink->scratch + k, &data, 8);
+            std::memcpy(target + k, &data, 8);
         }
-        for (; k < length; ++k) sink->scratch[k] = values[k] ^ sink->stream[k];
-        if (!WriteAt(sink->file[port], sink->scratch, length, offset))
-            return Fail(sink, sink->target[port], "cannot write the file", errno);
+        for (; k < length; ++k) target[k] = values[k] ^ sink->stream[k];
     }
-    return true;
+    return sink->batchCount < kBatchFrames || Flush(sink);
 }
 
 bool Finish(void* state, int32_t /*framesDone*/) {
     ControllerFileSink* sink = Of(state);
+    if (!Flush(sink)) return false;
+#if defined(__linux__)
+    // All files written out together first: flushed one by one, each flush
+    // would wait for its own journal commit.
+    for (int port = 0; port < kPortCount; ++port)
+        if (sink->file[port] >= 0) sync_file_range(sink->file[port], 0, 0, SYNC_FILE_RANGE_WRITE);
+    for (int port = 0; port < kPortCount; ++port)
+        if (sink->file[port] >= 0)
+            sync_file_range(
+                sink->file[port], 0, 0,
+                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+#endif
     for (int port = 0; port < kPortCount; ++port) {
         if (sink->file[port] < 0) continue;
         const int file = sink->file[port];

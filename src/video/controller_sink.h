@@ -8,11 +8,15 @@
 // and unscrambled), each frame is written at its place once scrambled, and
 // at the end the temporary files are made durable and renamed over the
 // targets. A failed or stopped conversion removes them, so it never leaves
-// a partial controller file nor replaces a good one. Memory stays one frame.
+// a partial controller file nor replaces a good one. Memory stays a few
+// frames: they are gathered per port and written as one piece, and the
+// write-back of each piece is started at once, so the final flush has
+// little left to wait for.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/packet.h"
 #include "model/layout.h"
@@ -27,11 +31,15 @@ struct ControllerFileSink {
     uint32_t frameLength;  // 3 x the longest chain over all ports
     uint32_t frameStride;
     int32_t frameCount;
+    int32_t batchStart;  // first frame gathered and not yet written
+    int32_t batchCount;
     int file[kPortCount];  // descriptor of the temporary file, -1 when none
     std::string target[kPortCount];
     std::string temporary[kPortCount];
     uint8_t stream[kMaxFrameLength];  // the scrambling stream of the keys
-    uint8_t scratch[kMaxFrameLength];
+    // A few frames per port, scrambled, at the file's stride: written as one
+    // piece per port.
+    std::vector<uint8_t> batch;
     std::string error;
 };
 

@@ -20,8 +20,9 @@ struct FrameReaderInfo {
     int32_t height;
 };
 
-// Frames decoded ahead of the consumer; each 1080p frame is about 6 MB.
-constexpr int kFrameReaderQueueDepth = 4;
+// Frames decoded ahead of the consumer (each 1080p frame is about 6 MB):
+// enough to ride out the consumer waiting a moment for the disk.
+constexpr int kFrameReaderQueueDepth = 8;
 
 // Opens `path` and starts decoding at its first frame. Null (with the cause
 // in `error`) when the video library cannot open the file.

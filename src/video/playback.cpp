@@ -7,11 +7,9 @@
 // be read.
 #include "video/playback.h"
 
-#include <cmath>
 #include <cstring>
 #include <opencv2/highgui.hpp>
 #include <opencv2/imgproc.hpp>
-#include <opencv2/videoio.hpp>
 #include <string>
 
 #include "common/boxes.h"
