@@ -365,6 +365,13 @@ TEST_F(ConvertTool, BadUsageExitsTwoAndHelpExitsZero) {
     EXPECT_EQ(plain.error.rfind("quorvane-convert: 50% (1 of 2 frames, ", 0), 0u) << plain.error;
     EXPECT_NE(plain.error.find("\nquorvane-convert: 100% (2 of 2 frames, "), std::string::npos);
     EXPECT_EQ(std::count(plain.error.begin(), plain.error.end(), '\n'), 2);
+    // A bar redraws one line in place and ends it.
+    const ToolRun bar = RunConvert("--progress bar" + files, dir_.path());
+    ASSERT_EQ(bar.status, 0) << bar.error;
+    EXPECT_EQ(bar.error.rfind("\r[", 0), 0u) << bar.error;
+    EXPECT_NE(bar.error.find("] 100% 2/2 frames "), std::string::npos) << bar.error;
+    EXPECT_EQ(std::count(bar.error.begin(), bar.error.end(), '\n'), 1);
+    EXPECT_EQ(bar.error.back(), '\n');
 }
 
 // A run stopped half-way (or failing at a file) aborts its output: the
