@@ -141,7 +141,7 @@ double ConversionRate(const std::string& video, const std::string& target, int32
     OutputSink sink = g_inner;
     sink.finish = TimedFinish;
     ConversionSettings settings = {};
-    settings.color = {GRB, {90, 100, 80}, {4, 0, 2}};
+    settings.color = {int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}};
     std::string error;
     const double cpuStart = ProcessCpuSeconds();
     const auto start = Clock::now();
@@ -210,7 +210,7 @@ void FullLayout1080p(const std::string& dir) {
     UpdateLedMap(map, frame.cols, frame.rows);
     const double build = Seconds(start, Clock::now()) * 1e3;
     LedParts parts;
-    BuildLedParts({GRB, {90, 100, 80}, {4, 0, 2}}, parts);
+    BuildLedParts({int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}}, parts);
     std::vector<uint8_t> values(size_t(kPortCount) * kChainCapacity * 3);
     uint8_t* out[kPortCount];
     FrameLeds leds = {};
@@ -240,7 +240,7 @@ void FullLayout1080p(const std::string& dir) {
     delete map;
 
     FakeSys_QueueSaveAnswer(dir + "/grid.led");
-    SetColorSettings({GRB, {90, 100, 80}, {4, 0, 2}});
+    SetColorSettings({int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}});
     if (PrepareExport(kTimed + 1)) {
         MapFrameOntoGrid(frame, kTimed, true);  // lists the LEDs once
         for (int f = 0; f < kTimed; ++f) {
@@ -275,7 +275,7 @@ double LongConversionPeak(const std::string& video, const std::string& target, i
         SetControllerFileTarget(files, target.c_str());
         OutputSink sink = ControllerFileOutput(files);
         ConversionSettings settings = {};
-        settings.color = {RGB, {100, 100, 100}, {0, 0, 0}};
+        settings.color = {int(ColorOrder::RGB), {100, 100, 100}, {0, 0, 0}};
         settings.frameLimit = limit;
         std::string error;
         int32_t done = 0;

@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "app/video_window.h"
 #include "common/common.h"
 #include "common/packet.h"
-#include "net/command_codes.h"
+#include "common/protocol.h"
 #include "platform/sys.h"
 #include "video/mapping.h"
 #include "video/video.h"
@@ -61,18 +62,16 @@ bool WriteVideo(const std::string& path, const char* code) {
 }
 
 double ReaderPreviewRate(const std::string& video) {
+    InstallVideoWindow();
+    SetVideoPath(video.c_str());
     std::vector<uint8_t> packet(kPacketSize, 0);
-    WriteBE16(packet.data(), uint16_t(CommandCode::SetVideoPath));
-    std::memcpy(packet.data() + kPathOffset, video.c_str(), video.size());
-    SetVideoPath(packet.data());
-    std::fill(packet.begin(), packet.end(), 0);
     WriteBE16(packet.data(), uint16_t(CommandCode::StartVideo));
     packet[3] = packet[4] = packet[5] = 100;  // brightness; mode 0: preview
     StartVideo(packet.data());
-    if (VideoMode() != Preview) return 0;
+    if (VideoMode() != VideoModeKind::Preview) return 0;
     int frames = 0;
     const auto start = Clock::now();
-    while (VideoMode() != Idle) {
+    while (VideoMode() != VideoModeKind::Idle) {
         Sys_Sleep(kPauseMs);
         StepVideoFrame();
         ++frames;

@@ -72,7 +72,8 @@ bool OpenLayout(const std::string& path, std::string* error) {
         return false;
     }
     SysConsole_ClearErrors();
-    OpenFile(path.c_str());
+    HeaderView view = {};  // the window's view; nothing to show here
+    OpenFile(path.c_str(), view);
     if (!SysConsole_FirstError().empty()) {
         *error = path + ": " + SysConsole_FirstError();
         return false;

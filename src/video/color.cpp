@@ -4,7 +4,7 @@
 
 namespace {
 
-ColorSettings g_settings = {RGB, {0, 0, 0}, {0, 0, 0}};
+ColorSettings g_settings = {int(ColorOrder::RGB), {0, 0, 0}, {0, 0, 0}};
 uint8_t g_tables[3][256];
 
 uint8_t BlackLevel(uint8_t value, uint8_t level) {
@@ -37,7 +37,7 @@ void SetColorSettings(const ColorSettings& settings) {
 }
 
 void ResetColorSettings() {
-    SetColorSettings({RGB, {0, 0, 0}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::RGB), {0, 0, 0}, {0, 0, 0}});
 }
 
 void ApplyBlackLevel(uint8_t rgb[3]) {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-enum ColorOrder : uint8_t { RGB = 0, RBG = 1, GRB = 2, GBR = 3, BRG = 4, BGR = 5 };
+enum class ColorOrder : uint8_t { RGB = 0, RBG = 1, GRB = 2, GBR = 3, BRG = 4, BGR = 5 };
 
 struct ColorSettings {
     int order;              // ColorOrder value; 6..255 give black

@@ -8,9 +8,9 @@
 #include <ctime>
 #include <string>
 
-#include "common/boxes.h"
 #include "common/common.h"
 #include "common/file_io.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 #include "video/color.h"
 #include "video/scramble_table.h"
@@ -142,21 +142,6 @@ bool BeginLedStoreFrame(int32_t frameIndex, LedStoreFrame* out) {
     out->positions = g_export.frameLength / 3;
     BuildLedParts(CurrentColorSettings(), out->parts);
     return any;
-}
-
-void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb[3]) {
-    if (port < 0 || port >= kPortCount || !g_export.prepared[port]) return;
-    if (frameIndex < 0 || frameIndex >= g_export.frameCount) return;
-    if (position < 0 || uint32_t(position) * 3 + 3 > g_export.frameLength) return;
-    uint8_t* target = g_export.buffer[port] + FrameOffset(frameIndex) + size_t(position) * 3;
-    if (ActiveFlags(port)[position] != 1) {
-        target[0] = target[1] = target[2] = 0;
-        return;
-    }
-    uint8_t processed[3] = {rgb[0], rgb[1], rgb[2]};
-    ApplyBlackLevel(processed);
-    ApplyBrightness(processed);
-    ReorderColor(processed, CurrentColorSettings().order, target);
 }
 
 void ScrambleBytes(uint8_t* data, size_t length, uint8_t keyA, uint8_t keyB) {

@@ -59,14 +59,11 @@ bool ChooseAndCheckExport(int32_t frameCount);
 // buffers of an earlier export are then left as they were.
 bool PrepareExport(int32_t frameCount);
 
-// Stores the processed colour of chain position `position` of `port` in
-// frame `frameIndex`. Writes that would fall outside the prepared buffers
-// (layout edits during a conversion) are ignored.
-void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb[3]);
-
-// The per-frame form of StoreLedValue for the pixel walk: everything that
-// is the same for all LEDs of one frame is looked up once. StoreLed gives
-// exactly the bytes StoreLedValue gives, with the same bounds.
+// Storing the processed colours of one frame for the pixel walk: everything
+// that is the same for all LEDs of the frame is looked up once. StoreLed
+// stores the colour of chain position `position` of `port` (black for a
+// dark LED); writes that would fall outside the prepared buffers (layout
+// edits during a conversion) are ignored.
 struct LedStoreFrame {
     uint8_t* frame[kPortCount];         // frame start per prepared port, else nullptr
     const uint8_t* active[kPortCount];  // lit/dark flags per port

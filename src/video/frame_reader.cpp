@@ -11,6 +11,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "platform/sys.h"
+#include "video/video_file.h"
 
 struct FrameReader {
     cv::VideoCapture capture;
@@ -70,7 +71,7 @@ FrameReader* OpenFrameReader(const char* path, std::string* error) {
     FrameReader* reader = new FrameReader();
     bool opened = false;
     try {
-        opened = reader->capture.open(path);
+        opened = OpenVideoFile(reader->capture, path);
         if (opened) {
             reader->info.frameCount =
                 ReportedFrameCount(reader->capture.get(cv::CAP_PROP_FRAME_COUNT));

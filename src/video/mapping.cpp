@@ -37,12 +37,12 @@ namespace {
 // 0x00RRGGBB of the BGR pixel at `pixel`: its three bytes read as one
 // little-endian number. The 4-byte form reads the next pixel's first byte
 // too, so it is only used where one follows in the same row.
-uint32_t PixelColour(const uint8_t* pixel) {
+uint32_t PixelColor(const uint8_t* pixel) {
     return (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0];
 }
 
 static_assert(std::endian::native == std::endian::little);
-uint32_t PixelColourFollowed(const uint8_t* pixel) {
+uint32_t PixelColorFollowed(const uint8_t* pixel) {
     uint32_t value;
     std::memcpy(&value, pixel, 4);
     return value & 0x00FFFFFFu;
@@ -80,19 +80,18 @@ void PaintBgr(const cv::Mat& frame) {
                 for (int r = 0; r < kTile; ++r) {
                     const uint8_t* pixel = top + size_t(y0 + r) * step + size_t(left) * 3;
                     for (int c = 0; c < kTile; ++c)
-                        tile[c][kTile - 1 - r] = PixelColourFollowed(pixel + 3 * c);
+                        tile[c][kTile - 1 - r] = PixelColorFollowed(pixel + 3 * c);
                 }
                 for (int c = 0; c < kTile; ++c)
-                    WriteTileLine(CellColourColumn(left + c) + (kGridSide - kTile - y0), tile[c]);
+                    WriteTileLine(CellColorColumn(left + c) + (kGridSide - kTile - y0), tile[c]);
             }
         }
         // The rows below the last whole tile, or the whole strip when it is
         // narrower than a tile or ends the picture.
         for (int x = left; x < right; ++x) {
-            uint32_t* colours = CellColourColumn(x) + (kGridSide - 1 - y0);
+            uint32_t* colors = CellColorColumn(x) + (kGridMax - y0);
             const uint8_t* pixel = top + size_t(y0) * step + size_t(x) * 3;
-            for (int y = y0; y < height; ++y, --colours, pixel += step)
-                *colours = PixelColour(pixel);
+            for (int y = y0; y < height; ++y, --colors, pixel += step) *colors = PixelColor(pixel);
         }
     }
 #if defined(__SSE2__)

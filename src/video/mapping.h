@@ -11,5 +11,5 @@
 // lands on grid row 2047 and its left column on column 0; pixels beyond the
 // 2048 x 2048 grid are left out. Every covered cell gets the colour
 // 0x00RRGGBB; with `store`, every covered occupied cell also goes through
-// StoreLedValue for frame `frameIndex`.
+// StoreLed for frame `frameIndex`.
 void MapFrameOntoGrid(const cv::Mat& frame, int32_t frameIndex, bool store);

@@ -2,19 +2,19 @@
 // onto the grid and, in the convert modes, streamed into the controller
 // files, a progress message per frame, and the end of a playback with its
 // summary. Frames come from the decode-ahead reader, so decoding overlaps
-// the pause between redraws. The "Video" window is OpenCV's own. OpenCV
-// errors are caught here and end in the same paths as a video that cannot
-// be read.
+// the pause between redraws. The "Video" window is the display the app installed (none in
+// tests). OpenCV errors are caught here and end in the same paths as a
+// video that cannot be read.
 #include "video/playback.h"
 
+#include <cstdio>
 #include <cstring>
-#include <opencv2/highgui.hpp>
 #include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
 #include <string>
 
-#include "common/boxes.h"
-#include "net/dispatch.h"
-#include "net/messages.h"
+#include "common/report.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 #include "video/color.h"
 #include "video/export.h"
@@ -24,8 +24,6 @@
 #include "video/window_export.h"
 
 namespace {
-
-const char kVideoWindow[] = "Video";
 
 struct VideoPlayback {
     char videoPath[kPathBufferSize];
@@ -40,10 +38,12 @@ struct VideoPlayback {
 
 VideoPlayback g_playback = {};
 ResizeSettings g_resize = {0, 0, false, 0};
-void (*g_progressObserver)(uint32_t, uint32_t) = nullptr;
+VideoDisplay g_display = {nullptr, nullptr, nullptr};
+bool g_paused = false;
+bool g_frameImageRequest = false;
 
 bool IsConvertMode(VideoModeKind mode) {
-    return mode == Convert || mode == ConvertHidden;
+    return mode == VideoModeKind::Convert || mode == VideoModeKind::ConvertHidden;
 }
 
 // The next frame from the reader; false when none came (end, no video,
@@ -59,30 +59,21 @@ void CloseReader() {
     g_playback.reader = nullptr;
 }
 
-// Shows a frame and lets the window system paint it (HighGUI paints only
-// while its event pump runs).
 void ShowFrame(const cv::Mat& frame) {
-    try {
-        cv::imshow(kVideoWindow, frame);
-        g_playback.windowOpen = true;
-        cv::waitKey(1);
-    } catch (const cv::Exception&) {
-    }
+    if (g_display.show != nullptr) g_display.show(frame);
+    g_playback.windowOpen = true;
 }
 
 void DestroyVideoWindow() {
-    try {
-        cv::destroyWindow(kVideoWindow);
-        cv::waitKey(1);
-    } catch (const cv::Exception&) {
-    }
+    if (g_display.close != nullptr) g_display.close();
     g_playback.windowOpen = false;
 }
 
 void FinishVideo() {
     DestroyVideoWindow();
-    std::string summary = g_playback.mode == Preview ? "Video playback successful execution "
-                                                     : "video capture is successful ";
+    std::string summary = g_playback.mode == VideoModeKind::Preview
+                              ? "Video playback successful execution "
+                              : "video capture is successful ";
     summary += std::to_string(g_playback.frameIndex);
     summary += " video frames ";
     if (FinishWindowExport(g_playback.frameIndex))
@@ -93,7 +84,7 @@ void FinishVideo() {
 
 void EndPlayback() {
     FinishVideo();
-    g_playback.mode = Idle;
+    g_playback.mode = VideoModeKind::Idle;
 }
 
 // The frame to walk: the resized copy while resizing is on (and works),
@@ -115,8 +106,7 @@ const cv::Mat& FrameToWalk() {
 void SendProgress() {
     const uint32_t frameNumber = uint32_t(g_playback.frameIndex);
     const uint32_t frameCount = uint32_t(g_playback.frameCount);
-    if (g_progressObserver != nullptr) g_progressObserver(frameNumber, frameCount);
-    SendVideoProgressMessage(frameNumber, frameCount);
+    ReportFrameDone(frameNumber, frameCount);
 }
 
 }  // namespace
@@ -125,8 +115,31 @@ VideoModeKind VideoMode() {
     return g_playback.mode;
 }
 void SetVideoModeIdle() {
-    g_playback.mode = Idle;
+    g_playback.mode = VideoModeKind::Idle;
     AbortWindowExport();
+}
+
+bool VideoPaused() {
+    return g_paused;
+}
+void SetVideoPaused(bool paused) {
+    g_paused = paused;
+}
+void ToggleVideoPause() {
+    g_paused = !g_paused;
+}
+bool FrameImageRequested() {
+    return g_frameImageRequest;
+}
+void RequestFrameImage() {
+    g_frameImageRequest = true;
+}
+void ClearFrameImageRequest() {
+    g_frameImageRequest = false;
+}
+
+void SetVideoDisplay(const VideoDisplay& display) {
+    g_display = display;
 }
 
 PlaybackInfo CurrentPlayback() {
@@ -138,14 +151,10 @@ const cv::Mat& CurrentVideoFrame() {
     return g_playback.currentFrame;
 }
 
-void SetVideoProgressObserver(void (*observer)(uint32_t, uint32_t)) {
-    g_progressObserver = observer;
-}
-
-void SetVideoPath(const uint8_t* packet) {
-    // A path longer than 511 bytes is refused and leaves the path empty, so
-    // the next start cannot open anything.
-    PacketPath(packet, kPathOffset, g_playback.videoPath);
+void SetVideoPath(const char* path) {
+    // A refused path comes as "" and leaves the path empty, so the next start
+    // cannot open anything.
+    std::snprintf(g_playback.videoPath, sizeof g_playback.videoPath, "%s", path);
 }
 
 void StartVideo(const uint8_t* packet) {
@@ -154,11 +163,8 @@ void StartVideo(const uint8_t* packet) {
     // Silent; a playback still running ends at its next step.
     if (g_playback.reader == nullptr) return;
     g_playback.frameCount = FrameReaderInfoOf(g_playback.reader).frameCount;
-    try {
-        cv::namedWindow(kVideoWindow, cv::WINDOW_AUTOSIZE);
-        g_playback.windowOpen = true;
-    } catch (const cv::Exception&) {
-    }
+    if (g_display.open != nullptr) g_display.open();
+    g_playback.windowOpen = true;
     // Files left by a conversion that never reached its end are removed
     // here, so a new playback never writes them.
     AbortWindowExport();
@@ -168,13 +174,13 @@ void StartVideo(const uint8_t* packet) {
     for (int c = 0; c < 3; ++c) settings.brightness[c] = packet[3 + c];
     switch (packet[6]) {
         case 0:
-            g_playback.mode = Preview;
+            g_playback.mode = VideoModeKind::Preview;
             break;
         case 1:
-            g_playback.mode = Convert;
+            g_playback.mode = VideoModeKind::Convert;
             break;
         case 2:
-            g_playback.mode = ConvertHidden;
+            g_playback.mode = VideoModeKind::ConvertHidden;
             break;
         default:
             break;
@@ -186,12 +192,12 @@ void StartVideo(const uint8_t* packet) {
     if (IsConvertMode(g_playback.mode) && !BeginWindowExport(g_playback.frameCount)) {
         Sys_MessageBox("Preview mode is used as the file name is not specified!", "A warning",
                        kMbSystemModal | kMbIconInformation);
-        g_playback.mode = Preview;
+        g_playback.mode = VideoModeKind::Preview;
     }
 }
 
 void StepVideoFrame() {
-    if (Values().videoPaused || g_playback.mode == Idle) return;
+    if (g_paused || g_playback.mode == VideoModeKind::Idle) return;
     // The first frame is shown once on its own before it is played (the
     // capture used to be rewound to it).
     if (g_playback.frameIndex == 0) {
@@ -245,12 +251,13 @@ void ResetPlayback() {
     std::memset(g_playback.videoPath, 0, sizeof g_playback.videoPath);
     g_playback.frameCount = 0;
     g_playback.frameIndex = 0;
-    g_playback.mode = Idle;
+    g_playback.mode = VideoModeKind::Idle;
     g_playback.currentFrame.release();
     g_playback.resizedFrame.release();
     g_playback.windowOpen = false;
     g_resize = {0, 0, false, 0};
-    g_progressObserver = nullptr;
+    g_paused = false;
+    g_frameImageRequest = false;
 }
 
 void ResetVideoState() {

@@ -19,11 +19,12 @@
 
 #include "common/common.h"
 #include "common/packet.h"
+#include "common/protocol.h"
 #include "files/layout_files.h"
 #include "files/project_file.h"
 #include "model/layout.h"
-#include "net/command_codes.h"
 #include "platform/sys_fake.h"
+#include "support/edits.h"
 #include "support/test_support.h"
 #include "tools/tool_options.h"
 #include "video/color.h"
@@ -79,25 +80,23 @@ void BuildLayout(const std::string& project) {
     for (int k = 0; k < 12; ++k) AddPictureLed(4, k * 3, k);
     AddPictureLed(9, 30, 2);
     for (int x = 0; x < 6; ++x) AddPictureLed(255, 15 - x, 11);
-    SaveProject(project.c_str());
+    SaveProject(project.c_str(), HeaderView{});
 }
 
 // Convert mode of the window, in this process, with the scripted save
 // dialog choosing `target`.
 void RunWindowConvert(const std::string& video, int order, Rgb brightness, Rgb black,
                       const std::string& target) {
-    std::vector<uint8_t> path = Packet(CommandCode::SetVideoPath);
-    std::memcpy(path.data() + kPathOffset, video.c_str(), video.size());
-    SetVideoPath(path.data());
+    SetVideoPath(video.c_str());
     FakeSys_QueueSaveAnswer(target);
     std::vector<uint8_t> start = Packet(CommandCode::StartVideo);
     const uint8_t fields[8] = {uint8_t(order), brightness.r, brightness.g, brightness.b, 1,
                                black.r,        black.g,      black.b};
     std::memcpy(start.data() + 2, fields, sizeof fields);
     StartVideo(start.data());
-    ASSERT_EQ(VideoMode(), Convert);
-    for (int i = 0; i < 1000 && VideoMode() != Idle; ++i) StepVideoFrame();
-    ASSERT_EQ(VideoMode(), Idle);
+    ASSERT_EQ(VideoMode(), VideoModeKind::Convert);
+    for (int i = 0; i < 1000 && VideoMode() != VideoModeKind::Idle; ++i) StepVideoFrame();
+    ASSERT_EQ(VideoMode(), VideoModeKind::Idle);
 }
 
 void SetWindowResize(int width, int height, int interpolation, bool enabled) {
@@ -203,7 +202,8 @@ protected:
         project_ = dir_.File("show.quor");
         BuildLayout(project_);
         // Both sides convert the layout as opened from the file.
-        OpenFile(project_.c_str());
+        HeaderView view = {};
+        OpenFile(project_.c_str(), view);
     }
     void TearDown() override {
         ResetVideoState();
@@ -379,7 +379,8 @@ TEST_F(ConvertTool, BadUsageExitsTwoAndHelpExitsZero) {
 TEST_F(ConvertTool, StoppedRunRemovesItsTemporaryFiles) {
     const std::string video = dir_.File("clip.avi");
     WriteVideo(video, 6, kFfv1);
-    OpenFile(project_.c_str());
+    HeaderView view = {};
+    OpenFile(project_.c_str(), view);
     WriteWholeFile(dir_.File("PORT-1-show.led"), "earlier");
     const std::vector<std::string> before = OtherFiles(dir_.path(), {});
 
@@ -400,7 +401,7 @@ TEST_F(ConvertTool, StoppedRunRemovesItsTemporaryFiles) {
         }
     };
     ConversionSettings settings = {};
-    settings.color = {RGB, {100, 100, 100}, {0, 0, 0}};
+    settings.color = {int(ColorOrder::RGB), {100, 100, 100}, {0, 0, 0}};
     std::string error;
     int32_t done = 0;
     EXPECT_FALSE(

@@ -13,6 +13,8 @@
 
 #include "model/layout.h"
 #include "platform/sys_fake.h"
+#include "support/edits.h"
+#include "support/store_led_value.h"
 #include "support/test_support.h"
 #include "video/color.h"
 #include "video/export.h"
@@ -24,7 +26,7 @@ namespace {
 void ReferenceWalk(const cv::Mat& frame, int32_t frameIndex) {
     for (int y = 0; y < frame.rows; ++y)
         for (int x = 0; x < frame.cols; ++x) {
-            const GridCell& cell = CellAt(x, kGridSide - 1 - y);
+            const GridCell& cell = CellAt(x, kGridMax - y);
             if (cell.occupied != 1) continue;
             const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
             const uint8_t rgb[3] = {bgr[2], bgr[1], bgr[0]};
@@ -57,8 +59,7 @@ void ExpectPainted(const cv::Mat& frame) {
     for (int y = 0; y < frame.rows; ++y)
         for (int x = 0; x < frame.cols; ++x) {
             const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
-            ASSERT_EQ(CellColour(x, kGridSide - 1 - y),
-                      uint32_t(bgr[2] << 16 | bgr[1] << 8 | bgr[0]))
+            ASSERT_EQ(CellColor(x, kGridMax - y), uint32_t(bgr[2] << 16 | bgr[1] << 8 | bgr[0]))
                 << x << "," << y;
         }
 }
@@ -66,7 +67,7 @@ void ExpectPainted(const cv::Mat& frame) {
 // LEDs inside and outside the picture, cells named twice, a stale cell, a
 // cell taken over by another port, dark LEDs.
 void BuildMixedLayout() {
-    constexpr int kTop = kGridSide - 1;
+    constexpr int kTop = kGridMax;
     // Port 0: a row inside and a column reaching below the picture.
     for (int x = 0; x < 30; ++x) AddLed(0, {uint16_t(x), uint16_t(kTop - 2)});
     for (int y = 15; y < 30; ++y) AddLed(0, {5, uint16_t(kTop - y)});
@@ -87,25 +88,25 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     ResetRunState();
     ResetVideoState();
     ScopedTempDir dir;
-    constexpr int kTop = kGridSide - 1;
+    constexpr int kTop = kGridMax;
     BuildMixedLayout();
-    SetCellColour(40, kTop, 0x123456);
+    SetCellColor(40, kTop, 0x123456);
 
-    SetColorSettings({BRG, {90, 100, 150}, {4, 0, 2}});
+    SetColorSettings({int(ColorOrder::BRG), {90, 100, 150}, {4, 0, 2}});
     FakeSys_QueueSaveAnswer(dir.File("walk.led"));
     ASSERT_TRUE(PrepareExport(4));
 
     cv::Mat frame(23, 37, CV_8UC3);
     cv::randu(frame, 0, 256);
     // Every colour order, and 6 (black).
-    for (int order = RGB; order <= 6; ++order) {
+    for (int order = int(ColorOrder::RGB); order <= 6; ++order) {
         SetColorSettings({order, {90, 100, 150}, {4, 0, 2}});
         MapFrameOntoGrid(frame, 0, true);
         ReferenceWalk(frame, 1);
         ExpectSameStoredFrames(0);
     }
     ExpectPainted(frame);
-    EXPECT_EQ(CellColour(40, kTop), 0x123456u);
+    EXPECT_EQ(CellColor(40, kTop), 0x123456u);
 
     // The layout changes before the next frame: a new LED, an undone chain.
     AddLed(0, {30, kTop - 4});
@@ -141,7 +142,7 @@ TEST(LedMap, GivesTheBytesThePaintingWalkStores) {
         int width, height;
         bool changeLayout;
     } cases[] = {{37, 23, false}, {6, 3, false}, {2100, 40, false}, {31, 8, true}, {1, 1, false}};
-    int order = RGB;
+    int order = int(ColorOrder::RGB);
     for (const auto& c : cases) {
         if (c.changeLayout) {
             AddLed(0, {30, kGridSide - 5});
