@@ -259,6 +259,11 @@ bool SaveFileReplacing(const char* path, const void* data, size_t size) {
     return saved;
 }
 
+bool SyncDirectoryOf(const char* path) {
+    const std::string directory = DirectoryOf(path);
+    return SyncDirectory(directory.empty() ? std::string(".") : directory);
+}
+
 bool IsRegularFile(const char* path) {
     struct stat info;
     return path != nullptr && *path != '\0' && g_syscalls.stat(path, &info) == 0 &&

@@ -54,6 +54,10 @@ void ResetFileSyscalls();
 // left alone. Returns whether the new content is in place and synced.
 bool SaveFileReplacing(const char* path, const void* data, size_t size);
 
+// Makes the renames into the directory of `path` durable ("." for a name
+// without one). True also where the directory may not be read.
+bool SyncDirectoryOf(const char* path);
+
 // Whether `path` names an existing regular file (symbolic links followed).
 bool IsRegularFile(const char* path);
 

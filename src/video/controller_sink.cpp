@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/common.h"
+#include "common/file_io.h"
 #include "video/export.h"
 
 namespace {
@@ -31,7 +32,7 @@ bool Fail(ControllerFileSink* sink, const std::string& path, const char* what, i
 // Writes all `size` bytes at `offset`; false with errno set on failure.
 bool WriteAt(int file, const uint8_t* data, size_t size, off_t offset) {
     while (size > 0) {
-        const ssize_t done = pwrite(file, data, size, offset);
+        const ssize_t done = CurrentFileSyscalls().pwrite(file, data, size, offset);
         if (done < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -51,16 +52,21 @@ void CloseAndRemove(ControllerFileSink* sink) {
     sink->batch = std::vector<uint8_t>();
     sink->batchCount = 0;
     for (int port = 0; port < kPortCount; ++port) {
-        if (sink->file[port] >= 0) close(sink->file[port]);
+        if (sink->file[port] >= 0) CurrentFileSyscalls().close(sink->file[port]);
         sink->file[port] = -1;
-        if (!sink->temporary[port].empty()) unlink(sink->temporary[port].c_str());
+        if (!sink->temporary[port].empty())
+            CurrentFileSyscalls().unlink(sink->temporary[port].c_str());
         sink->temporary[port].clear();
     }
 }
 
 bool Begin(void* state, const ConversionInfo& info) {
     ControllerFileSink* sink = Of(state);
-    for (int port = 0; port < kPortCount; ++port) sink->file[port] = -1;
+    for (int port = 0; port < kPortCount; ++port) {
+        sink->file[port] = -1;
+        sink->target[port].clear();
+        sink->temporary[port].clear();
+    }
     uint32_t longest = 0;
     for (int port = 0; port < kPortCount; ++port)
         longest = std::max<uint32_t>(longest, info.ledCount[port]);
@@ -84,11 +90,13 @@ bool Begin(void* state, const ConversionInfo& info) {
         const std::string fileName = ControllerFileName(port, sink->name);
         sink->target[port] = JoinPath(sink->directory, fileName);
         const std::string temporary = JoinPath(sink->directory, "." + fileName + suffix);
-        const int file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        const int file = CurrentFileSyscalls().open(
+            temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (file < 0) return Fail(sink, sink->target[port], "cannot create the file", errno);
         sink->file[port] = file;
         sink->temporary[port] = temporary;
-        if (ftruncate(file, size) != 0 || !WriteAt(file, header, sizeof header, 0))
+        if (CurrentFileSyscalls().ftruncate(file, size) != 0 ||
+            !WriteAt(file, header, sizeof header, 0))
             return Fail(sink, sink->target[port], "cannot write the file", errno);
     }
     return true;
@@ -166,17 +174,25 @@ bool Finish(void* state, int32_t /*framesDone*/) {
         if (sink->file[port] < 0) continue;
         const int file = sink->file[port];
         sink->file[port] = -1;
-        const bool synced = fsync(file) == 0;
+        const bool synced = CurrentFileSyscalls().fsync(file) == 0;
         const int code = errno;
-        if (close(file) != 0 || !synced)
+        if (CurrentFileSyscalls().close(file) != 0 || !synced)
             return Fail(sink, sink->target[port], "cannot write the file", synced ? errno : code);
     }
     // Every file is complete before the first one replaces its target.
     for (int port = 0; port < kPortCount; ++port) {
         if (sink->temporary[port].empty()) continue;
-        if (rename(sink->temporary[port].c_str(), sink->target[port].c_str()) != 0)
+        if (CurrentFileSyscalls().rename(sink->temporary[port].c_str(),
+                                         sink->target[port].c_str()) != 0)
             return Fail(sink, sink->target[port], "cannot replace the file", errno);
         sink->temporary[port].clear();
+    }
+    // The renames made durable; every file is in the same directory.
+    for (int port = 0; port < kPortCount; ++port) {
+        if (sink->target[port].empty()) continue;
+        if (!SyncDirectoryOf(sink->target[port].c_str()))
+            return Fail(sink, sink->target[port], "cannot sync its directory", errno);
+        break;
     }
     return true;
 }

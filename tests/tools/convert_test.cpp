@@ -6,9 +6,11 @@
 // leaves no controller file behind and replaces none.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "common/common.h"
+#include "common/file_io.h"
 #include "common/packet.h"
 #include "common/protocol.h"
 #include "files/layout_files.h"
@@ -374,9 +377,23 @@ TEST_F(ConvertTool, BadUsageExitsTwoAndHelpExitsZero) {
     EXPECT_EQ(bar.error.back(), '\n');
 }
 
-// A run stopped half-way (or failing at a file) aborts its output: the
-// temporary files are removed and the earlier files stay as they were.
-TEST_F(ConvertTool, StoppedRunRemovesItsTemporaryFiles) {
+// A run stopped half-way, or failing at a file, aborts its output: the
+// error names the file and the cause, the temporary files are removed and
+// the earlier files stay as they were.
+int g_pwriteCalls;
+ssize_t PwriteFailingAfterSix(int fd, const void* data, size_t size, off_t offset) {
+    if (++g_pwriteCalls > 6) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return pwrite(fd, data, size, offset);
+}
+int RenameRefused(const char*, const char*) {
+    errno = EACCES;
+    return -1;
+}
+
+TEST_F(ConvertTool, StoppedOrFailedRunLeavesNoFileAndReplacesNone) {
     const std::string video = dir_.File("clip.avi");
     WriteVideo(video, 6, kFfv1);
     HeaderView view = {};
@@ -384,34 +401,57 @@ TEST_F(ConvertTool, StoppedRunRemovesItsTemporaryFiles) {
     WriteWholeFile(dir_.File("PORT-1-show.led"), "earlier");
     const std::vector<std::string> before = OtherFiles(dir_.path(), {});
 
-    ControllerFileSink* files = new ControllerFileSink();
-    SetControllerFileTarget(files, dir_.File("show.led").c_str());
-    OutputSink sink = ControllerFileOutput(files);
-    std::atomic<bool> stop{false};
     struct Context {
-        std::atomic<bool>* stop;
+        std::atomic<bool> stop;
         std::vector<std::string> midway;
         std::string dir;
-    } context = {&stop, {}, dir_.path()};
-    auto progress = [](void* raw, int32_t done, int32_t) {
-        Context* c = static_cast<Context*>(raw);
-        if (done == 3) {
-            c->midway = OtherFiles(c->dir, {});
-            c->stop->store(true);
-        }
     };
-    ConversionSettings settings = {};
-    settings.color = {int(ColorOrder::RGB), {100, 100, 100}, {0, 0, 0}};
-    std::string error;
-    int32_t done = 0;
-    EXPECT_FALSE(
-        RunConversion(video.c_str(), settings, sink, progress, &context, &stop, &error, &done));
-    EXPECT_EQ(done, 3);
-    EXPECT_EQ(error, video + ": stopped");
-    EXPECT_EQ(context.midway.size(), before.size() + 5);  // one temporary file per port
-    EXPECT_EQ(OtherFiles(dir_.path(), before), std::vector<std::string>{});
-    EXPECT_EQ(ReadWholeFile(dir_.File("PORT-1-show.led")), "earlier");
-    delete files;
+    const auto stopAtThree = [](void* raw, int32_t done, int32_t) {
+        Context* c = static_cast<Context*>(raw);
+        if (done != 3) return;
+        c->midway = OtherFiles(c->dir, {});
+        c->stop.store(true);
+    };
+    const struct Case {
+        const char* name;
+        bool stop;
+        ssize_t (*pwrite)(int, const void*, size_t, off_t);
+        int (*rename)(const char*, const char*);
+        int32_t done;
+        std::string error;
+    } cases[] = {
+        {"stopped", true, nullptr, nullptr, 3, video + ": stopped"},
+        // Five headers and the first port's frames go in; the second port's fail.
+        {"disk full", false, PwriteFailingAfterSix, nullptr, 6,
+         dir_.File("PORT-2-show.led") + ": cannot write the file (No space left on device)"},
+        {"rename refused", false, nullptr, RenameRefused, 6,
+         dir_.File("PORT-1-show.led") + ": cannot replace the file (Permission denied)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_pwriteCalls = 0;
+        if (c.pwrite != nullptr) CurrentFileSyscalls().pwrite = c.pwrite;
+        if (c.rename != nullptr) CurrentFileSyscalls().rename = c.rename;
+        ControllerFileSink* files = new ControllerFileSink();
+        SetControllerFileTarget(files, dir_.File("show.led").c_str());
+        OutputSink sink = ControllerFileOutput(files);
+        Context context;
+        context.stop.store(false);
+        context.dir = dir_.path();
+        ConversionSettings settings = {};
+        settings.color = {int(ColorOrder::RGB), {100, 100, 100}, {0, 0, 0}};
+        std::string error;
+        int32_t done = 0;
+        EXPECT_FALSE(RunConversion(video.c_str(), settings, sink, c.stop ? +stopAtThree : nullptr,
+                                   &context, &context.stop, &error, &done));
+        ResetFileSyscalls();
+        delete files;
+        EXPECT_EQ(done, c.done);
+        EXPECT_EQ(error, c.error);
+        if (c.stop) EXPECT_EQ(context.midway.size(), before.size() + 5);  // one per port
+        EXPECT_EQ(OtherFiles(dir_.path(), before), std::vector<std::string>{});
+        EXPECT_EQ(ReadWholeFile(dir_.File("PORT-1-show.led")), "earlier");
+    }
 }
 
 }  // namespace
