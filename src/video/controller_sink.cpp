@@ -25,7 +25,7 @@ ControllerFileSink* Of(void* state) {
 
 bool Fail(ControllerFileSink* sink, const std::string& path, const char* what, int code) {
     sink->error = path + ": " + what;
-    if (code != 0) sink->error += std::string(" (") + std::strerror(code) + ")";
+    if (code != 0) sink->error += std::string(" (") + OpenFailureText(code) + ")";
     return false;
 }
 
@@ -84,20 +84,27 @@ bool Begin(void* state, const ConversionInfo& info) {
     WriteControllerHeader(header, sink->frameLength, sink->keyA, sink->keyB);
     const off_t size =
         off_t(kControllerHeaderSize) + off_t(info.frameCount) * off_t(sink->frameStride);
-    const std::string suffix = "." + std::to_string(getpid()) + ".tmp";
+    FileSyscalls& calls = CurrentFileSyscalls();
     for (int port = 0; port < kPortCount; ++port) {
         if (info.ledCount[port] == 0) continue;
-        const std::string fileName = ControllerFileName(port, sink->name);
-        sink->target[port] = JoinPath(sink->directory, fileName);
-        const std::string temporary = JoinPath(sink->directory, "." + fileName + suffix);
-        const int file = CurrentFileSyscalls().open(
-            temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (file < 0) return Fail(sink, sink->target[port], "cannot create the file", errno);
+        const std::string named = JoinPath(sink->directory, ControllerFileName(port, sink->name));
+        // Saved as every file is: a link is written through, the old file's
+        // permission bits are kept.
+        mode_t mode = 0;
+        if (!SaveTargetOf(named.c_str(), &sink->target[port], &mode)) {
+            const int code = errno;
+            sink->target[port].clear();
+            return Fail(sink, named, "cannot write the file", code);
+        }
+        const std::string temporary = sink->target[port] + ".part";
+        const int file = calls.open(temporary.c_str(),
+                                    O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (file < 0) return Fail(sink, named, "cannot create the file", errno);
         sink->file[port] = file;
         sink->temporary[port] = temporary;
-        if (CurrentFileSyscalls().ftruncate(file, size) != 0 ||
+        if ((mode != 0 && calls.fchmod(file, mode) != 0) || calls.ftruncate(file, size) != 0 ||
             !WriteAt(file, header, sizeof header, 0))
-            return Fail(sink, sink->target[port], "cannot write the file", errno);
+            return Fail(sink, named, "cannot write the file", errno);
     }
     return true;
 }
@@ -187,12 +194,17 @@ bool Finish(void* state, int32_t /*framesDone*/) {
             return Fail(sink, sink->target[port], "cannot replace the file", errno);
         sink->temporary[port].clear();
     }
-    // The renames made durable; every file is in the same directory.
+    // The renames made durable (links may lead to other directories).
+    std::string synced;
+    bool any = false;
     for (int port = 0; port < kPortCount; ++port) {
         if (sink->target[port].empty()) continue;
+        const std::string directory = DirectoryOf(sink->target[port].c_str());
+        if (any && directory == synced) continue;
         if (!SyncDirectoryOf(sink->target[port].c_str()))
             return Fail(sink, sink->target[port], "cannot sync its directory", errno);
-        break;
+        synced = directory;
+        any = true;
     }
     return true;
 }

@@ -309,6 +309,7 @@ TEST_F(ConvertTool, ErrorsAreOneLineAndLeaveNoFile) {
     WriteWholeFile(dir_.File("broken.mp4"), std::string(4000, 'x'));
     // A good file from an earlier run must survive every failure.
     WriteWholeFile(dir_.File("PORT-1-show.led"), "earlier");
+    std::filesystem::create_directory(dir_.File("PORT-1-dir.led"));
     const std::vector<std::string> before = OtherFiles(dir_.path(), {});
 
     const std::string target = dir_.File("show.led");
@@ -324,6 +325,7 @@ TEST_F(ConvertTool, ErrorsAreOneLineAndLeaveNoFile) {
         {dir_.File("blank.quor") + " " + video + " " + target, dir_.File("blank.quor")},
         {project_ + " " + video + " " + dir_.File("no/such/dir/show.led"),
          dir_.File("no/such/dir/PORT-1-show.led")},
+        {project_ + " " + video + " " + dir_.File("dir.led"), dir_.File("PORT-1-dir.led")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -375,6 +377,26 @@ TEST_F(ConvertTool, BadUsageExitsTwoAndHelpExitsZero) {
     EXPECT_NE(bar.error.find("] 100% 2/2 frames "), std::string::npos) << bar.error;
     EXPECT_EQ(std::count(bar.error.begin(), bar.error.end(), '\n'), 1);
     EXPECT_EQ(bar.error.back(), '\n');
+}
+
+// A controller file reached through a symbolic link is written through it:
+// the link stays, its target gets the new file.
+TEST_F(ConvertTool, LinkedFileIsWrittenThrough) {
+    const std::string video = dir_.File("clip.avi");
+    WriteVideo(video, 2, kFfv1);
+    std::filesystem::create_directory(dir_.File("stage"));
+    WriteWholeFile(dir_.File("stage/port1.led"), "earlier");
+    std::filesystem::create_symlink("stage/port1.led", dir_.File("PORT-1-show.led"));
+    const ToolRun run = RunConvert(
+        "--progress none " + project_ + " " + video + " " + dir_.File("show.led"), dir_.path());
+    ASSERT_EQ(run.status, 0) << run.error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("PORT-1-show.led")));
+    DecodedControllerFile decoded;
+    std::string error;
+    ASSERT_TRUE(DecodeControllerFile(dir_.File("stage/port1.led").c_str(), &decoded, &error))
+        << error;
+    EXPECT_EQ(decoded.frames.size(), 2u);
+    EXPECT_EQ(OtherFiles(dir_.File("stage"), {}), std::vector<std::string>{"port1.led"});
 }
 
 // A run stopped half-way, or failing at a file, aborts its output: the
@@ -448,7 +470,9 @@ TEST_F(ConvertTool, StoppedOrFailedRunLeavesNoFileAndReplacesNone) {
         delete files;
         EXPECT_EQ(done, c.done);
         EXPECT_EQ(error, c.error);
-        if (c.stop) EXPECT_EQ(context.midway.size(), before.size() + 5);  // one per port
+        if (c.stop) {
+            EXPECT_EQ(context.midway.size(), before.size() + 5);  // one per port
+        }
         EXPECT_EQ(OtherFiles(dir_.path(), before), std::vector<std::string>{});
         EXPECT_EQ(ReadWholeFile(dir_.File("PORT-1-show.led")), "earlier");
     }
