@@ -70,12 +70,19 @@ double ReaderPreviewRate(const std::string& video) {
     StartVideo(packet.data());
     if (VideoMode() != VideoModeKind::Preview) return 0;
     int frames = 0;
+    double pause = 0, step = 0;
     const auto start = Clock::now();
     while (VideoMode() != VideoModeKind::Idle) {
+        const auto a = Clock::now();
         Sys_Sleep(kPauseMs);
+        const auto b = Clock::now();
         StepVideoFrame();
+        step += std::chrono::duration<double, std::milli>(Clock::now() - b).count();
+        pause += std::chrono::duration<double, std::milli>(b - a).count();
         ++frames;
     }
+    std::printf("  per redraw: pause %.1f ms, playback step %.1f ms\n", pause / frames,
+                step / frames);
     return (frames - 1) / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
