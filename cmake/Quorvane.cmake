@@ -33,10 +33,13 @@ function(quorvane_library name)
 endfunction()
 
 # Chooses the platform layer that the libraries' qv_platform resolves to in
-# `target`: "real" (Qt dialogs) or "fake" (scripted dialogs, the default).
+# `target`: "real" (Qt dialogs), "console" (no window system, for
+# command-line tools) or "fake" (scripted dialogs, the default).
 function(quorvane_platform target variant)
   if(variant STREQUAL "real")
     set_target_properties(${target} PROPERTIES QUORVANE_REAL_PLATFORM ON)
+  elseif(variant STREQUAL "console")
+    set_target_properties(${target} PROPERTIES QUORVANE_CONSOLE_PLATFORM ON)
   endif()
 endfunction()
 

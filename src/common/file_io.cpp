@@ -259,6 +259,27 @@ bool SaveFileReplacing(const char* path, const void* data, size_t size) {
     return saved;
 }
 
+bool SaveTargetOf(const char* path, std::string* target, mode_t* mode) {
+    bool exists = false;
+    struct stat info;
+    if (path == nullptr || *path == '\0') {
+        errno = ENOENT;
+        return false;
+    }
+    if (!ResolveLinks(path, *target, exists, info)) return false;
+    if (exists && !S_ISREG(info.st_mode)) {
+        errno = EINVAL;
+        return false;
+    }
+    *mode = exists ? (info.st_mode & 07777) : 0;
+    return true;
+}
+
+bool SyncDirectoryOf(const char* path) {
+    const std::string directory = DirectoryOf(path);
+    return SyncDirectory(directory.empty() ? std::string(".") : directory);
+}
+
 bool IsRegularFile(const char* path) {
     struct stat info;
     return path != nullptr && *path != '\0' && g_syscalls.stat(path, &info) == 0 &&

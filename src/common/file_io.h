@@ -54,6 +54,19 @@ void ResetFileSyscalls();
 // left alone. Returns whether the new content is in place and synced.
 bool SaveFileReplacing(const char* path, const void* data, size_t size);
 
+// Where a save of `path` lands, for writers that stream their own
+// temporary file (`<target>.part`) and rename it as SaveFileReplacing does:
+// symbolic links followed to the final name (`target`), and the permission
+// bits of the old file (`mode`; 0 when there is none, so a new file takes
+// the default ones).
+// False with errno set when the links cannot be followed, or EINVAL when
+// something other than a regular file is there.
+bool SaveTargetOf(const char* path, std::string* target, mode_t* mode);
+
+// Makes the renames into the directory of `path` durable ("." for a name
+// without one). True also where the directory may not be read.
+bool SyncDirectoryOf(const char* path);
+
 // Whether `path` names an existing regular file (symbolic links followed).
 bool IsRegularFile(const char* path);
 

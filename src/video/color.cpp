@@ -28,15 +28,17 @@ bool ChannelIsIdentity(double gamma, double white) {
     return gamma == 1.0 && white == 100.0;
 }
 
+// Value v of channel c through black level, brightness and calibration.
+uint8_t ProcessedValue(const ColorSettings& settings, int c, uint8_t v, bool identity) {
+    const uint8_t value = Brightness(BlackLevel(v, settings.blackLevel[c]), settings.brightness[c]);
+    return identity ? value : CalibratedValue(value, settings.gamma[c], settings.white[c]);
+}
+
 void RebuildTables() {
     const bool identity = CalibrationIsIdentity(g_settings);
     for (int c = 0; c < 3; ++c)
-        for (int v = 0; v < 256; ++v) {
-            uint8_t value = Brightness(BlackLevel(uint8_t(v), g_settings.blackLevel[c]),
-                                       g_settings.brightness[c]);
-            if (!identity) value = CalibratedValue(value, g_settings.gamma[c], g_settings.white[c]);
-            g_tables[c][v] = value;
-        }
+        for (int v = 0; v < 256; ++v)
+            g_tables[c][v] = ProcessedValue(g_settings, c, uint8_t(v), identity);
 }
 
 // Digits with at most one point, at most twelve characters, at most
@@ -152,4 +154,20 @@ bool ParseGammaText(const char* text, double out[3]) {
 
 bool ParseWhiteText(const char* text, double out[3]) {
     return ParseDecimals(text, 100.0, false, out);
+}
+
+void BuildLedParts(const ColorSettings& settings, uint32_t parts[3][256]) {
+    static const uint8_t kPick[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
+                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    for (int c = 0; c < 3; ++c)
+        for (int v = 0; v < 256; ++v) parts[c][v] = 0;
+    if (settings.order < 0 || settings.order > 5) return;
+    const bool identity = CalibrationIsIdentity(settings);
+    // Output byte k is processed channel kPick[order][k].
+    for (int k = 0; k < 3; ++k) {
+        const int channel = kPick[settings.order][k];
+        for (int v = 0; v < 256; ++v)
+            parts[channel][v] |= uint32_t(ProcessedValue(settings, channel, uint8_t(v), identity))
+                                 << (8 * k);
+    }
 }

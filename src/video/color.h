@@ -49,3 +49,10 @@ void ReorderColor(const uint8_t rgb[3], int order, uint8_t out[3]);
 // change: table[c][v] is ApplyCalibration(ApplyBrightness(ApplyBlackLevel(v)))
 // of channel c. Gives the same bytes as the calls, without the arithmetic.
 const uint8_t (*ChannelTables())[256];
+
+// The output bytes of a lit LED for `settings`, per channel value: byte k
+// (bits 8k..8k+7) of parts[c][v] is channel c's processed value v when the
+// order puts that channel at byte k, else 0; so one LED's three output
+// bytes are parts[0][red] | parts[1][green] | parts[2][blue]. All zero for
+// the orders that give black.
+void BuildLedParts(const ColorSettings& settings, uint32_t parts[3][256]);

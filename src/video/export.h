@@ -1,7 +1,10 @@
-// Controller file export: one buffer per port that has LEDs, sized for the
-// whole video, filled frame by frame with the processed LED colours,
-// scrambled frame by frame, and written at the end as one file per port
-// ("PORT-n-name" beside the file the user chose). GUI thread only.
+// Controller file export: the target dialog and its checks, the file
+// format's keys and header, the scrambling, and one buffer per port that
+// has LEDs, sized for the whole video, filled frame by frame with the
+// processed LED colours, scrambled frame by frame, and written at the end
+// as one file per port ("PORT-n-name" beside the file the user chose). The
+// buffers are the plain reference the streaming outputs are measured
+// against. GUI thread only.
 #pragma once
 
 #include <cstddef>
@@ -33,11 +36,24 @@ const ExportState& CurrentExport();
 // The smallest multiple of 512 that is >= length; 512 for 0, 6656 above 6144.
 uint32_t FrameStrideFor(uint32_t length);
 
+// The two scrambling keys of a new export, 1..255 each, drawn from the C
+// library's generator seeded with the time.
+void DrawControllerKeys(uint8_t* keyA, uint8_t* keyB);
+// The 512-byte header: frame length (little-endian) at 0, the keys at 254
+// and 255, zeros elsewhere.
+void WriteControllerHeader(uint8_t* header, uint32_t frameLength, uint8_t keyA, uint8_t keyB);
+
 // The save dialog ("Bin Files", "*.led"); fills directory and name. False
 // when cancelled.
 bool ChooseExportTarget();
 
-// Asks for the target, checks the frame count, draws the keys and allocates
+// Asks for the target and checks the frame count (at most 200,000, above
+// 0), each refusal after its own message; false (silently for a cancel)
+// when the conversion cannot go on. Sets the target's directory and name.
+bool ChooseAndCheckExport(int32_t frameCount);
+
+// The whole-video buffers (the window streams its files instead; see
+// window_export.h). Asks for the target, checks the frame count, draws the keys and allocates
 // a zeroed buffer with its header for every port with LEDs. False (after
 // its own message, none for a cancel) when nothing was prepared; the
 // buffers of an earlier export are then left as they were.

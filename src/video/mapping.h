@@ -1,6 +1,7 @@
-// The per-frame work of a playback: painting one video frame onto the grid
-// cells and, in the convert modes, storing every covered LED's processed
-// colour in its port's buffer.
+// Painting one video frame onto the grid cells (every frame of a
+// playback) and, for the whole-video buffers of export.h, storing every
+// covered LED's processed colour in its port's buffer (the reference the
+// streaming conversion is checked against).
 #pragma once
 
 #include <cstdint>

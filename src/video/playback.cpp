@@ -1,12 +1,12 @@
 // Video playback: commands 164, 170 and 185, one frame per redraw mapped
-// onto the grid and, in the convert modes, stored in the controller
-// buffers, a progress message per frame, and the end of a playback with its
-// summary. The "Video" window is the display the app installed (none in
+// onto the grid and, in the convert modes, streamed into the controller
+// files, a progress message per frame, and the end of a playback with its
+// summary. Frames come from the decode-ahead reader, so decoding overlaps
+// the pause between redraws. The "Video" window is the display the app installed (none in
 // tests). OpenCV errors are caught here and end in the same paths as a
 // video that cannot be read.
 #include "video/playback.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <opencv2/imgproc.hpp>
@@ -18,14 +18,16 @@
 #include "platform/sys.h"
 #include "video/color.h"
 #include "video/export.h"
+#include "video/frame_reader.h"
+#include "video/led_map.h"
 #include "video/mapping.h"
-#include "video/video_file.h"
+#include "video/window_export.h"
 
 namespace {
 
 struct VideoPlayback {
     char videoPath[kPathBufferSize];
-    cv::VideoCapture capture;
+    FrameReader* reader;
     int32_t frameCount;
     int32_t frameIndex;
     VideoModeKind mode;
@@ -44,15 +46,17 @@ bool IsConvertMode(VideoModeKind mode) {
     return mode == VideoModeKind::Convert || mode == VideoModeKind::ConvertHidden;
 }
 
-// One frame from the capture; false when none came (end, no capture, error).
+// The next frame from the reader; false when none came (end, no video,
+// error).
 bool QueryFrame(cv::Mat& frame) {
-    try {
-        if (g_playback.capture.isOpened() && g_playback.capture.read(frame) && !frame.empty())
-            return true;
-    } catch (const cv::Exception&) {
-    }
+    if (g_playback.reader != nullptr && NextFrame(g_playback.reader, &frame)) return true;
     frame.release();
     return false;
+}
+
+void CloseReader() {
+    CloseFrameReader(g_playback.reader);
+    g_playback.reader = nullptr;
 }
 
 void ShowFrame(const cv::Mat& frame) {
@@ -65,18 +69,6 @@ void DestroyVideoWindow() {
     g_playback.windowOpen = false;
 }
 
-int32_t FrameCountOf(cv::VideoCapture& capture) {
-    double count = 0;
-    try {
-        count = capture.get(cv::CAP_PROP_FRAME_COUNT);
-    } catch (const cv::Exception&) {
-    }
-    if (!std::isfinite(count)) return 0;
-    if (count >= 2147483647.0) return 2147483647;
-    if (count <= -2147483648.0) return -2147483647 - 1;
-    return int32_t(count);
-}
-
 void FinishVideo() {
     DestroyVideoWindow();
     std::string summary = g_playback.mode == VideoModeKind::Preview
@@ -84,11 +76,10 @@ void FinishVideo() {
                               : "video capture is successful ";
     summary += std::to_string(g_playback.frameIndex);
     summary += " video frames ";
-    if (WriteControllerFiles())
+    if (FinishWindowExport(g_playback.frameIndex))
         Sys_MessageBox(summary.c_str(), "Information ", kMbSystemModal | kMbIconInformation);
     else
         ShowErrorBox("Error saving file ");
-    ReleaseExport();
 }
 
 void EndPlayback() {
@@ -125,6 +116,7 @@ VideoModeKind VideoMode() {
 }
 void SetVideoModeIdle() {
     g_playback.mode = VideoModeKind::Idle;
+    AbortWindowExport();
 }
 
 bool VideoPaused() {
@@ -166,27 +158,16 @@ void SetVideoPath(const char* path) {
 }
 
 void StartVideo(const uint8_t* packet) {
-    bool opened = false;
-    try {
-        g_playback.capture.release();
-        opened = OpenVideoFile(g_playback.capture, g_playback.videoPath);
-    } catch (const cv::Exception&) {
-        opened = false;
-    }
-    if (!opened) {
-        // Silent; a playback still running ends at its next step.
-        try {
-            g_playback.capture.release();
-        } catch (const cv::Exception&) {
-        }
-        return;
-    }
-    g_playback.frameCount = FrameCountOf(g_playback.capture);
+    CloseReader();
+    g_playback.reader = OpenFrameReader(g_playback.videoPath, nullptr);
+    // Silent; a playback still running ends at its next step.
+    if (g_playback.reader == nullptr) return;
+    g_playback.frameCount = FrameReaderInfoOf(g_playback.reader).frameCount;
     if (g_display.open != nullptr) g_display.open();
     g_playback.windowOpen = true;
-    // Buffers left by a conversion that never reached its end are dropped
-    // here, so a new playback never scrambles or writes them.
-    ReleaseExport();
+    // Files left by a conversion that never reached its end are removed
+    // here, so a new playback never writes them.
+    AbortWindowExport();
 
     ColorSettings settings = CurrentColorSettings();
     settings.order = packet[2];
@@ -208,7 +189,7 @@ void StartVideo(const uint8_t* packet) {
     SetColorSettings(settings);
     g_playback.frameIndex = 0;
 
-    if (IsConvertMode(g_playback.mode) && !PrepareExport(g_playback.frameCount)) {
+    if (IsConvertMode(g_playback.mode) && !BeginWindowExport(g_playback.frameCount)) {
         Sys_MessageBox("Preview mode is used as the file name is not specified!", "A warning",
                        kMbSystemModal | kMbIconInformation);
         g_playback.mode = VideoModeKind::Preview;
@@ -217,33 +198,29 @@ void StartVideo(const uint8_t* packet) {
 
 void StepVideoFrame() {
     if (g_paused || g_playback.mode == VideoModeKind::Idle) return;
+    // The first frame is shown once on its own before it is played (the
+    // capture used to be rewound to it).
     if (g_playback.frameIndex == 0) {
-        cv::Mat first;
-        const bool got = QueryFrame(first);
-        try {
-            if (g_playback.capture.isOpened()) g_playback.capture.set(cv::CAP_PROP_POS_FRAMES, 0.0);
-        } catch (const cv::Exception&) {
-        }
-        if (!got) {
-            g_playback.currentFrame.release();
+        if (!QueryFrame(g_playback.currentFrame)) {
             EndPlayback();
             return;
         }
-        ShowFrame(first);
-    }
-    if (!QueryFrame(g_playback.currentFrame)) {
+        ShowFrame(g_playback.currentFrame);
+    } else if (!QueryFrame(g_playback.currentFrame)) {
         EndPlayback();
         return;
     }
     const bool convert = IsConvertMode(g_playback.mode);
+    const cv::Mat* walked = nullptr;
     try {
-        const cv::Mat& walked = FrameToWalk();
+        walked = &FrameToWalk();
         ShowFrame(g_playback.currentFrame);
-        MapFrameOntoGrid(walked, g_playback.frameIndex, convert);
+        MapFrameOntoGrid(*walked, g_playback.frameIndex, false);
     } catch (const cv::Exception&) {
     }
+    if (convert)
+        StoreWindowExportFrame(walked != nullptr ? *walked : cv::Mat(), g_playback.frameIndex);
     g_playback.resizedFrame.release();
-    if (convert) ScrambleFrame(g_playback.frameIndex);
     ++g_playback.frameIndex;
     if (g_playback.frameIndex == g_playback.frameCount) EndPlayback();
     SendProgress();
@@ -265,8 +242,9 @@ void SetVideoResize(const uint8_t* packet) {
 }
 
 void ResetPlayback() {
+    CloseReader();
+    AbortWindowExport();
     try {
-        g_playback.capture.release();
         if (g_playback.windowOpen) DestroyVideoWindow();
     } catch (const cv::Exception&) {
     }
@@ -287,4 +265,5 @@ void ResetVideoState() {
     ResetRawFrames();
     ResetExport();
     ResetColorSettings();
+    ResetLedCells();
 }

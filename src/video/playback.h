@@ -7,14 +7,8 @@
 #include <opencv2/core.hpp>
 
 #include "common/packet.h"
+#include "video/conversion.h"
 #include "video/video.h"
-
-struct ResizeSettings {
-    int32_t width;
-    int32_t height;
-    bool enabled;
-    uint8_t interpolation;  // OpenCV interpolation code, passed unchanged
-};
 
 struct PlaybackInfo {
     const char* videoPath;

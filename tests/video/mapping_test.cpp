@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <opencv2/core.hpp>
+#include <vector>
 
 #include "model/layout.h"
 #include "platform/sys_fake.h"
@@ -17,6 +18,7 @@
 #include "support/test_support.h"
 #include "video/color.h"
 #include "video/export.h"
+#include "video/led_map.h"
 #include "video/video.h"
 
 namespace {
@@ -62,10 +64,9 @@ void ExpectPainted(const cv::Mat& frame) {
         }
 }
 
-TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
-    ResetRunState();
-    ResetVideoState();
-    ScopedTempDir dir;
+// LEDs inside and outside the picture, cells named twice, a stale cell, a
+// cell taken over by another port, dark LEDs.
+void BuildMixedLayout() {
     constexpr int kTop = kGridMax;
     // Port 0: a row inside and a column reaching below the picture.
     for (int x = 0; x < 30; ++x) AddLed(0, {uint16_t(x), uint16_t(kTop - 2)});
@@ -81,6 +82,14 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     // Port 4: dark LEDs in the middle.
     for (int x = 0; x < 12; ++x) AddLed(4, {uint16_t(x), uint16_t(kTop - 9)});
     SetActiveRange(4, 3, 6, 0);
+}
+
+TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
+    ResetRunState();
+    ResetVideoState();
+    ScopedTempDir dir;
+    constexpr int kTop = kGridMax;
+    BuildMixedLayout();
     SetCellColor(40, kTop, 0x123456);
 
     SetColorSettings({int(ColorOrder::BRG), {90, 100, 150}, {4, 0, 2}});
@@ -116,6 +125,60 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     ExpectSameStoredFrames(2);
     ExpectPainted(frame);
 
+    ResetVideoState();
+    ResetLayoutModel();
+}
+
+// The LED map gives every port the bytes the painting walk stores, for
+// frames smaller and larger than the layout and after a layout change.
+TEST(LedMap, GivesTheBytesThePaintingWalkStores) {
+    ResetRunState();
+    ResetVideoState();
+    ScopedTempDir dir;
+    BuildMixedLayout();
+    FakeSys_QueueSaveAnswer(dir.File("map.led"));
+    ASSERT_TRUE(PrepareExport(1));
+    const ExportState& state = CurrentExport();
+    const uint32_t positions = state.frameLength / 3;
+    std::vector<uint8_t> values(size_t(kPortCount) * state.frameLength);
+    uint8_t* out[kPortCount];
+    for (int port = 0; port < kPortCount; ++port)
+        out[port] =
+            state.prepared[port] ? values.data() + size_t(port) * state.frameLength : nullptr;
+    LedMap* map = new LedMap();
+    const struct {
+        int width, height;
+        bool changeLayout;
+    } cases[] = {{37, 23, false}, {6, 3, false}, {2100, 40, false}, {31, 8, true}, {1, 1, false}};
+    int order = int(ColorOrder::RGB);
+    for (const auto& c : cases) {
+        if (c.changeLayout) {
+            AddLed(0, {30, kGridSide - 5});
+            UndoChain(1);
+        }
+        const ColorSettings settings = {order, {90, 100, 150}, {4, 0, 2}};
+        order = (order + 1) % 7;
+        SetColorSettings(settings);
+        cv::Mat frame(c.height, c.width, CV_8UC3);
+        cv::randu(frame, 0, 256);
+        for (int port = 0; port < kPortCount; ++port)
+            if (state.prepared[port])
+                std::memset(state.buffer[port] + kControllerHeaderSize, 0, state.frameLength);
+        MapFrameOntoGrid(frame, 0, true);
+        uint32_t parts[3][256];
+        BuildLedParts(settings, parts);
+        EXPECT_EQ(UpdateLedMap(map, c.width, c.height), true);
+        EXPECT_EQ(UpdateLedMap(map, c.width, c.height), false);  // kept while nothing changes
+        MapFrameLeds(*map, frame.ptr<uint8_t>(0), parts, positions, out);
+        for (int port = 0; port < kPortCount; ++port) {
+            if (!state.prepared[port]) continue;
+            EXPECT_EQ(std::memcmp(out[port], state.buffer[port] + kControllerHeaderSize,
+                                  state.frameLength),
+                      0)
+                << "port " << port << ", frame " << c.width << "x" << c.height;
+        }
+    }
+    delete map;
     ResetVideoState();
     ResetLayoutModel();
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <opencv2/imgcodecs.hpp>
@@ -101,6 +102,15 @@ protected:
         for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
             if (entry.path().filename().string().rfind("PORT-", 0) == 0)
                 names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    // Every name in the directory, hidden temporary files included.
+    std::vector<std::string> AllFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     }
 
@@ -228,12 +238,17 @@ TEST_F(PlaybackTest, FramesGoToTheInstalledDisplay) {
 
 TEST_F(PlaybackTest, StoppedConversionLeavesNothingForALaterPreview) {
     AddLed(0, {0, 2047});
+    WriteWholeFile(dir_.File("PORT-1-show.led"), "earlier");
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
     StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 1, {0, 0, 0}).data());
     StepVideoFrame();
-    SetVideoModeIdle();  // command 175
+    EXPECT_EQ(AllFiles().size(), 3u);  // the video, the earlier file, one being written
+    SetVideoModeIdle();                // command 175
     StepVideoFrame();
     EXPECT_EQ(g_progress.size(), 1u);
+    EXPECT_EQ(AllFiles(), (std::vector<std::string>{"PORT-1-show.led", "clip.avi"}));
+    EXPECT_EQ(ReadWholeFile(dir_.File("PORT-1-show.led")), "earlier");
+    std::filesystem::remove(dir_.File("PORT-1-show.led"));
 
     StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
     EXPECT_FALSE(CurrentExport().prepared[0]);
@@ -241,6 +256,21 @@ TEST_F(PlaybackTest, StoppedConversionLeavesNothingForALaterPreview) {
     EXPECT_TRUE(PortFiles().empty());
     ASSERT_EQ(FakeSys_Boxes().size(), 1u);
     EXPECT_EQ(FakeSys_Boxes()[0].text, "Video playback successful execution 3 video frames ");
+}
+
+// A target the files cannot be written to: the conversion plays to its end
+// and reports the failure instead of the summary, leaving no file.
+TEST_F(PlaybackTest, UnwritableTargetEndsWithTheSavingError) {
+    AddLed(0, {0, 2047});
+    FakeSys_QueueSaveAnswer(dir_.File("gone/show.led"));
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 1, {0, 0, 0}).data());
+    ASSERT_EQ(VideoMode(), VideoModeKind::Convert);
+    RunToEnd();
+    EXPECT_EQ(g_progress.size(), size_t(kFrames));
+    ASSERT_EQ(FakeSys_Boxes().size(), 1u);
+    EXPECT_EQ(FakeSys_Boxes()[0].text, "Error saving file ");
+    EXPECT_EQ(FakeSys_Boxes()[0].caption, "Error");
+    EXPECT_EQ(AllFiles(), std::vector<std::string>{"clip.avi"});
 }
 
 TEST_F(PlaybackTest, UnopenableVideoIsSilentAndEndsARunningPlayback) {
