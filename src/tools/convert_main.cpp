@@ -1,14 +1,16 @@
 // quorvane-convert: a video into one controller file per port of a layout,
-// without a window.
+// or into one FSEQ sequence, without a window.
 //
 //   quorvane-convert [options] LAYOUT VIDEO TARGET
 //
 // LAYOUT is a .quor project (its chain files beside it) or an .iqp import
-// list, opened as the window opens them; TARGET names the outputs
-// ("PORT-<n>-<name>" beside it) and is never written itself. Exit status 0
+// list, opened as the window opens them. With --format led (the default)
+// TARGET names the outputs ("PORT-<n>-<name>" beside it) and is never
+// written itself; with --format fseq it is the sequence file (".fseq"),
+// with its channel map "<TARGET>.channels.csv" beside it. Exit status 0
 // when every file was written, 1 on an error (one line on standard error
 // naming the file and the cause), 2 on a usage error. A failed or
-// interrupted run leaves no partial controller file and replaces nothing.
+// interrupted run leaves no partial output file and replaces nothing.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -28,6 +30,7 @@
 #include "tools/tool_options.h"
 #include "video/controller_sink.h"
 #include "video/conversion.h"
+#include "video/fseq_sink.h"
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "unknown"
@@ -87,15 +90,34 @@ bool OpenLayout(const std::string& path, std::string* error) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Converts a video into one controller file per port of a layout.", kProgram};
+    CLI::App app{
+        "Converts a video into one controller file per port of a layout, or into one "
+        "FSEQ sequence.",
+        kProgram};
     app.set_version_flag("--version", std::string(kProgram) + " " + QUORVANE_VERSION);
     ToolOptionTexts texts;
     std::string layout, video, target;
     app.add_option("LAYOUT", layout, "a .quor project or an .iqp import list")->required();
     app.add_option("VIDEO", video, "the video to convert")->required();
     app.add_option("TARGET", target,
-                   "names the outputs: PORT-<n>-<name> in its directory (not written itself)")
+                   "led: names the outputs, PORT-<n>-<name> in its directory (not written "
+                   "itself); fseq: the sequence file, ending in .fseq")
         ->required();
+    std::string format = "led", compression = "zstd";
+    int stepMs = 0;
+    app.add_option("--format", format,
+                   "led: one controller file per port; fseq: one FSEQ v2 sequence for the open "
+                   "show players")
+        ->check(CLI::IsMember({"led", "fseq"}))
+        ->capture_default_str();
+    CLI::Option* compressionOption =
+        app.add_option("--fseq-compression", compression, "FSEQ frame data: zstd or none")
+            ->check(CLI::IsMember({"zstd", "none"}))
+            ->capture_default_str();
+    CLI::Option* stepOption =
+        app.add_option("--step-ms", stepMs,
+                       "FSEQ step time in ms, 1..255 (default: from the video's frame rate)")
+            ->check(CLI::Range(1, 255));
     AddColorOptions(app, &texts);
     AddProgressOption(app, &texts);
     try {
@@ -113,6 +135,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: TARGET needs a file name part: %s\n", kProgram, target.c_str());
         return 2;
     }
+    const bool sequence = format == "fseq";
+    if (!sequence && (compressionOption->count() > 0 || stepOption->count() > 0)) {
+        std::fprintf(stderr, "%s: --fseq-compression and --step-ms need --format fseq\n", kProgram);
+        return 2;
+    }
+    if (sequence && !EndsWith(target, ".fseq")) {
+        std::fprintf(stderr, "%s: TARGET of --format fseq must end in .fseq: %s\n", kProgram,
+                     target.c_str());
+        return 2;
+    }
 
     // The video libraries' own messages would break the one-line errors;
     // OPENCV_FFMPEG_LOGLEVEL set by the user still wins.
@@ -122,9 +154,19 @@ int main(int argc, char** argv) {
     std::string error;
     if (!OpenLayout(layout, &error)) return Fail(error);
 
-    ControllerFileSink* files = new ControllerFileSink();
-    SetControllerFileTarget(files, target.c_str());
-    OutputSink sink = ControllerFileOutput(files);
+    ControllerFileSink* files = nullptr;
+    FseqSinkState* fseq = nullptr;
+    OutputSink sink;
+    if (sequence) {
+        fseq = new FseqSinkState();
+        InitFseqSink(fseq,
+                     {target.c_str(), compression == "none" ? kFseqNone : kFseqZstd, stepMs, 0});
+        sink = FseqOutputSink(fseq);
+    } else {
+        files = new ControllerFileSink();
+        SetControllerFileTarget(files, target.c_str());
+        sink = ControllerFileOutput(files);
+    }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 
@@ -135,6 +177,7 @@ int main(int argc, char** argv) {
                                   &line, &g_stop, &error, &done);
     EndProgressLine(&line);
     delete files;
+    delete fseq;
     if (!ok) return Fail(error);
     return 0;
 }

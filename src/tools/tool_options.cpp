@@ -37,6 +37,14 @@ bool IsTriple(const std::string& text) {
     uint8_t values[3];
     return ParseColorTriple(text, values);
 }
+bool IsGamma(const std::string& text) {
+    double values[3];
+    return ParseGammaText(text.c_str(), values);
+}
+bool IsWhite(const std::string& text) {
+    double values[3];
+    return ParseWhiteText(text.c_str(), values);
+}
 bool IsResize(const std::string& text) {
     ResizeSettings resize;
     return ParseResize(text, &resize);
@@ -112,6 +120,13 @@ void AddColorOptions(CLI::App& app, ToolOptionTexts* texts) {
     app.add_option("--black", texts->black, "R,G,B black level subtracted, 0..255 each")
         ->check(Check(IsTriple, "R,G,B with each 0..255"))
         ->capture_default_str();
+    app.add_option("--gamma", texts->gamma,
+                   "gamma curve after black level and brightness: G, or R,G,B per channel; "
+                   "above 0, at most 10 (none by default)")
+        ->check(Check(IsGamma, "G or R,G,B with each above 0 and at most 10"));
+    app.add_option("--white", texts->white,
+                   "white point after the gamma: R,G,B in percent, 0..100 each (none by default)")
+        ->check(Check(IsWhite, "R,G,B with each 0..100"));
     app.add_option("--resize", texts->resize,
                    "resize every frame first: WxH[:nearest|linear|cubic|area|lanczos]")
         ->check(Check(IsResize, "WxH[:nearest|linear|cubic|area|lanczos] with sizes above 0"));
@@ -129,6 +144,8 @@ ConversionSettings SettingsFromOptions(const ToolOptionTexts& texts) {
     ParseColorOrder(texts.order, &settings.color.order);
     ParseColorTriple(texts.brightness, settings.color.brightness);
     ParseColorTriple(texts.black, settings.color.blackLevel);
+    if (!texts.gamma.empty()) ParseGammaText(texts.gamma.c_str(), settings.color.gamma);
+    if (!texts.white.empty()) ParseWhiteText(texts.white.c_str(), settings.color.white);
     if (!texts.resize.empty()) ParseResize(texts.resize, &settings.resize);
     return settings;
 }

@@ -1,5 +1,5 @@
 // What the command-line programs share: the colour options (--order,
-// --brightness, --black, --resize), the --progress option, their values as
+// --brightness, --black, --gamma, --white, --resize), the --progress option, their values as
 // conversion settings, and the progress line on standard error.
 #pragma once
 
@@ -17,6 +17,8 @@ struct ToolOptionTexts {
     std::string order = "RGB";
     std::string brightness = "100,100,100";
     std::string black = "0,0,0";
+    std::string gamma;   // empty: no gamma curve
+    std::string white;   // empty: no white point
     std::string resize;  // empty: off
     std::string progress = "auto";
 };

@@ -28,6 +28,7 @@
 #include "model/layout.h"
 #include "platform/sys_fake.h"
 #include "support/edits.h"
+#include "support/fseq_read.h"
 #include "support/test_support.h"
 #include "tools/tool_options.h"
 #include "video/color.h"
@@ -343,10 +344,25 @@ TEST_F(ConvertTool, BadUsageExitsTwoAndHelpExitsZero) {
     const std::string video = dir_.File("clip.avi");
     WriteVideo(video, 2, kFfv1);
     const std::string files = " " + project_ + " " + video + " " + dir_.File("show.led");
-    const char* const bad[] = {"--order XYZ",          "--order rgb",   "--brightness 1,2",
-                               "--brightness 256,0,0", "--black a,b,c", "--black 1,2,3,4",
-                               "--resize 0x10",        "--resize 10x",  "--resize 10x10:fast",
-                               "--progress sometimes", "--frobnicate"};
+    const char* const bad[] = {"--order XYZ",
+                               "--order rgb",
+                               "--brightness 1,2",
+                               "--brightness 256,0,0",
+                               "--black a,b,c",
+                               "--black 1,2,3,4",
+                               "--resize 0x10",
+                               "--resize 10x",
+                               "--resize 10x10:fast",
+                               "--progress sometimes",
+                               "--frobnicate",
+                               "--gamma 0",
+                               "--gamma 2,2",
+                               "--gamma x",
+                               "--white 100,100",
+                               "--white 101,0,0",
+                               "--format mp4",
+                               "--step-ms 40",
+                               "--fseq-compression none"};
     for (const char* option : bad) {
         const ToolRun run = RunConvert(std::string(option) + files, dir_.path());
         EXPECT_EQ(run.status, 2) << option;
@@ -413,6 +429,100 @@ ssize_t PwriteFailingAfterSix(int fd, const void* data, size_t size, off_t offse
 int RenameRefused(const char*, const char*) {
     errno = EACCES;
     return -1;
+}
+
+// --format fseq: one sequence whose channels are exactly the LED values of
+// the controller files of the same conversion (the used ports ascending,
+// each port's LEDs in chain order), plain and zstd, read back through our
+// reader and without it; with and without calibration, which gamma 1 and
+// white 100 % leave byte for byte as they are.
+TEST_F(ConvertTool, SequenceHoldsTheValuesOfTheControllerFiles) {
+    const std::string video = dir_.File("clip.avi");
+    WriteVideo(video, 23, kFfv1);
+    const std::vector<int> ports = {0, 1, 4, 9, 255};  // BuildLayout's ports
+    const char* const colours[] = {
+        "--order GRB --brightness 90,100,200 --black 3,0,9",
+        "--order BGR --gamma 2.2 --white 100,90,80",
+        "--order BGR --gamma 1 --white 100,100,100",
+        "--order BGR",
+    };
+    std::vector<std::vector<FseqBytes>> sequences;  // per colour case, the zstd frames
+    int n = 0;
+    for (const char* colour : colours) {
+        SCOPED_TRACE(colour);
+        const std::string name = "led" + std::to_string(n) + ".led";
+        const std::string common =
+            std::string(colour) + " --progress none " + project_ + " " + video + " ";
+        ToolRun run = RunConvert(common + dir_.File(name), dir_.path());
+        ASSERT_EQ(run.status, 0) << run.error;
+        // The frames as the sequence must hold them, and its channel map.
+        std::vector<FseqBytes> expected(23);
+        std::string map = "port,first_channel,led_count\n";
+        int first = 1;
+        for (int port : ports) {
+            map += std::to_string(port + 1) + "," + std::to_string(first) + "," +
+                   std::to_string(ChainLength(port)) + "\n";
+            first += 3 * ChainLength(port);
+        }
+        for (int port : ports) {
+            const auto frames =
+                PlainFrames(dir_.File("PORT-" + std::to_string(port + 1) + "-" + name));
+            ASSERT_EQ(frames.size(), 23u);
+            for (size_t f = 0; f < 23; ++f)
+                expected[f].insert(expected[f].end(), frames[f].begin(),
+                                   frames[f].begin() + 3 * ChainLength(port));
+        }
+        for (const char* compression : {"none", "zstd"}) {
+            SCOPED_TRACE(compression);
+            const std::string target =
+                dir_.File("seq" + std::to_string(n) + "-" + compression + ".fseq");
+            run = RunConvert("--format fseq --fseq-compression " + std::string(compression) + " " +
+                                 common + target,
+                             dir_.path());
+            ASSERT_EQ(run.status, 0) << run.error;
+            EXPECT_EQ(run.error, "");
+            const FseqBytes file = ReadFileBytes(target);
+            const FseqReadBack back = ReadFseq(file);
+            ASSERT_EQ(back.error, "");
+            EXPECT_EQ(back.info.header.channelCount, expected[0].size());
+            EXPECT_EQ(back.info.header.stepMs, 40);  // 25 frames per second
+            ASSERT_EQ(back.info.variables.size(), 2u);
+            EXPECT_EQ(back.info.variables[0].data, "clip.avi");
+            std::string problem;
+            const std::vector<FseqBytes> direct = ReadFseqDirectly(file, &problem);
+            EXPECT_EQ(problem, "");
+            ASSERT_EQ(back.frames.size(), 23u);
+            ASSERT_EQ(direct.size(), 23u);
+            for (size_t f = 0; f < 23; ++f) {
+                ASSERT_EQ(back.frames[f], expected[f]) << "frame " << f;
+                ASSERT_EQ(direct[f], expected[f]) << "frame " << f;
+            }
+            EXPECT_EQ(ReadWholeFile(target + ".channels.csv"), map);
+            if (compression[0] == 'z') sequences.push_back(back.frames);
+        }
+        ++n;
+    }
+    EXPECT_NE(sequences[1], sequences[3]) << "the calibration changes values";
+    EXPECT_EQ(sequences[2], sequences[3]) << "gamma 1, white 100 % change nothing";
+
+    // --step-ms sets the step time; a TARGET of another kind is a usage error.
+    const std::string files = " --progress none " + project_ + " " + video + " ";
+    ToolRun run =
+        RunConvert("--format fseq --step-ms 25" + files + dir_.File("s.fseq"), dir_.path());
+    ASSERT_EQ(run.status, 0) << run.error;
+    EXPECT_EQ(ReadFileBytes(dir_.File("s.fseq"))[18], 25);
+    run = RunConvert("--format fseq" + files + dir_.File("s.led"), dir_.path());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.error.find("must end in .fseq"), std::string::npos) << run.error;
+    // A failure names the file, leaves no temporary file and replaces nothing.
+    WriteWholeFile(dir_.File("s.fseq"), "earlier");
+    run = RunConvert(
+        "--format fseq" + files.substr(0, files.size() - 1) + " " + dir_.File("gone/s.fseq"),
+        dir_.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.error.rfind("quorvane-convert: " + dir_.File("gone/s.fseq") + ": ", 0), 0u)
+        << run.error;
+    EXPECT_EQ(ReadWholeFile(dir_.File("s.fseq")), "earlier");
 }
 
 TEST_F(ConvertTool, StoppedOrFailedRunLeavesNoFileAndReplacesNone) {
