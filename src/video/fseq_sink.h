@@ -31,7 +31,7 @@ struct FseqOptions {
     uint8_t compression;  // FseqCompression
     int stepMs;           // 1..255; 0 = from the video's frame rate
     uint64_t uniqueId;    // 0 = the creation time in microseconds
-    int zstdLevel = 0;    // 0 = the default, -3 (fast; a player decodes any level)
+    int zstdLevel = 0;    // 0 = the default, -7 (fast; a player decodes any level)
 };
 
 constexpr size_t kFseqWriteBuffer = 256 * 1024;
