@@ -22,7 +22,8 @@ void OpenVideoWindow() {
 void ShowVideoFrame(const cv::Mat& frame) {
     try {
         cv::imshow(kVideoWindow, frame);
-        cv::waitKey(1);
+        // Runs the event pump once without waiting for a key.
+        cv::pollKey();
     } catch (const cv::Exception&) {
     }
 }

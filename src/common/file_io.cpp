@@ -187,6 +187,17 @@ bool RewriteInPlace(int fd, const uint8_t* data, size_t size) {
     return false;
 }
 
+// `fd` when what it names is a regular file (its status in `info`);
+// otherwise it is closed and the result is -1.
+int KeepIfRegular(int fd, struct stat& info) {
+    if (g_syscalls.fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        g_syscalls.close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
 // The open of a regular file with its status, or -1.
 int OpenChecked(const char* path, int flags, struct stat& info) {
     if (path == nullptr || *path == '\0') {
@@ -203,12 +214,7 @@ int OpenChecked(const char* path, int flags, struct stat& info) {
     }
     const int fd = g_syscalls.open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
     if (fd < 0) return -1;
-    if (g_syscalls.fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        g_syscalls.close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    return fd;
+    return KeepIfRegular(fd, info);
 }
 
 }  // namespace
@@ -306,12 +312,7 @@ int OpenRegularFileForWriting(const char* path) {
     const int fd = g_syscalls.open(
         path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) return -1;
-    if (g_syscalls.fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        g_syscalls.close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    return fd;
+    return KeepIfRegular(fd, info);
 }
 
 FILE* OpenRegularFileForReading(const char* path, long* size) {

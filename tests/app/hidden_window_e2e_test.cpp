@@ -42,23 +42,6 @@ cv::Vec3b FrameBgr(int f) {
     return cv::Vec3b(uint8_t(10 * f + 3), uint8_t(200 - 5 * f), uint8_t(7 * f + 40));
 }
 
-Bytes Packet(CommandCode code, uint16_t port, const std::string& path) {
-    Bytes packet(4 + path.size() + 1, 0);
-    WriteBE16(packet.data(), uint16_t(code));
-    WriteBE16(packet.data() + 2, port);
-    std::memcpy(packet.data() + 4, path.c_str(), path.size());
-    return packet;
-}
-
-bool Exchange(int fd, const Bytes& packet, size_t replyBytes, Bytes* reply = nullptr,
-              int timeoutMs = 5000) {
-    if (::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL) != ssize_t(packet.size()))
-        return false;
-    const std::string got = ReadAvailable(fd, replyBytes, timeoutMs);
-    if (reply) reply->assign(got.begin(), got.end());
-    return got.size() == replyBytes;
-}
-
 // The top-level window named `title`, searched through the whole tree.
 Window FindWindow(Display* display, Window from, const char* title) {
     char* name = nullptr;
@@ -170,10 +153,11 @@ TEST_P(HiddenWindowConversion, RunsToTheEnd) {
     const int client = ConnectLoopback(kCommandPort, 15000);
     bool exchanged =
         client >= 0 &&
-        Exchange(client, Packet(CommandCode::SelectPort, 0, ""), kWindowGeometryMessageSize) &&
-        Exchange(client, Packet(CommandCode::LoadChainFile, 0, dir.File("p.line")),
+        Exchange(client, CommandPacket(CommandCode::SelectPort, 0, ""),
+                 kWindowGeometryMessageSize) &&
+        Exchange(client, CommandPacket(CommandCode::LoadChainFile, 0, dir.File("p.line")),
                  kWindowGeometryMessageSize + kPortLoadedMessageSize) &&
-        Exchange(client, Packet(CommandCode::SetVideoPath, 0, dir.File("clip.avi")),
+        Exchange(client, CommandPacket(CommandCode::SetVideoPath, 0, dir.File("clip.avi")),
                  kWindowGeometryMessageSize);
 
     const Window quorvane = FindWindow(display, DefaultRootWindow(display), kTitle);
@@ -199,7 +183,7 @@ TEST_P(HiddenWindowConversion, RunsToTheEnd) {
     if (quorvane != 0) hiding.show(display, quorvane, cover);
     const bool answersAfter =
         client >= 0 &&
-        Exchange(client, Packet(CommandCode::SelectPort, 1, ""), kWindowGeometryMessageSize);
+        Exchange(client, CommandPacket(CommandCode::SelectPort, 1, ""), kWindowGeometryMessageSize);
     if (client >= 0) ::close(client);
     const std::string pid = ReadWholeFile(dir.File("standin.pid"));
     if (!pid.empty()) ::kill(std::stoi(pid), SIGKILL);

@@ -15,19 +15,10 @@
 #include <memory>
 #include <vector>
 
+#include "qt_wait.h"
 #include "window.h"
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 void Pause(int ms) {
     WaitFor([] { return false; }, ms);

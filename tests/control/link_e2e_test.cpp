@@ -18,6 +18,7 @@
 
 #include "files/project_file.h"
 #include "model/layout.h"
+#include "qt_wait.h"
 #include "render/view_state.h"
 #include "support/process.h"
 #include "support/test_support.h"
@@ -34,16 +35,6 @@ void StartQt() {
         return new QApplication(argc, argv);
     }();
     (void)application;
-}
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
 }
 
 // Every port full: 256 chains of 2048 LEDs over the whole grid.

@@ -30,20 +30,9 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr int kAnswerWithinMs = 1000;
 
-Bytes Packet(CommandCode code, const std::string& path, uint16_t port = 0) {
-    Bytes packet(4 + path.size() + 1, 0);
-    WriteBE16(packet.data(), uint16_t(code));
-    WriteBE16(packet.data() + 2, port);
-    std::memcpy(packet.data() + 4, path.c_str(), path.size());
-    return packet;
-}
-
 // Sends one packet and waits for the window-geometry message that answers it.
 bool Answered(int fd, const Bytes& packet) {
-    if (::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL) != ssize_t(packet.size()))
-        return false;
-    return ReadAvailable(fd, kWindowGeometryMessageSize, kAnswerWithinMs).size() ==
-           size_t(kWindowGeometryMessageSize);
+    return Exchange(fd, packet, kWindowGeometryMessageSize, nullptr, kAnswerWithinMs);
 }
 
 // The texts of the boxes logged after byte `from` of the script log.
@@ -161,7 +150,7 @@ TEST(PathKindsEndToEnd, NoCommandOpensWhatIsNotAFileOrStops) {
     const int client = run.client;
     ASSERT_GE(client, 0);
     // The first answer comes once the window is up.
-    const Bytes first = Packet(CommandCode::SelectPort, "", 0);
+    const Bytes first = CommandPacket(CommandCode::SelectPort, 0, "");
     ASSERT_EQ(::send(client, first.data(), first.size(), MSG_NOSIGNAL), ssize_t(first.size()));
     ASSERT_EQ(ReadAvailable(client, kWindowGeometryMessageSize, 15000).size(),
               size_t(kWindowGeometryMessageSize));
@@ -179,10 +168,10 @@ TEST(PathKindsEndToEnd, NoCommandOpensWhatIsNotAFileOrStops) {
             }
             const size_t logBefore = ReadWholeFile(log).size();
             const auto start = std::chrono::steady_clock::now();
-            bool answered = Answered(client, Packet(command.code, path));
+            bool answered = Answered(client, CommandPacket(command.code, 0, path));
             if (answered && !command.trigger.empty()) answered = Answered(client, command.trigger);
             // The next packet finds the program free: the read above has ended.
-            answered = answered && Answered(client, Packet(CommandCode::SelectPort, "", 0));
+            answered = answered && Answered(client, CommandPacket(CommandCode::SelectPort, 0, ""));
             const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - start);
             ASSERT_TRUE(answered) << "no answer after " << took.count() << " ms";

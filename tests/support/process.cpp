@@ -17,6 +17,8 @@
 #include <fstream>
 #include <thread>
 
+#include "common/common.h"
+
 ChildProcess StartChild(const std::string& program, const std::vector<std::string>& args,
                         const std::string& workingDirectory, const std::string& label,
                         const std::vector<std::string>& environment) {
@@ -118,4 +120,21 @@ std::string ReadAvailable(int fd, size_t atLeast, int timeoutMs) {
 void WriteExecutable(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
     chmod(path.c_str(), 0755);
+}
+
+std::vector<uint8_t> CommandPacket(CommandCode code, uint16_t port, const std::string& path) {
+    std::vector<uint8_t> packet(4 + path.size() + 1, 0);
+    WriteBE16(packet.data(), uint16_t(code));
+    WriteBE16(packet.data() + 2, port);
+    std::memcpy(packet.data() + 4, path.c_str(), path.size());
+    return packet;
+}
+
+bool Exchange(int fd, const std::vector<uint8_t>& packet, size_t replyBytes,
+              std::vector<uint8_t>* reply, int timeoutMs) {
+    if (::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL) != ssize_t(packet.size()))
+        return false;
+    const std::string got = ReadAvailable(fd, replyBytes, timeoutMs);
+    if (reply) reply->assign(got.begin(), got.end());
+    return got.size() == replyBytes;
 }

@@ -5,9 +5,12 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "common/protocol.h"
 
 struct ChildProcess {
     pid_t pid = -1;
@@ -39,6 +42,15 @@ int ConnectLoopback(int port, int timeoutMs);
 
 // Reads what arrives on `fd` within `timeoutMs` (returns early once `atLeast` bytes are in).
 std::string ReadAvailable(int fd, size_t atLeast, int timeoutMs);
+
+// A command packet as the control program sends it: the code and the port
+// field big-endian, then `path` at offset 4 with its NUL.
+std::vector<uint8_t> CommandPacket(CommandCode code, uint16_t port, const std::string& path);
+
+// Sends `packet` on `fd` and reads `replyBytes` of answer within `timeoutMs`;
+// false when the send fails or fewer bytes came.
+bool Exchange(int fd, const std::vector<uint8_t>& packet, size_t replyBytes,
+              std::vector<uint8_t>* reply = nullptr, int timeoutMs = 5000);
 
 // Writes a file and marks it executable (stand-in programs).
 void WriteExecutable(const std::string& path, const std::string& text);

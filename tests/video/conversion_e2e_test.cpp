@@ -36,23 +36,6 @@ cv::Vec3b PixelBgr(int frame, int x, int y) {
     return cv::Vec3b(uint8_t(5 * x + 40), uint8_t(30 * y + frame), uint8_t(200 - 10 * frame + x));
 }
 
-Bytes Packet(CommandCode code, uint16_t port, const std::string& path) {
-    Bytes packet(4 + path.size() + 1, 0);
-    WriteBE16(packet.data(), uint16_t(code));
-    WriteBE16(packet.data() + 2, port);
-    std::memcpy(packet.data() + 4, path.c_str(), path.size());
-    return packet;
-}
-
-bool Exchange(int fd, const Bytes& packet, size_t replyBytes, Bytes* reply = nullptr,
-              int timeoutMs = 5000) {
-    if (::send(fd, packet.data(), packet.size(), MSG_NOSIGNAL) != ssize_t(packet.size()))
-        return false;
-    const std::string got = ReadAvailable(fd, replyBytes, timeoutMs);
-    if (reply) reply->assign(got.begin(), got.end());
-    return got.size() == replyBytes;
-}
-
 TEST(ConversionEndToEnd, ConvertModeWritesDecodableControllerFiles) {
     ScopedTempDir dir;
     ResetRunState();
@@ -64,8 +47,8 @@ TEST(ConversionEndToEnd, ConvertModeWritesDecodableControllerFiles) {
     } leds[] = {{0, 0, 0}, {0, 7, 5}, {0, 3, 2}, {1, 1, 1}};
     for (const Led& led : leds) AddLed(led.port, {uint16_t(led.x), uint16_t(2047 - led.y)});
     for (int port = 0; port < 2; ++port) {
-        Bytes save = Packet(CommandCode::SaveChainFile, uint16_t(port + 1),
-                            dir.File("p" + std::to_string(port) + ".line"));
+        Bytes save = CommandPacket(CommandCode::SaveChainFile, uint16_t(port + 1),
+                                   dir.File("p" + std::to_string(port) + ".line"));
         save.resize(kPacketSize, 0);
         RunCommand(save.data());
     }
@@ -91,16 +74,16 @@ TEST(ConversionEndToEnd, ConvertModeWritesDecodableControllerFiles) {
     Bytes progress;
     bool exchanged = client >= 0;
     for (int port = 0; port < 2 && exchanged; ++port) {
-        exchanged = Exchange(client, Packet(CommandCode::SelectPort, uint16_t(port), ""),
+        exchanged = Exchange(client, CommandPacket(CommandCode::SelectPort, uint16_t(port), ""),
                              kWindowGeometryMessageSize) &&
                     Exchange(client,
-                             Packet(CommandCode::LoadChainFile, 0,
-                                    dir.File("p" + std::to_string(port) + ".line")),
+                             CommandPacket(CommandCode::LoadChainFile, 0,
+                                           dir.File("p" + std::to_string(port) + ".line")),
                              kWindowGeometryMessageSize + kPortLoadedMessageSize);
     }
-    exchanged =
-        exchanged && Exchange(client, Packet(CommandCode::SetVideoPath, 0, dir.File("clip.avi")),
-                              kWindowGeometryMessageSize);
+    exchanged = exchanged &&
+                Exchange(client, CommandPacket(CommandCode::SetVideoPath, 0, dir.File("clip.avi")),
+                         kWindowGeometryMessageSize);
     // 170: order RGB, brightness 100 %, Convert, no black level.
     const Bytes start = {0x00, 0xAA, 0, 100, 100, 100, 1, 0, 0, 0};
     exchanged =
