@@ -1,6 +1,6 @@
 # Helpers shared by the CMake files of the subsystems, tests and benchmarks.
 
-set(QUORVANE_CORE_LIBS qv_common qv_app qv_net qv_model qv_render qv_files qv_video)
+set(QUORVANE_CORE_LIBS qv_common qv_app qv_net qv_model qv_render qv_files qv_video qv_live)
 
 # A static library for one subsystem folder.
 function(quorvane_library name)
