@@ -27,19 +27,23 @@ TEST(LivePackets, SacnDataMatchesE131Layout) {
     memset(out, 0xee, sizeof out);
     size_t size = BuildSacnData(out, TestSource(), 0x0102, 7, 7000, 0x40, slots, 3);
 
+    // clang-format off
     std::vector<uint8_t> expected = {
         0x00, 0x10, 0x00, 0x00,                                            // preamble, post-amble
         'A',  'S',  'C',  '-',  'E',  '1',  '.',  '1',  '7',  0,    0, 0,  // ACN packet identifier
         0x70, 0x71,                                                        // flags, length 129 - 16
         0x00, 0x00, 0x00, 0x04,                                            // VECTOR_ROOT_E131_DATA
         0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7,                    // CID
-        0xa8, 0xa9, 0xaa, 0xab, 0xac, 0xad, 0xae, 0xaf, 0x70, 0x5b,        // flags, length 129 - 38
-        0x00, 0x00, 0x00, 0x02,  // VECTOR_E131_DATA_PACKET
+        0xa8, 0xa9, 0xaa, 0xab, 0xac, 0xad, 0xae, 0xaf,
+        0x70, 0x5b,                                                        // flags, length 129 - 38
+        0x00, 0x00, 0x00, 0x02,                                            // VECTOR_E131_DATA_PACKET
     };
+    // clang-format on
     std::vector<uint8_t> name(64, 0);
     name[0] = 'Q';
     name[1] = 'v';
     expected.insert(expected.end(), name.begin(), name.end());
+    // clang-format off
     std::vector<uint8_t> rest = {
         150,         // priority
         0x1b, 0x58,  // sync address 7000
@@ -55,6 +59,7 @@ TEST(LivePackets, SacnDataMatchesE131Layout) {
         0x00,        // start code
         0x11, 0x22, 0x33,
     };
+    // clang-format on
     expected.insert(expected.end(), rest.begin(), rest.end());
     ASSERT_EQ(size, 129u);
     EXPECT_EQ(Bytes(out, size), expected);
@@ -80,17 +85,21 @@ TEST(LivePackets, SacnFullUniverseLengths) {
 TEST(LivePackets, SacnSyncMatchesE131Layout) {
     uint8_t out[kLivePacketCapacity];
     size_t size = BuildSacnSync(out, TestSource().cid, 7000, 200);
+    // clang-format off
     std::vector<uint8_t> expected = {
-        0x00, 0x10, 0x00, 0x00, 'A',  'S',  'C',  '-',  'E',
-        '1',  '.',  '1',  '7',  0,    0,    0,    0x70, 0x21,  // 49 - 16
-        0x00, 0x00, 0x00, 0x08,                                // VECTOR_ROOT_E131_EXTENDED
-        0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8,
-        0xa9, 0xaa, 0xab, 0xac, 0xad, 0xae, 0xaf, 0x70, 0x0b,  // 49 - 38
-        0x00, 0x00, 0x00, 0x01,  // VECTOR_E131_EXTENDED_SYNCHRONIZATION
-        200,                     // sequence
-        0x1b, 0x58,              // sync address
-        0x00, 0x00,              // reserved
+        0x00, 0x10, 0x00, 0x00,
+        'A', 'S', 'C', '-', 'E', '1', '.', '1', '7', 0, 0, 0,
+        0x70, 0x21,                                      // flags, length 49 - 16
+        0x00, 0x00, 0x00, 0x08,                          // VECTOR_ROOT_E131_EXTENDED
+        0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7,  // CID
+        0xa8, 0xa9, 0xaa, 0xab, 0xac, 0xad, 0xae, 0xaf,
+        0x70, 0x0b,                                      // flags, length 49 - 38
+        0x00, 0x00, 0x00, 0x01,                          // VECTOR_E131_EXTENDED_SYNCHRONIZATION
+        200,                                             // sequence
+        0x1b, 0x58,                                      // sync address
+        0x00, 0x00,                                      // reserved
     };
+    // clang-format on
     ASSERT_EQ(size, 49u);
     EXPECT_EQ(Bytes(out, size), expected);
     EXPECT_EQ(SacnMulticastAddress(0x1234), 0xefff1234u);  // 239.255.18.52
@@ -101,6 +110,7 @@ TEST(LivePackets, ArtDmxAndArtSyncMatchArtNet4) {
     uint8_t out[kLivePacketCapacity];
     memset(out, 0xee, sizeof out);
     size_t size = BuildArtDmx(out, 0x7234, 5, channels, 3);
+    // clang-format off
     std::vector<uint8_t> expected = {
         'A',  'r',  't',  '-',  'N', 'e', 't', 0, 0x00, 0x50,  // OpDmx, low byte first
         0x00, 14,                                              // protocol version
@@ -111,6 +121,7 @@ TEST(LivePackets, ArtDmxAndArtSyncMatchArtNet4) {
         0x00, 0x04,                                            // length, padded to even
         0x11, 0x22, 0x33, 0x00,
     };
+    // clang-format on
     EXPECT_EQ(Bytes(out, size), expected);
 
     size = BuildArtSync(out);
@@ -122,6 +133,7 @@ TEST(LivePackets, DdpMatchesPublicHeader) {
     uint8_t data[3] = {0x11, 0x22, 0x33};
     uint8_t out[kLivePacketCapacity];
     size_t size = BuildDdpData(out, 0x000105a0, 15, true, data, 3);
+    // clang-format off
     std::vector<uint8_t> expected = {
         0x41,                    // version 1, push
         0x0f,                    // sequence
@@ -131,6 +143,7 @@ TEST(LivePackets, DdpMatchesPublicHeader) {
         0x00, 0x03,              // length
         0x11, 0x22, 0x33,
     };
+    // clang-format on
     EXPECT_EQ(Bytes(out, size), expected);
     size = BuildDdpData(out, 0, 1, false, data, 0);
     expected = {0x40, 0x01, 0x0b, 0x01, 0, 0, 0, 0, 0, 0};
