@@ -19,7 +19,9 @@ constexpr int kArtDmxHeaderSize = 18;
 constexpr int kArtSyncSize = 14;
 constexpr int kDdpHeaderSize = 10;
 constexpr int kDdpMaxData = 1440;  // 480 RGB LEDs, fits one Ethernet frame
-constexpr int kLivePacketCapacity = kSacnHeaderSize + kDmxSlots;  // the largest of all
+// Room for any of the packets (a full DDP packet is the largest).
+constexpr int kLivePacketCapacity = kDdpHeaderSize + kDdpMaxData;
+static_assert(kLivePacketCapacity >= kSacnHeaderSize + kDmxSlots);
 
 constexpr uint16_t kSacnMaxUniverse = 63999;
 constexpr uint16_t kArtNetMaxPortAddress = 32767;
