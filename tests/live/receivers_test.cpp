@@ -8,6 +8,8 @@
 // the binary runs only where loopback is the only interface (CTest starts it
 // in a network namespace of its own), and so do the Node.js receivers.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -243,6 +245,11 @@ struct RawReceiver {
     std::atomic<bool> quit{false};
 
     explicit RawReceiver(uint16_t port) {
+        // Room for a whole test's packets, should this thread be kept from
+        // running for a while on a busy machine.
+        int size = 16 << 20;
+        if (setsockopt(int(socket), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+            setsockopt(int(socket), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
         EXPECT_TRUE(Sys_UdpBind(socket, 0x7f000001, port, nullptr));
         thread = std::thread([this] {
             uint8_t buffer[2048];
@@ -377,6 +384,102 @@ TEST_F(LiveReceivers, SequenceNumbersWrapAndSyncFollowsEachFrame) {
         const auto& sync = artnetPackets[size_t(2 * f + 1)];
         ASSERT_EQ(sync.size(), 14u);
         EXPECT_EQ(sync[9], 0x52);
+    }
+}
+
+// Wireshark's dissectors read the capture: E1.31 data packets (universe,
+// sequence, priority, source name, options) and ArtDmx / ArtSync, none of
+// them malformed. Its E1.31 dissector does not know synchronization packets,
+// and shows universes of fewer than 19 slots as malformed while laying out
+// their bytes, so every universe here holds more.
+TEST_F(LiveReceivers, TsharkDissectsEveryPacket) {
+    const char* tshark = "/usr/bin/tshark";
+    ASSERT_EQ(access(tshark, X_OK), 0) << "tshark is installed by scripts/deps";
+    const int kFrames = 3;
+    Frames frames({{0, 180}, {1, 20}}, kFrames);
+    LiveConfig config = ParseConfig(R"({"source_name": "Quorvane", "outputs": [
+        {"protocol": "sacn", "address": "127.0.0.1", "ports": [1], "universe": 40, "priority": 90},
+        {"protocol": "artnet", "address": "127.0.0.1", "ports": [2], "universe": 513, "sync": true}]})");
+    std::string capture = dir.File("live.pcapng");
+    ChildProcess capturing =
+        StartChild(tshark, {"-i", "lo", "-f", "udp port 5568 or udp port 6454", "-w", capture},
+                   dir.path(), "capture");
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return ReadWholeFile(capturing.stderrPath).find("Capturing on") != std::string::npos;
+        },
+        10000))
+        << ReadWholeFile(capturing.stderrPath);
+    Sys_Sleep(300);
+    Play(config, frames, kFrames);
+    Sys_Sleep(300);
+    StopChild(capturing);
+
+    ChildProcess reading = StartChild(tshark,
+                                      {"-r",
+                                       capture,
+                                       "--enable-heuristic",
+                                       "acn",
+                                       "-o",
+                                       "acn.dmx_enable:TRUE",
+                                       "-T",
+                                       "fields",
+                                       "-E",
+                                       "separator=,",
+                                       "-e",
+                                       "acn.dmx.universe",
+                                       "-e",
+                                       "acn.dmx.seq_number",
+                                       "-e",
+                                       "acn.dmx.priority",
+                                       "-e",
+                                       "acn.dmx.source_name",
+                                       "-e",
+                                       "acn.dmx.options",
+                                       "-e",
+                                       "artnet.header.opcode",
+                                       "-e",
+                                       "artnet.output.universe",
+                                       "-e",
+                                       "artnet.output.sequence",
+                                       "-e",
+                                       "artnet.output.length",
+                                       "-e",
+                                       "_ws.malformed"},
+                                      dir.path(), "dissect");
+    ASSERT_TRUE(WaitForExit(reading, 20000));
+    std::istringstream lines(ReadWholeFile(reading.stdoutPath));
+    std::vector<std::string> got;
+    for (std::string line; std::getline(lines, line);) got.push_back(line);
+
+    std::vector<std::string> expected;
+    for (int f = 0; f < kFrames + 3; ++f) {
+        bool data = f < kFrames;
+        for (int u = 0; u < 2; ++u) {
+            expected.push_back(std::to_string(40 + u) + ",*,90,Quorvane," + (data ? "0" : "64") +
+                               ",,,,,");
+        }
+        if (!data) continue;
+        expected.push_back(",,,,,0x5000,513," + std::to_string(f + 1) + ",60,");
+        expected.push_back(",,,,,0x5200,,,,");
+    }
+    ASSERT_EQ(got.size(), expected.size()) << ReadWholeFile(reading.stdoutPath);
+    int first[2] = {-1, -1};
+    int seen[2] = {0, 0};
+    for (size_t i = 0; i < got.size(); ++i) {
+        std::string line = got[i];
+        size_t star = expected[i].find('*');
+        if (star != std::string::npos && line.size() > star) {
+            // The sequence: consecutive per universe from wherever it started.
+            size_t end = line.find(',', star);
+            ASSERT_NE(end, std::string::npos) << line;
+            int value = std::stoi(line.substr(star, end - star));
+            int u = expected[i][1] - '0';
+            if (first[u] < 0) first[u] = value;
+            EXPECT_EQ(value, (first[u] + seen[u]++) & 0xff) << i;
+            line = line.substr(0, star) + "*" + line.substr(end);
+        }
+        EXPECT_EQ(line, expected[i]) << i;
     }
 }
 
