@@ -44,7 +44,7 @@ void Run(const char* protocol, uint16_t port, const std::vector<std::vector<uint
         fprintf(stderr, "%s\n", error);
         return;
     }
-    LiveSink* sink = LiveSinkCreate(config, UnpacedClock(), 40.0, nullptr);
+    LiveSink* sink = LiveSinkCreate(config, UnpacedClock(), 40.0);
     OutputSink output = LiveSinkOutput(sink);
     ConversionInfo info{};
     info.videoPath = "bench";

@@ -27,7 +27,6 @@ struct LiveSink {
     PacerClock clock;
     double rateOverride;
     double rate;
-    const volatile int* stop;
     SysSocket socket;
     bool begun;
     LiveStats stats;
@@ -104,10 +103,6 @@ bool SendAll(LiveSink* sink) {
 
 bool Frame(void* state, const FrameLeds& leds) {
     auto* sink = static_cast<LiveSink*>(state);
-    if (sink->stop && *sink->stop) {
-        snprintf(sink->error, sizeof sink->error, "stopped");
-        return false;
-    }
     if (!PacerWaitForSlot(&sink->pacer)) {
         ++sink->stats.framesDropped;
         return true;
@@ -193,8 +188,8 @@ int LiveSinkFillFrame(LiveSink* sink, const FrameLeds& leds, uint8_t options) {
     return count;
 }
 
-LiveSink* LiveSinkCreate(const LiveConfig& config, const PacerClock& clock, double framesPerSecond,
-                         const volatile int* stop) {
+LiveSink* LiveSinkCreate(const LiveConfig& config, const PacerClock& clock,
+                         double framesPerSecond) {
     auto* sink = new LiveSink{};
     sink->config = config;
     MakeCid(sink->source.cid);
@@ -202,7 +197,6 @@ LiveSink* LiveSinkCreate(const LiveConfig& config, const PacerClock& clock, doub
     sink->source.name[63] = 0;
     sink->clock = clock;
     sink->rateOverride = framesPerSecond;
-    sink->stop = stop;
     sink->socket = kSysInvalidSocket;
     return sink;
 }

@@ -23,10 +23,8 @@ struct LiveStats {
 
 struct LiveSink;
 
-// `framesPerSecond` > 0 overrides the video's rate. `stop`, when given, is
-// polled before each frame: once it is non-zero `frame` fails with "stopped".
-LiveSink* LiveSinkCreate(const LiveConfig& config, const PacerClock& clock, double framesPerSecond,
-                         const volatile int* stop);
+// `framesPerSecond` > 0 overrides the video's rate.
+LiveSink* LiveSinkCreate(const LiveConfig& config, const PacerClock& clock, double framesPerSecond);
 OutputSink LiveSinkOutput(LiveSink* sink);
 LiveStats LiveSinkStatsOf(const LiveSink* sink);
 // The frame rate in use (after the first `begin`).

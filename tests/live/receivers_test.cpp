@@ -89,7 +89,7 @@ LiveConfig ParseConfig(const std::string& text) {
 
 // Plays `frameCount` frames through a live sink at 200 frames per second.
 LiveStats Play(const LiveConfig& config, const Frames& frames, int frameCount) {
-    LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 200.0, nullptr);
+    LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 200.0);
     OutputSink output = LiveSinkOutput(sink);
     ConversionInfo info{};
     info.videoPath = "test.mp4";
