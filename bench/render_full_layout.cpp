@@ -12,14 +12,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/settings.h"
 #include "app/shell.h"
 #include "app/view.h"
-#include "app/window.h"
 #include "model/layout.h"
-#include "net/dispatch.h"
 #include "render/scene.h"
 #include "render/scene_parts.h"
+#include "render/settings.h"
+#include "render/window.h"
 #include "support/reference_drawing.h"
 
 namespace {
@@ -39,8 +38,8 @@ void BuildFullLayout() {
         }
         SetLevelCount(port, 1, kChainCapacity);
         MarkChain(port);
-        SetChainColour(port, static_cast<uint8_t>(port * 37), static_cast<uint8_t>(255 - port),
-                       static_cast<uint8_t>(port * 11));
+        SetChainColor(port, static_cast<uint8_t>(port * 37), static_cast<uint8_t>(255 - port),
+                      static_cast<uint8_t>(port * 11));
         SetActiveRange(port, 0, kChainCapacity, 1);
         for (int i = 3; i < kChainCapacity; i += 7) SetActiveRange(port, i, i + 1, 0);
     }
@@ -102,7 +101,7 @@ int main(int argc, char** argv) {
 
     ResetSettings();
     ApplyDefaultSettings();
-    ResetCommandValues();
+    ResetSceneState();
     BuildFullLayout();
     std::printf("full layout: %d ports x %d LEDs, window %dx%d\n", kPortCount, kChainCapacity,
                 kWidth, kHeight);

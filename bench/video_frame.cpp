@@ -61,7 +61,7 @@ void BuildFullLayout() {
         ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
         for (int i = 0; i < kChainCapacity; ++i) {
             const int pixel = (port * kChainCapacity + i) * 3;
-            points[i] = {uint16_t(pixel % kWidth), uint16_t(kGridSide - 1 - pixel / kWidth)};
+            points[i] = {uint16_t(pixel % kWidth), uint16_t(kGridMax - pixel / kWidth)};
         }
         SetLevelCount(port, CurrentLevel(port), kChainCapacity);
         MarkChain(port);
@@ -168,7 +168,7 @@ int main() {
 
     BuildFullLayout();
     FakeSys_QueueSaveAnswer(dir + "/bench.led");
-    SetColorSettings({GRB, {90, 100, 80}, {4, 0, 2}});
+    SetColorSettings({int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}});
     if (!PrepareExport(kExportFrames)) {
         std::printf("export could not be prepared\n");
         return 1;

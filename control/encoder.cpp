@@ -20,7 +20,7 @@ Packet Header(CommandCode code, size_t size) {
 }
 
 void PutPort(Packet& packet, int port) {
-    WriteBE16(packet.data() + 2, uint16_t(port));
+    WriteBE16(packet.data() + kPortFieldOffset, uint16_t(port));
 }
 
 bool ValidIndex(int portIndex) {
@@ -51,9 +51,9 @@ bool PutDecimal(Packet& packet, size_t offset, size_t width, int value, bool nee
 
 Packet WithColor(CommandCode code, Rgb color) {
     Packet packet = Header(code, 7);
-    packet[4] = color.red;
-    packet[5] = color.green;
-    packet[6] = color.blue;
+    packet[kColorOffset] = color.red;
+    packet[kColorOffset + 1] = color.green;
+    packet[kColorOffset + 2] = color.blue;
     return packet;
 }
 
@@ -72,13 +72,13 @@ Packet EncodeUndoLastLed(int portNumber) {
 
 Packet EncodeSaveChainFile(int portNumber, const std::string& path) {
     if (!ValidNumber(portNumber)) return {};
-    Packet packet = WithPath(CommandCode::SaveChainFile, 4, path);
+    Packet packet = WithPath(CommandCode::SaveChainFile, kPathOffset, path);
     if (!packet.empty()) PutPort(packet, portNumber);
     return packet;
 }
 
 Packet EncodeLoadChainFile(const std::string& path) {
-    return WithPath(CommandCode::LoadChainFile, 4, path);
+    return WithPath(CommandCode::LoadChainFile, kPathOffset, path);
 }
 
 Packet EncodeSelectPort(int portIndex) {
@@ -89,7 +89,7 @@ Packet EncodeSelectPort(int portIndex) {
 }
 
 Packet EncodeSetVideoPath(const std::string& path) {
-    return WithPath(CommandCode::SetVideoPath, 4, path);
+    return WithPath(CommandCode::SetVideoPath, kPathOffset, path);
 }
 
 Packet EncodeSetPortColor(int portNumber, Rgb color) {
@@ -133,11 +133,11 @@ Packet EncodeClearPort(int portIndex) {
 }
 
 Packet EncodeSaveProject(const std::string& path) {
-    return WithPath(CommandCode::SaveProject, 4, path);
+    return WithPath(CommandCode::SaveProject, kPathOffset, path);
 }
 
 Packet EncodeOpenFile(const std::string& path) {
-    return WithPath(CommandCode::OpenFile, 4, path);
+    return WithPath(CommandCode::OpenFile, kPathOffset, path);
 }
 
 Packet EncodeSetEditMode(bool switchLeds) {
@@ -147,7 +147,7 @@ Packet EncodeSetEditMode(bool switchLeds) {
 }
 
 Packet EncodeLoadBackgroundImage(const std::string& path) {
-    return WithPath(CommandCode::LoadBackgroundImage, 4, path);
+    return WithPath(CommandCode::LoadBackgroundImage, kPathOffset, path);
 }
 
 Packet EncodeSetLedSize(uint8_t factor) {
@@ -174,13 +174,13 @@ Packet EncodeViewJump(uint8_t target) {
 }
 
 Packet EncodeSetRawFramePath(const std::string& path) {
-    return WithPath(CommandCode::SetRawFramePath, 4, path);
+    return WithPath(CommandCode::SetRawFramePath, kPathOffset, path);
 }
 
 Packet EncodeConvertRawFrames(int width, int height, const std::string& outputPath) {
     // Each size is at most four digits in exactly four bytes; a shorter
     // number ends at its NUL padding.
-    Packet packet = WithPath(CommandCode::ConvertRawFrames, 12, outputPath);
+    Packet packet = WithPath(CommandCode::ConvertRawFrames, kRawOutputNameOffset, outputPath);
     if (packet.empty()) return {};
     if (!PutDecimal(packet, 4, 4, width, false) || !PutDecimal(packet, 8, 4, height, false))
         return {};
@@ -200,4 +200,8 @@ Packet EncodeBare(CommandCode code) {
         default:
             return {};
     }
+}
+
+Packet EncodeNoCommand() {
+    return Packet{0x00, 0x00};
 }

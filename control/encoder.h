@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "common/packet.h"
-#include "model/layout.h"  // kPortCount
-#include "net/command_codes.h"
+#include "common/protocol.h"
 
 using Packet = std::vector<uint8_t>;
 
@@ -80,3 +79,6 @@ Packet EncodeSetRawFramePath(const std::string& path);                          
 Packet EncodeConvertRawFrames(int width, int height, const std::string& outputPath);  // 209
 // Commands without a payload: 171, 172, 175, 180, 182, 183, 184.
 Packet EncodeBare(CommandCode code);
+// Code 0, which names no command: Quorvane only logs and answers it. Its
+// answer arrives after Quorvane has finished the command sent before it.
+Packet EncodeNoCommand();

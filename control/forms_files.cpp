@@ -1,7 +1,7 @@
 // The Files page: save and open a project (176, 177), save and load the
 // selected port's chain (161, 162), background bitmap on and off (179, 180).
 // Every file goes through a dialog that starts in the folder used last for
-// that kind of file.
+// that kind of file. A save is reported only once the file is there.
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QVBoxLayout>
@@ -80,7 +80,9 @@ QWidget* BuildFilesPage(ControlWindow& control) {
         QString path =
             WithExtension(AskFile(*c, true, "project", "Save project", kProjectFilter), "quor");
         if (!path.isEmpty())
-            SendPathCommand(*c, EncodeSaveProject(PathBytes(path)), "Project saved as " + path);
+            SendSaveCommand(*c, EncodeSaveProject(PathBytes(path)), path,
+                            "Project saved as " + path,
+                            "Quorvane did not save the project as " + path, kPathTooLongText);
     });
     QObject::connect(control.openProjectButton, &QPushButton::clicked, page, [c] {
         QString path = AskFile(*c, false, "project", "Open project or import list", kOpenFilter);
@@ -97,8 +99,11 @@ QWidget* BuildFilesPage(ControlWindow& control) {
         QString title = QString("Save the chain of port %1").arg(row + 1);
         QString path = WithExtension(AskFile(*c, true, "chain", title, kChainFilter), "line");
         if (!path.isEmpty())
-            SendPathCommand(*c, EncodeSaveChainFile(row + 1, PathBytes(path)),
-                            QString("Chain of port %1 saved as %2").arg(row + 1).arg(path));
+            SendSaveCommand(
+                *c, EncodeSaveChainFile(row + 1, PathBytes(path)), path,
+                QString("Chain of port %1 saved as %2").arg(row + 1).arg(path),
+                QString("Quorvane did not save the chain of port %1 as %2").arg(row + 1).arg(path),
+                kPathTooLongText);
     });
     QObject::connect(control.loadChainButton, &QPushButton::clicked, page, [c] {
         int row = c->portList->currentRow();

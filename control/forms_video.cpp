@@ -93,8 +93,11 @@ void ConvertRawFrames(ControlWindow& c) {
         ShowNotice(c, kPathTooLongText, true);
         return;
     }
-    if (SendFromForm(c, rawPacket) && SendFromForm(c, convertPacket))
-        ShowNotice(c, QString("Converting %1 into %2").arg(raw, output));
+    // Quorvane writes the whole video inside the command and then shows its
+    // own box; the outcome is known once it has finished.
+    if (SendFromForm(c, rawPacket))
+        SendSaveCommand(c, convertPacket, output, "Video saved as " + output,
+                        QString("Quorvane did not save the video %1 (from %2)").arg(output, raw));
 }
 
 QGroupBox* BuildPlaybackBox(ControlWindow& control) {

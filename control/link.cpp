@@ -1,8 +1,41 @@
-// Connection handling: retry timer, the paced send queue and the read path.
+// Connection handling: retry timer, the answer-paced send queue and the read
+// path.
+//
+// Why commands wait for answers. Quorvane's receive thread puts each packet
+// into a one-slot mailbox, replacing a packet not yet taken; its timer takes
+// at most one packet per 40 ms tick, and a tick also waits for a long redraw
+// (a full layout, a video frame) and for any dialog or message box Quorvane
+// has open. No fixed spacing is safe against that. But the first thing
+// Quorvane's dispatcher does with a packet it has taken out of the mailbox is
+// send the window-geometry message (00 B1). So that message says "the slot is
+// empty again", and the link keeps at most one packet outside the control
+// program: the next is written only when the message answering the previous
+// one has come. If Quorvane then spends long on the previous command (a save,
+// a conversion with its closing box), the next packet simply waits in the
+// slot, and nothing else is sent that could replace it. The same rule keeps
+// two packets from ever meeting in one read of Quorvane's receive thread.
+//
+// This holds only while every geometry message answers a packet. One sent on
+// Quorvane's own initiative (say, when its window moves) while our packet
+// still waits in the slot would let the next packet replace it. The message
+// carries nothing that ties it to a packet, so no rule on this side can tell
+// such a message from an answer: comparing geometries fails for a packet
+// taken right after a move (its answer carries the new geometry), and any
+// time limit after which we "assume" an answer fails while a dialog is open.
+// Therefore we rely on Quorvane's side: it sends the message nowhere but at
+// the start of DispatchCommand (net/dispatch.cpp); redraws and window moves
+// only track the geometry into its settings file (TrackWindowGeometry) and
+// send nothing. tests/control/link_e2e_test.cpp holds Quorvane to that: no
+// message answers nothing we sent (`unrequestedAnswers` stays 0) through the
+// redraws of a full layout and a move of its window. A Quorvane
+// that ever reports moves by itself must give those reports a tag of their
+// own. A geometry message that comes while nothing is out is counted in
+// `unrequestedAnswers` and changes nothing.
 #include "link.h"
 
 #include <QHostAddress>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -11,34 +44,66 @@ void SetState(ControlLink& link, LinkState state) {
     if (link.onState) link.onState(state);
 }
 
+// Forgets what was queued or unanswered; for a lost or new connection.
+void ForgetCommands(ControlLink& link) {
+    link.queue.clear();
+    link.awaitingAnswer = false;
+    link.inFlightAnswered = nullptr;
+    link.waitShown = false;
+    if (link.answerTimer) link.answerTimer->stop();
+}
+
 void TryConnect(ControlLink& link) {
     link.socket->abort();
     link.socket->connectToHost(QHostAddress(QHostAddress::LocalHost), link.port);
 }
 
 void WriteNext(ControlLink& link) {
-    if (link.queue.empty() || link.state != LinkState::Connected) {
-        link.paceTimer->stop();
-        return;
-    }
-    if (link.sinceLastWrite.isValid() && link.sinceLastWrite.elapsed() < kCommandSpacingMs) {
-        link.paceTimer->start(int(kCommandSpacingMs - link.sinceLastWrite.elapsed()));
-        return;
-    }
-    const Packet& packet = link.queue.front();
-    link.socket->write(reinterpret_cast<const char*>(packet.data()), qint64(packet.size()));
-    link.socket->flush();
-    link.sinceLastWrite.start();
+    if (link.queue.empty() || link.awaitingAnswer || link.state != LinkState::Connected) return;
+    QueuedCommand command = std::move(link.queue.front());
     link.queue.pop_front();
-    if (!link.queue.empty()) link.paceTimer->start(kCommandSpacingMs);
+    link.socket->write(reinterpret_cast<const char*>(command.packet.data()),
+                       qint64(command.packet.size()));
+    link.socket->flush();
+    link.awaitingAnswer = true;
+    link.inFlightAnswered = std::move(command.answered);
+    link.sinceLastWrite.start();
+    link.answerTimer->start(kAnswerWaitNoticeMs);
+}
+
+void AnswerArrived(ControlLink& link) {
+    if (!link.awaitingAnswer) {
+        ++link.unrequestedAnswers;
+        return;
+    }
+    link.awaitingAnswer = false;
+    link.answerTimer->stop();
+    std::function<void()> answered = std::move(link.inFlightAnswered);
+    link.inFlightAnswered = nullptr;
+    if (link.waitShown) {
+        link.waitShown = false;
+        if (link.onWaiting) link.onWaiting(0, link.queue.size());
+    }
+    WriteNext(link);
+    if (answered) answered();
+}
+
+void AnswerLate(ControlLink& link) {
+    if (!link.awaitingAnswer) return;
+    link.waitShown = true;
+    if (link.onWaiting) link.onWaiting(link.sinceLastWrite.elapsed(), link.queue.size());
+    link.answerTimer->start(kAnswerWaitRepeatMs);
 }
 
 void ReadAvailable(ControlLink& link) {
     QByteArray bytes = link.socket->readAll();
     std::vector<StatusMessage> messages = FeedStatusStream(
         link.stream, reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
-    for (const StatusMessage& message : messages)
+    for (const StatusMessage& message : messages) {
         if (link.onMessage) link.onMessage(message);
+        if (message.kind == StatusKind::WindowGeometry) AnswerArrived(link);
+        if (link.state != LinkState::Connected) return;
+    }
 }
 
 }  // namespace
@@ -55,12 +120,13 @@ void StartControlLink(ControlLink& link, QObject* parent, uint16_t port) {
     link.socket = new QTcpSocket(parent);
     link.retryTimer = new QTimer(parent);
     link.retryTimer->setSingleShot(true);
-    link.paceTimer = new QTimer(parent);
-    link.paceTimer->setSingleShot(true);
+    link.answerTimer = new QTimer(parent);
+    link.answerTimer->setSingleShot(true);
     ResetStatusStream(link.stream);
 
     QObject::connect(link.socket, &QTcpSocket::connected, parent, [&link] {
         link.socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        ForgetCommands(link);
         SetState(link, LinkState::Connected);
         WriteNext(link);
     });
@@ -76,13 +142,13 @@ void StartControlLink(ControlLink& link, QObject* parent, uint16_t port) {
                      });
     QObject::connect(link.socket, &QTcpSocket::disconnected, parent, [&link] {
         if (link.state == LinkState::Connected) {
-            link.queue.clear();
+            ForgetCommands(link);
             SetState(link, LinkState::Lost);
         }
     });
     QObject::connect(link.socket, &QTcpSocket::readyRead, parent, [&link] { ReadAvailable(link); });
     QObject::connect(link.retryTimer, &QTimer::timeout, parent, [&link] { TryConnect(link); });
-    QObject::connect(link.paceTimer, &QTimer::timeout, parent, [&link] { WriteNext(link); });
+    QObject::connect(link.answerTimer, &QTimer::timeout, parent, [&link] { AnswerLate(link); });
 
     link.attemptsLeft = kConnectAttempts;
     SetState(link, LinkState::Connecting);
@@ -97,11 +163,15 @@ void RetryControlLink(ControlLink& link) {
     TryConnect(link);
 }
 
-bool SendCommand(ControlLink& link, const Packet& packet) {
+bool SendCommand(ControlLink& link, const Packet& packet, std::function<void()> answered) {
     if (packet.empty() || link.state != LinkState::Connected) return false;
-    link.queue.push_back(packet);
-    if (!link.paceTimer->isActive()) WriteNext(link);
+    link.queue.push_back({packet, std::move(answered)});
+    WriteNext(link);
     return true;
+}
+
+bool LinkIdle(const ControlLink& link) {
+    return link.queue.empty() && !link.awaitingAnswer;
 }
 
 const char* LinkStateText(LinkState state) {
@@ -116,4 +186,14 @@ const char* LinkStateText(LinkState state) {
             return "Connection lost: Quorvane closed the connection. Restart Quorvane to continue.";
     }
     return "";
+}
+
+QString WaitingText(qint64 waitedMs, size_t queued) {
+    QString text = QString(
+                       "Waiting for Quorvane: it has not taken the last command for %1 s "
+                       "(is a dialog open there?).")
+                       .arg(waitedMs / 1000);
+    if (queued == 1) text += " 1 more command waits.";
+    if (queued > 1) text += QString(" %1 more commands wait, in order.").arg(queued);
+    return text;
 }

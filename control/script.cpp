@@ -24,11 +24,11 @@ void Schedule(std::shared_ptr<ScriptRun> run, int delayMs) {
 }
 
 void QuitWhenSent(ControlWindow* control) {
-    if (!control->link.queue.empty()) {
+    if (!LinkIdle(control->link)) {
         QTimer::singleShot(kStepGapMs, control->window.get(), [control] { QuitWhenSent(control); });
         return;
     }
-    // Give Quorvane a tick or two to take the last packet before we close.
+    // Quorvane has taken every packet; let it finish the last before we close.
     QTimer::singleShot(300, [] { QCoreApplication::quit(); });
 }
 

@@ -4,7 +4,7 @@
 //   port N        select port N (1..256) in the port list
 //   color R G B   set the selected port's colour, as the colour picker does
 //   wait MS       pause
-//   quit          end the program once every queued command is written
+//   quit          end the program once Quorvane has taken every command
 // Unknown steps are reported on standard error and skipped.
 #pragma once
 

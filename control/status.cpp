@@ -28,20 +28,20 @@ StatusMessage Decode(const uint8_t* bytes) {
     switch (bytes[1]) {
         case kWindowGeometryTag:
             message.kind = StatusKind::WindowGeometry;
-            message.x = int32_t(ReadLE32(bytes + 2));
-            message.y = int32_t(ReadLE32(bytes + 6));
-            message.width = int32_t(ReadLE32(bytes + 10));
-            message.height = int32_t(ReadLE32(bytes + 14));
+            message.x = int32_t(ReadLE32(bytes + kGeometryXOffset));
+            message.y = int32_t(ReadLE32(bytes + kGeometryYOffset));
+            message.width = int32_t(ReadLE32(bytes + kGeometryWidthOffset));
+            message.height = int32_t(ReadLE32(bytes + kGeometryHeightOffset));
             break;
         case kPortLoadedTag:
             message.kind = StatusKind::PortLoaded;
-            message.port = ReadBE16(bytes + 2);
+            message.port = ReadBE16(bytes + kPortLoadedPortOffset);
             break;
         default:
             message.kind = StatusKind::VideoProgress;
-            message.percent = bytes[3];
-            message.total = ReadBE32(bytes + 4);
-            message.frame = ReadBE32(bytes + 8);
+            message.percent = bytes[kProgressPercentOffset];
+            message.total = ReadBE32(bytes + kProgressCountOffset);
+            message.frame = ReadBE32(bytes + kProgressFrameOffset);
             break;
     }
     return message;

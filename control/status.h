@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "net/command_codes.h"
+#include "common/protocol.h"
 
 enum class StatusKind : uint8_t { WindowGeometry, PortLoaded, VideoProgress };
 

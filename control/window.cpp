@@ -4,19 +4,61 @@
 #include "window.h"
 
 #include <QColorDialog>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "forms.h"
 
 namespace {
 
 constexpr int kWindowGap = 12;  // pixels between Quorvane's window and ours
+
+// A file written just after the command may carry a slightly earlier time:
+// the kernel stamps files from a clock that runs a few milliseconds behind,
+// and some file systems keep only whole seconds.
+constexpr qint64 kFileClockSlackMs = 2000;
+// After Quorvane finished the command, how long a slow file system gets to
+// show the file.
+constexpr int kSaveCheckPollMs = 100;
+constexpr int kSaveCheckPolls = 10;
+
+struct SaveCheck {
+    QString path;
+    bool existedBefore;
+    QDateTime modifiedBefore;
+    QDateTime sentAt;
+    QString saved, notSaved;
+    int pollsLeft;
+};
+
+// The file is there and was written by the command: changed since we looked
+// before sending, and not older than the command.
+bool WrittenSinceCommand(const SaveCheck& check) {
+    QFileInfo info(check.path);
+    if (!info.isFile()) return false;
+    QDateTime modified = info.lastModified();
+    if (check.existedBefore && modified == check.modifiedBefore) return false;
+    return modified.msecsTo(check.sentAt) <= kFileClockSlackMs;
+}
+
+void FinishSaveCheck(ControlWindow* control, const std::shared_ptr<SaveCheck>& check) {
+    if (WrittenSinceCommand(*check)) {
+        ShowNotice(*control, check->saved);
+    } else if (check->pollsLeft-- > 0) {
+        QTimer::singleShot(kSaveCheckPollMs, control->window.get(),
+                           [control, check] { FinishSaveCheck(control, check); });
+    } else {
+        ShowNotice(*control, check->notSaved, true);
+    }
+}
 
 ControlHooks WithDefaultDialogs(ControlHooks hooks) {
     if (!hooks.chooseColor)
@@ -34,13 +76,28 @@ ControlHooks WithDefaultDialogs(ControlHooks hooks) {
     return hooks;
 }
 
-void ShowLinkState(ControlWindow& control, LinkState state) {
+void ShowStatusLine(ControlWindow& control, const char* color, const QString& text) {
+    control.connectionLabel->setText(QString("<b style='color:%1'>%2</b>").arg(color, text));
+}
+
+void PaintLinkState(ControlWindow& control, LinkState state) {
     const char* color = "#a00000";
     if (state == LinkState::Connected) color = "#007000";
     if (state == LinkState::Connecting) color = "#806000";
-    control.connectionLabel->setText(
-        QString("<b style='color:%1'>%2</b>").arg(color, QString::fromUtf8(LinkStateText(state))));
+    ShowStatusLine(control, color, QString::fromUtf8(LinkStateText(state)));
     control.reconnectButton->setVisible(state == LinkState::NotFound);
+}
+
+void ShowLinkState(ControlWindow& control, LinkState state) {
+    PaintLinkState(control, state);
+    if (state == LinkState::Lost && control.savesPending > 0) {
+        // Their answers will not come: say so instead of waiting for ever.
+        control.savesPending = 0;
+        ShowNotice(control,
+                   "The connection was lost before Quorvane finished saving " +
+                       control.lastSavePath + ": check the file.",
+                   true);
+    }
     if (state == LinkState::Connected) {
         // Quorvane starts in the switch-LEDs mode on port index 0; make it
         // agree with the form (the port may have been chosen before).
@@ -64,7 +121,7 @@ ControlWindow::~ControlWindow() {
     // The socket still emits while the window deletes it; nobody listens now.
     if (link.socket) link.socket->disconnect();
     if (link.retryTimer) link.retryTimer->disconnect();
-    if (link.paceTimer) link.paceTimer->disconnect();
+    if (link.answerTimer) link.answerTimer->disconnect();
 }
 
 QPoint PlaceBeside(const QRect& quorvane, const QSize& ours, const QRect& available) {
@@ -98,6 +155,29 @@ bool SendFromForm(ControlWindow& control, const Packet& packet, const QString& r
         ShowNotice(control, "Not sent: there is no connection to Quorvane.", true);
         return false;
     }
+    return true;
+}
+
+bool SendSaveCommand(ControlWindow& control, const Packet& packet, const QString& path,
+                     const QString& saved, const QString& notSaved, const QString& refusal) {
+    auto check = std::make_shared<SaveCheck>();
+    QFileInfo before(path);
+    check->path = before.absoluteFilePath();
+    check->existedBefore = before.isFile();
+    if (check->existedBefore) check->modifiedBefore = before.lastModified();
+    check->sentAt = QDateTime::currentDateTime();
+    check->saved = saved;
+    check->notSaved = notSaved;
+    check->pollsLeft = kSaveCheckPolls;
+    if (!SendFromForm(control, packet, refusal)) return false;
+    ControlWindow* c = &control;
+    SendCommand(control.link, EncodeNoCommand(), [c, check] {
+        --c->savesPending;
+        FinishSaveCheck(c, check);
+    });
+    ++control.savesPending;
+    control.lastSavePath = path;
+    ShowNotice(control, "Waiting for Quorvane to save " + path + " ...");
     return true;
 }
 
@@ -196,6 +276,12 @@ std::unique_ptr<ControlWindow> CreateControlWindow(uint16_t port, const ControlH
                      [raw] { RetryControlLink(raw->link); });
     c.link.onState = [raw](LinkState state) { ShowLinkState(*raw, state); };
     c.link.onMessage = [raw](const StatusMessage& message) { ApplyStatusMessage(*raw, message); };
+    c.link.onWaiting = [raw](qint64 waitedMs, size_t queued) {
+        if (waitedMs > 0)
+            ShowStatusLine(*raw, "#806000", WaitingText(waitedMs, queued));
+        else
+            PaintLinkState(*raw, raw->link.state);
+    };
     StartControlLink(c.link, c.window.get(), port);
     return control;
 }

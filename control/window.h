@@ -99,6 +99,10 @@ struct ControlWindow {
     QLineEdit* rawOutput = nullptr;
     QPushButton* convertRawButton = nullptr;
 
+    // Saves sent whose outcome is not known yet, and the last one's path.
+    int savesPending = 0;
+    QString lastSavePath;
+
     // Quorvane's last reported window geometry (x, y, width, height).
     int quorvaneGeometry[4] = {};
     bool geometryKnown = false;
@@ -122,6 +126,16 @@ void ApplyStatusMessage(ControlWindow& control, const StatusMessage& message);
 // Sends one encoded command; an empty packet shows `refusal` in the form.
 // False when nothing was sent.
 bool SendFromForm(ControlWindow& control, const Packet& packet, const QString& refusal = QString());
+
+// Sends a command that makes Quorvane write the file `path` (a project, a
+// chain, a video) and reports the outcome once Quorvane has finished it: to
+// learn when, a code-0 packet follows the command, and its answer can only
+// come after the command has run (Quorvane runs one packet at a time). Then
+// `saved` is shown when `path` is there and was written after the command,
+// else `notSaved` as an error. False when nothing was sent (`refusal` shown).
+bool SendSaveCommand(ControlWindow& control, const Packet& packet, const QString& path,
+                     const QString& saved, const QString& notSaved,
+                     const QString& refusal = QString());
 
 // Shows a notice (or with `error`, a refusal) in the window's message line.
 void ShowNotice(ControlWindow& control, const QString& text, bool error = false);

@@ -1,6 +1,7 @@
 // Start-up and the heartbeat of the program: the GLUT window, the 40 ms
 // command timer, the 25 ms idle redraw and the fixed drawing order. Every
 // callback runs on the GUI thread; the receive thread only fills the mailbox.
+// The command channel sits above this layer and comes in as ShellHooks.
 #include "app/shell.h"
 
 #include <GL/freeglut.h>
@@ -8,16 +9,14 @@
 
 #include <cstdlib>
 
-#include "app/settings.h"
+#include "app/video_window.h"
 #include "app/view.h"
-#include "app/window.h"
-#include "common/boxes.h"
-#include "common/packet.h"
-#include "net/dispatch.h"
-#include "net/server.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 #include "render/background.h"
 #include "render/scene.h"
+#include "render/settings.h"
+#include "render/window.h"
 #include "video/video.h"
 
 const char kWindowTitle[] = "Quorvane 1.46 EN beta";
@@ -30,20 +29,35 @@ constexpr int kTimerPeriodMs = 40;
 constexpr int kIdleSleepMs = 25;
 constexpr int kLaunchPauseMs = 1000;
 
-uint8_t g_packet[kPacketSize];  // the timer's private copy of the mailbox
+ShellHooks g_hooks = {nullptr, nullptr};
+
+// A playback advances one frame per redraw, but GLUT draws no window that
+// is hidden (fully covered, minimised, unmapped), so a conversion would stop
+// until the window shows again. The idle handler asks for a redraw every
+// tick; when a whole tick passed without one, nothing is drawing, and the
+// idle handler runs the frame step itself, one frame per tick. Counting
+// missed redraws rather than following GLUT's visibility reports keeps
+// this independent of how a window manager or compositor reports (or fails
+// to report) visibility: whatever stops the redraws, the playback goes on.
+// The grid keeps the colours stepped meanwhile, so the picture catches up
+// with the first redraw once the window shows.
+constexpr int kIdleTicksWithoutRedraw = 2;
+int g_idleTicksSinceRedraw = 0;
 
 void OnTimer(int) {
-    int length = 0;
-    if (TakePacket(g_packet, &length)) DispatchCommand(g_packet, length);
+    if (g_hooks.pollCommand != nullptr) g_hooks.pollCommand();
     glutTimerFunc(kTimerPeriodMs, OnTimer, 0);
 }
 
 void OnIdle() {
     Sys_Sleep(kIdleSleepMs);
+    if (++g_idleTicksSinceRedraw >= kIdleTicksWithoutRedraw && VideoMode() != VideoModeKind::Idle)
+        StepVideoFrame();
     glutPostRedisplay();
 }
 
 void OnDisplay() {
+    g_idleTicksSinceRedraw = 0;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DrawScene();
     glutSwapBuffers();
@@ -95,13 +109,15 @@ void DrawScene() {
     DrawBackgroundImage();
     SaveFrameImageIfRequested();
     StepVideoFrame();
-    if (VideoMode() != ConvertHidden) DrawChains();
-    if (Values().boundingFrameVisible) DrawBoundingFrame();
-    DrawCursorReadout();
+    if (VideoMode() != VideoModeKind::ConvertHidden) DrawChains();
+    if (CurrentSceneOptions().boundingFrameVisible) DrawBoundingFrame();
+    const MousePosition mouse = LastMousePosition();
+    DrawCursorReadout(ScreenToGrid(PackWindowPosition(mouse.x, mouse.y)));
     ReleaseWindowSize();
 }
 
-int RunQuorvane(int argc, char** argv) {
+int RunShell(int argc, char** argv, const ShellHooks& hooks) {
+    g_hooks = hooks;
     Sys_Init(&argc, argv);
     glutInit(&argc, argv);
     glutInitContextVersion(2, 0);
@@ -117,10 +133,12 @@ int RunQuorvane(int argc, char** argv) {
     }
 
     glutCreateWindow(kWindowTitle);
+    SettleWindowPosition();
     glutTimerFunc(kFirstTimerDelayMs, OnTimer, 0);
     glutIdleFunc(OnIdle);
 
-    StartCommandServer();
+    InstallVideoWindow();
+    if (g_hooks.startCommandServer != nullptr) g_hooks.startCommandServer();
     Sys_Sleep(kLaunchPauseMs);
 
     if (!Sys_FileExists(kControlProgramName)) {

@@ -4,8 +4,14 @@
 extern const char kWindowTitle[];         // "Quorvane 1.46 EN beta"
 extern const char kControlProgramName[];  // "Quorvane_Net.exe"
 
-// The whole program: start-up, then the GLUT main loop. Returns the exit code.
-int RunQuorvane(int argc, char** argv);
+// What the shell calls in the command channel, which sits above it.
+struct ShellHooks {
+    void (*startCommandServer)();  // once, after the window exists
+    void (*pollCommand)();         // every 40 ms timer tick
+};
+
+// The window program: start-up, then the GLUT main loop. Returns the exit code.
+int RunShell(int argc, char** argv, const ShellHooks& hooks);
 
 // The material and light state, applied at start-up and every redraw.
 void ApplyMaterialAndLight();

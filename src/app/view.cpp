@@ -8,24 +8,20 @@
 
 #include <cstdio>
 
-#include "app/window.h"
-#include "model/edit.h"
+#include "app/edit.h"
 #include "model/layout.h"
-#include "net/dispatch.h"
+#include "render/window.h"
 
 namespace {
 
 constexpr int32_t kMinCellSize = 1;
 constexpr int32_t kMaxCellSize = 16;
-constexpr uint16_t kTopRow = kGridSide - 1;
-constexpr uint16_t kLastColumn = kGridSide - 1;
 
-ViewState g_view = {kMaxCellSize, 0, kTopRow};
 MousePosition g_mouse = {0, 0};
 
 // Divisions by the cell size must not trap on a value a project file brought in.
 int32_t SafeCellSize() {
-    return g_view.cellSize >= 1 ? g_view.cellSize : 1;
+    return View().cellSize >= 1 ? View().cellSize : 1;
 }
 
 void LogKey(unsigned char key) {
@@ -35,38 +31,26 @@ void LogKey(unsigned char key) {
 
 }  // namespace
 
-const ViewState& View() {
-    return g_view;
-}
-
-void SetView(int32_t cellSize, uint16_t scrollX, uint16_t scrollY) {
-    g_view = {cellSize, scrollX, scrollY};
-}
-
-void SetCellSize(int32_t cellSize) {
-    g_view.cellSize = cellSize;
-}
-
-void SetScroll(uint16_t scrollX, uint16_t scrollY) {
-    g_view.scrollX = scrollX;
-    g_view.scrollY = scrollY;
-}
-
 void ViewStepUp() {
-    if (g_view.scrollY < kTopRow) ++g_view.scrollY;
+    const ViewState& view = View();
+    if (view.scrollY < kGridMax) SetScroll(view.scrollX, uint16_t(view.scrollY + 1));
 }
 
 void ViewStepDown() {
+    const ViewState& view = View();
     const int32_t rows = WindowHeight() / SafeCellSize();
-    if (g_view.scrollY >= rows && g_view.scrollY > 1) --g_view.scrollY;
+    if (view.scrollY >= rows && view.scrollY > 1)
+        SetScroll(view.scrollX, uint16_t(view.scrollY - 1));
 }
 
 void ViewStepLeft() {
-    if (g_view.scrollX > 0) --g_view.scrollX;
+    const ViewState& view = View();
+    if (view.scrollX > 0) SetScroll(uint16_t(view.scrollX - 1), view.scrollY);
 }
 
 void ViewStepRight() {
-    if (g_view.scrollX < kLastColumn) ++g_view.scrollX;
+    const ViewState& view = View();
+    if (view.scrollX < kGridMax) SetScroll(uint16_t(view.scrollX + 1), view.scrollY);
 }
 
 uint32_t ScreenToGrid(uint32_t position) {
@@ -75,8 +59,8 @@ uint32_t ScreenToGrid(uint32_t position) {
     const uint16_t height = uint16_t(WindowHeight());
     const uint16_t fromTop = uint16_t(height - fromBottom);
     const uint32_t c = uint32_t(SafeCellSize());
-    const uint16_t column = uint16_t(x / c + g_view.scrollX);
-    const uint16_t row = uint16_t(g_view.scrollY - fromTop / c);
+    const uint16_t column = uint16_t(x / c + View().scrollX);
+    const uint16_t row = uint16_t(View().scrollY - fromTop / c);
     return uint32_t(column) | (uint32_t(row) << 16);
 }
 
@@ -94,10 +78,10 @@ void KeyboardInput(unsigned char key, int, int) {
     switch (key) {
         case 43:  // '+'
         case 61:  // '='
-            if (g_view.cellSize < kMaxCellSize) ++g_view.cellSize;
+            if (View().cellSize < kMaxCellSize) SetCellSize(View().cellSize + 1);
             return;  // zooming in is not logged
         case 45:     // '-'
-            if (g_view.cellSize > kMinCellSize) --g_view.cellSize;
+            if (View().cellSize > kMinCellSize) SetCellSize(View().cellSize - 1);
             break;
         // Up: W w, the Cyrillic letters on the W key (cp1251), F and '&'.
         case 87:
@@ -142,7 +126,7 @@ void KeyboardInput(unsigned char key, int, int) {
 void MouseInput(int button, int state, int x, int y) {
     if (state != GLUT_UP) return;
     const uint32_t position = PackWindowPosition(x, y);
-    const bool placing = Values().editMode == 0;
+    const bool placing = EditMode() == 0;
     if (button == GLUT_LEFT_BUTTON) {
         if (placing) {
             PlaceLed(position);
@@ -159,6 +143,6 @@ void PassiveMotionInput(int x, int y) {
 }
 
 void ResetView() {
-    g_view = {kMaxCellSize, 0, kTopRow};
+    ResetViewState();
     g_mouse = {0, 0};
 }

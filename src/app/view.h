@@ -1,21 +1,12 @@
-// The view onto the 2048 x 2048 grid (scroll origin and zoom), the window
-// pixel to grid cell conversion, and the direct input of the window: typed
-// keys, mouse button releases and mouse motion without a button.
+// Moving the view onto the 2048 x 2048 grid (the record itself is
+// render/view_state.h), the window pixel to grid cell conversion, and the
+// direct input of the window: typed keys, mouse button releases and mouse
+// motion without a button.
 #pragma once
 
 #include <cstdint>
 
-struct ViewState {
-    int32_t cellSize;  // 1..16 pixels per cell
-    uint16_t scrollX;  // grid column at the left edge
-    uint16_t scrollY;  // grid row at the top edge
-};
-
-const ViewState& View();
-// Other writers of the view (command 192, opening files, background image).
-void SetView(int32_t cellSize, uint16_t scrollX, uint16_t scrollY);
-void SetCellSize(int32_t cellSize);
-void SetScroll(uint16_t scrollX, uint16_t scrollY);
+#include "render/view_state.h"
 
 // The single steps of the W, S, A and D keys with their limits (also the
 // targets 0..3 of command 192). Down stops where the lowest whole row of

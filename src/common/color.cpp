@@ -1,9 +1,9 @@
 // Conversions of the packed colours of the settings and port records.
 #include "common/common.h"
 
-uint32_t PackedColorValue(PackedColor colour) {
-    return uint32_t(colour.red) | (uint32_t(colour.green) << 8) | (uint32_t(colour.blue) << 16) |
-           (uint32_t(colour.spare) << 24);
+uint32_t PackedColorValue(PackedColor color) {
+    return uint32_t(color.red) | (uint32_t(color.green) << 8) | (uint32_t(color.blue) << 16) |
+           (uint32_t(color.spare) << 24);
 }
 
 void ColorToFloats(uint32_t packedValue, float rgb[3]) {
@@ -12,6 +12,6 @@ void ColorToFloats(uint32_t packedValue, float rgb[3]) {
     rgb[2] = float((packedValue >> 16) & 0xFF) / 255.0f;
 }
 
-void ColorToFloats(PackedColor colour, float rgb[3]) {
-    ColorToFloats(PackedColorValue(colour), rgb);
+void ColorToFloats(PackedColor color, float rgb[3]) {
+    ColorToFloats(PackedColorValue(color), rgb);
 }

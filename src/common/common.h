@@ -18,22 +18,23 @@ struct PackedColor {
 static_assert(sizeof(PackedColor) == 4);
 
 // The little-endian 32-bit reading of the four bytes.
-uint32_t PackedColorValue(PackedColor colour);
+uint32_t PackedColorValue(PackedColor color);
 
 // red = (value & 0xFF) / 255, green = ((value >> 8) & 0xFF) / 255,
 // blue = ((value >> 16) & 0xFF) / 255.
 void ColorToFloats(uint32_t packedValue, float rgb[3]);
-void ColorToFloats(PackedColor colour, float rgb[3]);
+void ColorToFloats(PackedColor color, float rgb[3]);
 
 // Windows: directories end at the last backslash or slash, file names start
 // after the last backslash only. Posix: both split at the last slash.
 enum class PathStyle { Windows, Posix };
 
-// The style of the platform we run on (chosen by the platform layer).
+// The style of the platform we run on (chosen when it is built).
 PathStyle NativePathStyle();
 char PathSeparator(PathStyle style);
 
-// The text before the last separator, without it; "" when there is none.
+// The text before the last separator, without it; "" when there is none,
+// the separator itself when it is the first character (the root).
 std::string DirectoryOf(const char* path, PathStyle style);
 std::string DirectoryOf(const char* path);
 // The text after the last separator (extension included); the whole path
@@ -41,8 +42,9 @@ std::string DirectoryOf(const char* path);
 std::string FileNameOf(const char* path, PathStyle style);
 std::string FileNameOf(const char* path);
 
-// directory + separator + name; an empty directory means the current
-// directory, so the result is the bare name (never a path at the root).
+// directory + separator + name, with no second separator after a directory
+// that ends in one (the root); an empty directory means the current
+// directory, so the result is the bare name.
 std::string JoinPath(const std::string& directory, const std::string& name, PathStyle style);
 std::string JoinPath(const std::string& directory, const std::string& name);
 

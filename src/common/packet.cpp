@@ -6,7 +6,7 @@
 #include "common/common.h"
 
 uint16_t PacketPort(const uint8_t* packet) {
-    return ReadBE16(packet + 2);
+    return ReadBE16(packet + kPortFieldOffset);
 }
 
 bool PacketPath(const uint8_t* packet, size_t offset, char out[kPathBufferSize]) {

@@ -6,9 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t kPacketSize = 2048;     // receive buffer and mailbox size
-constexpr size_t kPathBufferSize = 512;  // path buffers: at most 511 bytes + NUL
-constexpr size_t kPathOffset = 4;        // where every path field starts, but 209's
+#include "common/protocol.h"
 
 // Bytes 2-3, big-endian: the port field of the commands that have one.
 uint16_t PacketPort(const uint8_t* packet);

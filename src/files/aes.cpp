@@ -30,15 +30,21 @@ bool InitContext(EVP_CIPHER_CTX*& context, const EVP_CIPHER* cipher, const uint8
     return EVP_CIPHER_CTX_set_padding(context, 0) == 1;
 }
 
-void RunBlocks(EVP_CIPHER_CTX* context, const uint8_t* in, uint8_t* out, size_t blockCount) {
+// False unless every block came out: no key set, or libcrypto refused.
+bool RunBlocks(const AesKey& key, EVP_CIPHER_CTX* context, const uint8_t* in, uint8_t* out,
+               size_t blockCount) {
+    if (key.rounds == 0 || context == nullptr) return false;
     while (blockCount > 0) {
         size_t chunk = blockCount > size_t(INT_MAX / 16) ? size_t(INT_MAX / 16) : blockCount;
         int written = 0;
-        EVP_CipherUpdate(context, out, &written, in, int(chunk * kAesBlockSize));
+        if (EVP_CipherUpdate(context, out, &written, in, int(chunk * kAesBlockSize)) != 1 ||
+            size_t(written) != chunk * kAesBlockSize)
+            return false;
         in += chunk * kAesBlockSize;
         out += chunk * kAesBlockSize;
         blockCount -= chunk;
     }
+    return true;
 }
 
 }  // namespace
@@ -59,18 +65,18 @@ void AesReleaseKey(AesKey& key) {
     key = {0, nullptr, nullptr};
 }
 
-void AesEncryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out) {
-    RunBlocks(key.encrypt, in, out, 1);
+bool AesEncryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out) {
+    return RunBlocks(key, key.encrypt, in, out, 1);
 }
 
-void AesDecryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out) {
-    RunBlocks(key.decrypt, in, out, 1);
+bool AesDecryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out) {
+    return RunBlocks(key, key.decrypt, in, out, 1);
 }
 
-void AesEncryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount) {
-    RunBlocks(key.encrypt, data, data, blockCount);
+bool AesEncryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount) {
+    return RunBlocks(key, key.encrypt, data, data, blockCount);
 }
 
-void AesDecryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount) {
-    RunBlocks(key.decrypt, data, data, blockCount);
+bool AesDecryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount) {
+    return RunBlocks(key, key.decrypt, data, data, blockCount);
 }

@@ -25,11 +25,13 @@ struct AesKey {
 bool AesExpandKey(AesKey& key, const uint8_t* keyBytes, size_t keySize);
 void AesReleaseKey(AesKey& key);
 
-// One 16-byte block; `in` and `out` may be the same buffer. The key must be set.
-void AesEncryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out);
-void AesDecryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out);
+// One 16-byte block; `in` and `out` may be the same buffer. False when no key
+// is set or the cipher failed; the output is then not to be used.
+bool AesEncryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out);
+bool AesDecryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out);
 
 // `blockCount` independent blocks in place, each with the same key (no
 // chaining, no padding): the same as one block call per block, faster.
-void AesEncryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount);
-void AesDecryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount);
+// False as above.
+bool AesEncryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount);
+bool AesDecryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount);

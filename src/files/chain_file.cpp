@@ -1,20 +1,18 @@
-// Chain files on disk and into the model. Every load gives its port a fresh
-// one-level history (StartLoadedChain), so one undo returns the port to
-// level 0.
+// Chain files on disk and into the model. Every load installs its chain
+// whole with a fresh one-level history (InstallLoadedChain), so one undo
+// returns the port to level 0.
 #include "files/chain_file.h"
 
 #include <cstring>
 #include <vector>
 
 #include "common/file_io.h"
+#include "common/report.h"
 #include "files/file_formats.h"
 #include "model/layout.h"
-#include "net/messages.h"
 #include "platform/sys.h"
 
 namespace {
-
-void (*g_portLoadedObserver)(uint16_t) = nullptr;
 
 // The longest file whose header and arrays can matter: N = 65535.
 constexpr size_t kChainFileReadLimit = kChainHeaderSize + 4 * 65535;
@@ -35,7 +33,7 @@ void SaveChainFile(uint16_t portNumber, const char* path) {
     if (portNumber > kPortCount) return;
     int port = portNumber == 0 ? 0 : portNumber - 1;
     std::vector<uint8_t> bytes =
-        BuildChainFile(ChainColour(port), uint16_t(port), CurrentPoints(port), ChainLength(port));
+        BuildChainFile(ChainColor(port), uint16_t(port), CurrentPoints(port), ChainLength(port));
     SaveFileReplacing(path, bytes.data(), bytes.size());
 }
 
@@ -50,15 +48,6 @@ bool ChainReplaceQuestion(int port) {
            kIdYes;
 }
 
-void ReportPortLoaded(int port) {
-    SendPortLoadedMessage(uint16_t(port));
-    if (g_portLoadedObserver) g_portLoadedObserver(uint16_t(port));
-}
-
-void SetPortLoadedObserver(void (*observer)(uint16_t port)) {
-    g_portLoadedObserver = observer;
-}
-
 void LoadChainFile(const char* path) {
     static ChainFileData file;
     if (!ReadChainFile(path, file)) return;
@@ -69,16 +58,16 @@ void LoadChainFile(const char* path) {
     // Level 0: the chain stays where the file put it, in the file's colour.
     // Otherwise it moves so that its first LED lands on the port's first LED.
     ChainPoint anchor = file.count > 0 ? file.points[0] : ChainPoint{0, 0};
-    uint8_t colour[3];
-    std::memcpy(colour, file.colour, 3);
+    uint8_t color[3];
+    std::memcpy(color, file.color, 3);
     if (level != 0) {
         anchor = LevelPoints(port, level)[0];
-        std::memcpy(colour, ChainColour(port), 3);
+        std::memcpy(color, ChainColor(port), 3);
     }
 
-    StartLoadedChain(port, LevelCount(port, 1) > 0);
-    SetChainColour(port, colour[0], colour[1], colour[2]);
-    ChainPoint* points = WritableLevelPoints(port, 1);
+    // The port's own LEDs do not stop the cut: they leave the grid first.
+    UnmarkChain(port);
+    static ChainPoint points[kChainCapacity];
     int taken = 0;
     for (int i = 0; i < file.count; ++i) {
         if (i == 0) {
@@ -94,10 +83,8 @@ void LoadChainFile(const char* path) {
     }
     // The lit flag is set for every LED tried, the one that stopped the cut too.
     int lit = taken < file.count ? taken + 1 : file.count;
-    SetActiveRange(port, 0, lit, 1);
-    SetLevelCount(port, 1, uint16_t(taken));
-    MarkChain(port);
-    ReportPortLoaded(port);
+    InstallLoadedChain(port, color, points, uint16_t(taken), lit);
+    ReportPortLoaded(uint16_t(port));
 }
 
 void RestoreChainFile(const char* path) {
@@ -106,11 +93,6 @@ void RestoreChainFile(const char* path) {
     int port = file.port;
     bool replacing = LevelCount(port, 1) > 0;
     if (replacing && !ChainReplaceQuestion(port)) return;
-    StartLoadedChain(port, replacing);
-    SetChainColour(port, file.colour[0], file.colour[1], file.colour[2]);
-    std::memcpy(WritableLevelPoints(port, 1), file.points, sizeof(ChainPoint) * file.count);
-    SetActiveRange(port, 0, file.count, 1);
-    SetLevelCount(port, 1, file.count);
-    MarkChain(port);
-    ReportPortLoaded(port);
+    InstallLoadedChain(port, file.color, file.points, file.count, file.count);
+    ReportPortLoaded(uint16_t(port));
 }

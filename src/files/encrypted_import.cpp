@@ -6,13 +6,14 @@
 #include <cstring>
 #include <vector>
 
-#include "common/boxes.h"
 #include "common/common.h"
 #include "common/file_io.h"
+#include "common/report.h"
 #include "files/chain_file.h"
 #include "files/import_list.h"
 #include "files/project_file.h"
 #include "model/layout.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 
 namespace {
@@ -70,14 +71,12 @@ void InstallImportedChain(int port) {
     uint16_t count = ImportLedCount(record);
     bool replacing = LevelCount(port, 1) > 0;
     if (replacing && !ChainReplaceQuestion(port)) return;
-    StartLoadedChain(port, replacing);
-    SetChainColour(port, 127, 127, 127);
-    ChainPoint* points = WritableLevelPoints(port, 1);
+    static ChainPoint points[kChainCapacity];
+    if (count > kChainCapacity) count = kChainCapacity;
     for (int i = 0; i < count; ++i) points[i] = ImportLedPoint(record, i);
-    SetActiveRange(port, 0, count, 1);
-    SetLevelCount(port, 1, count);
-    MarkChain(port);
-    ReportPortLoaded(port);
+    const uint8_t grey[3] = {127, 127, 127};
+    InstallLoadedChain(port, grey, points, count, count);
+    ReportPortLoaded(uint16_t(port));
 }
 
 void ResetEncryptedImport() {

@@ -15,7 +15,7 @@ bool ParseChainFile(const uint8_t* bytes, size_t size, ChainFileData& out) {
     uint16_t port = ReadLE16(bytes + 6);
     if (port >= kPortCount) return false;
     if (size < kChainHeaderSize + 4 * fileCount) return false;
-    std::memcpy(out.colour, bytes, 3);
+    std::memcpy(out.color, bytes, 3);
     out.port = port;
     const uint8_t* xs = bytes + kChainHeaderSize;
     const uint8_t* ys = xs + 2 * fileCount;
@@ -31,10 +31,10 @@ bool ParseChainFile(const uint8_t* bytes, size_t size, ChainFileData& out) {
     return true;
 }
 
-std::vector<uint8_t> BuildChainFile(const uint8_t colour[3], uint16_t portIndex,
+std::vector<uint8_t> BuildChainFile(const uint8_t color[3], uint16_t portIndex,
                                     const ChainPoint* points, uint16_t count) {
     std::vector<uint8_t> bytes(kChainHeaderSize + 4 * size_t(count), 0);
-    std::memcpy(bytes.data(), colour, 3);
+    std::memcpy(bytes.data(), color, 3);
     WriteLE16(bytes.data() + 4, count);
     WriteLE16(bytes.data() + 6, portIndex);
     uint8_t* xs = bytes.data() + kChainHeaderSize;
@@ -119,10 +119,7 @@ static bool CipherCoordinates(ImportRecord& record, bool decrypt) {
     if (ready) {
         uint8_t* area = record.bytes + kImportCoordinateOffset;
         size_t blocks = kImportCoordinateSize / kAesBlockSize;
-        if (decrypt)
-            AesDecryptBlocks(key, area, blocks);
-        else
-            AesEncryptBlocks(key, area, blocks);
+        ready = decrypt ? AesDecryptBlocks(key, area, blocks) : AesEncryptBlocks(key, area, blocks);
     }
     AesReleaseKey(key);
     return ready;

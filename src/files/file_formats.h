@@ -21,12 +21,11 @@
 // ---- chain file: 256-byte header, N x values, N y values ----------------------
 
 constexpr size_t kChainHeaderSize = 256;
-constexpr int kGridMax = kGridSide - 1;
 
 struct ChainFileData {
-    uint8_t colour[3];  // red, green, blue
-    uint16_t count;     // LEDs kept, at most 2048
-    uint16_t port;      // port index 0..255
+    uint8_t color[3];  // red, green, blue
+    uint16_t count;    // LEDs kept, at most 2048
+    uint16_t port;     // port index 0..255
     ChainPoint points[kChainCapacity];
 };
 
@@ -35,7 +34,7 @@ struct ChainFileData {
 // chain ends before the first LED with x or y above 2047.
 bool ParseChainFile(const uint8_t* bytes, size_t size, ChainFileData& out);
 // The 256 + 4N bytes of a chain file (count at most 2048).
-std::vector<uint8_t> BuildChainFile(const uint8_t colour[3], uint16_t portIndex,
+std::vector<uint8_t> BuildChainFile(const uint8_t color[3], uint16_t portIndex,
                                     const ChainPoint* points, uint16_t count);
 
 // ---- project header: 10240 bytes ------------------------------------------------

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "common/boxes.h"
 #include "common/file_io.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 
 namespace {

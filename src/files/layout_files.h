@@ -1,17 +1,16 @@
-// The layout-file commands the dispatcher calls: save and load one port's
-// chain file (161, 162), save a project (176), open a project or an import
-// list (177). `packet` is the 2048-byte mailbox copy. GUI thread.
+// Opening a project file or an import list (command 177), and the reset of
+// everything the layout files keep. The window's view comes in and goes out
+// as a value. GUI thread.
 #pragma once
 
 #include <cstdint>
 
-void SaveChainFile(const uint8_t* packet);
-void LoadChainFile(const uint8_t* packet);
-void SaveProject(const uint8_t* packet);
-void OpenFile(const uint8_t* packet);
+#include "files/file_formats.h"
 
-// Command 177 for a path (at most 511 characters).
-void OpenFile(const char* path);
+// Command 177 for a path (at most 511 characters). A path the project path
+// state refuses changes nothing; otherwise the layout is emptied, `view` is
+// set from the project header and the chains are loaded.
+void OpenFile(const char* path, HeaderView& view);
 
 // Tests: path state, project header, import list and imported chains back
 // to process start.

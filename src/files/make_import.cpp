@@ -8,6 +8,7 @@
 // ascending port order, each line ended by CR LF. Exit status 0 on success.
 #include <openssl/rand.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
     if (!SetProjectPaths(projectPath)) return Fail("project path too long");
     std::vector<uint8_t> headerBytes;
     if (!ReadFilePrefix(projectPath, kProjectHeaderSize, headerBytes))
-        return Fail(std::string("cannot read ") + projectPath);
+        return Fail(std::string("cannot read ") + projectPath + ": " + OpenFailureText(errno));
     if (headerBytes.size() != kProjectHeaderSize)
         return Fail(std::string("not a project file (short): ") + projectPath);
     ProjectHeader header;

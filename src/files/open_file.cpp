@@ -1,22 +1,19 @@
-// Opening a project file or an import list (command 177), and the packet
-// entry points of the layout-file commands 161, 162 and 176. Whatever the
-// file turns out to be, an open empties the layout and sets the view from
-// the project header before any chain is loaded.
+// Opening a project file or an import list (command 177). Whatever the file
+// turns out to be, an open empties the layout and sets the view from the
+// project header before any chain is loaded.
 #include <cstring>
 
-#include "app/view.h"
-#include "common/boxes.h"
 #include "common/common.h"
-#include "common/packet.h"
 #include "files/chain_file.h"
 #include "files/encrypted_import.h"
 #include "files/import_list.h"
 #include "files/layout_files.h"
 #include "files/project_file.h"
 #include "model/layout.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 
-void OpenFile(const char* path) {
+void OpenFile(const char* path, HeaderView& view) {
     if (!SetProjectPaths(path)) return;
     bool listRead = false;
     bool projectRead = false;
@@ -38,8 +35,7 @@ void OpenFile(const char* path) {
     }
 
     ClearGrid();
-    HeaderView view = ClampedHeaderView(CurrentProjectHeader());
-    SetView(view.cellSize, view.scrollX, view.scrollY);
+    view = ClampedHeaderView(CurrentProjectHeader());
     for (int port = 0; port < kPortCount; ++port) EmptyPortChain(port);
 
     if (projectRead) {
@@ -53,29 +49,8 @@ void OpenFile(const char* path) {
     }
 }
 
-void OpenFile(const uint8_t* packet) {
-    char path[kPathBufferSize];
-    if (PacketPath(packet, kPathOffset, path)) OpenFile(path);
-}
-
-void SaveProject(const uint8_t* packet) {
-    char path[kPathBufferSize];
-    if (PacketPath(packet, kPathOffset, path)) SaveProject(path);
-}
-
-void SaveChainFile(const uint8_t* packet) {
-    char path[kPathBufferSize];
-    if (PacketPath(packet, kPathOffset, path)) SaveChainFile(PacketPort(packet), path);
-}
-
-void LoadChainFile(const uint8_t* packet) {
-    char path[kPathBufferSize];
-    if (PacketPath(packet, kPathOffset, path)) LoadChainFile(path);
-}
-
 void ResetLayoutFiles() {
     ResetProjectFile();
     ResetImportList();
     ResetEncryptedImport();
-    SetPortLoadedObserver(nullptr);
 }

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/view.h"
 #include "common/common.h"
 #include "common/file_io.h"
 #include "files/chain_file.h"
@@ -66,9 +65,8 @@ void ReadProjectHeader(const char* path) {
     ApplyProjectHeaderBytes(g_header, bytes.data(), bytes.size());
 }
 
-void SaveProject(const char* path) {
+void SaveProject(const char* path, const HeaderView& view) {
     if (!SetProjectPaths(path)) return;
-    const ViewState& view = View();
     SetHeaderView(g_header, view.scrollX, view.scrollY, uint8_t(view.cellSize));
     for (int port = 0; port < kPortCount; ++port)
         SetHeaderPortFlag(g_header, port, ChainLength(port) > 0);

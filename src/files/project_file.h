@@ -37,10 +37,10 @@ void ReplaceProjectHeader(const bool flags[kPortCount], uint16_t scrollX, uint16
 // not supply keep their values. A file that cannot be opened changes nothing.
 void ReadProjectHeader(const char* path);
 
-// Command 176 for a path: header (view and flags) then one chain file per
+// Command 176 for a path: header (`view` and flags) then one chain file per
 // used port, each written whole before it replaces an older file. A project
 // file that cannot be written ends the save without chain files.
-void SaveProject(const char* path);
+void SaveProject(const char* path, const HeaderView& view);
 
 // Tests: path state empty, header all zero.
 void ResetProjectFile();

@@ -14,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/settings.h"
-
 namespace {
 
 struct LevelBlock {
@@ -29,7 +27,7 @@ struct FreeBlock {
 static_assert(sizeof(FreeBlock) <= sizeof(LevelBlock));
 
 struct PortState {
-    uint8_t colour[3];
+    uint8_t color[3];
     UndoRing ring;
     uint16_t counts[kHistoryLevels];
     LevelBlock* levels[kHistoryLevels];  // nullptr: all points zero
@@ -37,7 +35,7 @@ struct PortState {
 };
 
 GridCell g_grid[kGridSide * kGridSide];
-alignas(64) uint32_t g_colours[kGridSide * kGridSide];
+alignas(64) uint32_t g_colors[kGridSide * kGridSide];
 uint32_t g_marksVersion;
 PortState g_ports[kPortCount];
 uint16_t g_currentPort;
@@ -84,8 +82,8 @@ bool InGrid(ChainPoint point) {
     return point.x < kGridSide && point.y < kGridSide;
 }
 
-bool SameRgb(const uint8_t colour[3], PackedColor other) {
-    return colour[0] == other.red && colour[1] == other.green && colour[2] == other.blue;
+bool SameRgb(const uint8_t color[3], PackedColor other) {
+    return color[0] == other.red && color[1] == other.green && color[2] == other.blue;
 }
 
 }  // namespace
@@ -98,7 +96,7 @@ const GridCell& CellAt(int x, int y) {
 
 void ClearGrid() {
     std::memset(g_grid, 0, sizeof g_grid);
-    std::memset(g_colours, 0, sizeof g_colours);
+    std::memset(g_colors, 0, sizeof g_colors);
     ++g_marksVersion;
 }
 
@@ -106,16 +104,16 @@ uint32_t GridMarksVersion() {
     return g_marksVersion;
 }
 
-uint32_t CellColour(int x, int y) {
-    return g_colours[x * kGridSide + y];
+uint32_t CellColor(int x, int y) {
+    return g_colors[x * kGridSide + y];
 }
 
-void SetCellColour(int x, int y, uint32_t colour) {
-    g_colours[x * kGridSide + y] = colour;
+void SetCellColor(int x, int y, uint32_t color) {
+    g_colors[x * kGridSide + y] = color;
 }
 
-uint32_t* CellColourColumn(int x) {
-    return g_colours + x * kGridSide;
+uint32_t* CellColorColumn(int x) {
+    return g_colors + x * kGridSide;
 }
 
 // ---- ports --------------------------------------------------------------------
@@ -128,14 +126,14 @@ void SelectCurrentPort(uint16_t port) {
     if (port < kPortCount) g_currentPort = port;
 }
 
-const uint8_t* ChainColour(int port) {
-    return g_ports[port].colour;
+const uint8_t* ChainColor(int port) {
+    return g_ports[port].color;
 }
 
-void SetChainColour(int port, uint8_t red, uint8_t green, uint8_t blue) {
-    g_ports[port].colour[0] = red;
-    g_ports[port].colour[1] = green;
-    g_ports[port].colour[2] = blue;
+void SetChainColor(int port, uint8_t red, uint8_t green, uint8_t blue) {
+    g_ports[port].color[0] = red;
+    g_ports[port].color[1] = green;
+    g_ports[port].color[2] = blue;
 }
 
 const uint8_t* ActiveFlags(int port) {
@@ -214,7 +212,7 @@ void ResetActive(int port) {
 
 void EmptyPortChain(int port) {
     PortState& state = g_ports[port];
-    std::memset(state.colour, 0, sizeof state.colour);
+    std::memset(state.color, 0, sizeof state.color);
     std::memset(state.counts, 0, sizeof state.counts);
     for (LevelBlock*& block : state.levels) ReleaseBlock(block);
     std::memset(state.active, 0, sizeof state.active);
@@ -246,13 +244,13 @@ void UnmarkChain(int port) {
 
 // ---- chain edits ----------------------------------------------------------------
 
-void AddLed(int port, ChainPoint point) {
+void AddLed(int port, ChainPoint point, PackedColor background) {
     if (!InGrid(point)) return;
     PortState& state = g_ports[port];
     // The colour guard runs whether or not the LED is then taken, so a chain
     // never stays invisible on the background.
-    if (SameRgb(state.colour, CurrentSettings().backgroundColor)) {
-        for (uint8_t& byte : state.colour) byte = uint8_t(255 - byte);
+    if (SameRgb(state.color, background)) {
+        for (uint8_t& byte : state.color) byte = uint8_t(255 - byte);
     }
     const uint16_t n = ChainLength(port);
     if (n >= kChainCapacity) return;
@@ -294,6 +292,17 @@ void StartLoadedChain(int port, bool emptyFirst) {
     ResetActive(port);
     PushLevel(port);
     if (emptyFirst) EmptyPortChain(port);
+}
+
+void InstallLoadedChain(int port, const uint8_t color[3], const ChainPoint* points, uint16_t count,
+                        int lit) {
+    if (count > kChainCapacity) count = kChainCapacity;
+    StartLoadedChain(port, g_ports[port].counts[1] > 0);
+    SetChainColor(port, color[0], color[1], color[2]);
+    std::memcpy(WritableLevelPoints(port, 1), points, sizeof(ChainPoint) * count);
+    SetActiveRange(port, 0, lit, 1);
+    g_ports[port].counts[1] = count;
+    MarkChain(port);
 }
 
 void ResetLayoutModel() {

@@ -15,8 +15,11 @@
 
 #include <cstdint>
 
-constexpr int kGridSide = 2048;
-constexpr int kPortCount = 256;
+#include "common/common.h"
+#include "common/protocol.h"  // kPortCount
+
+constexpr int kGridSide = 2048;          // cells per row and per column
+constexpr int kGridMax = kGridSide - 1;  // the last cell index of a row or column
 constexpr int kHistoryLevels = 256;
 constexpr int kChainCapacity = 2048;
 constexpr int kMaxUndoDepth = 255;
@@ -54,11 +57,11 @@ void ClearGrid();
 uint32_t GridMarksVersion();
 
 // The video colour of a cell, 0x00RRGGBB; written only by the video mapping.
-uint32_t CellColour(int x, int y);
-void SetCellColour(int x, int y, uint32_t colour);
+uint32_t CellColor(int x, int y);
+void SetCellColor(int x, int y, uint32_t color);
 // The 2048 colours of column x, row 0 first, for writing a whole frame.
 // 64-byte aligned.
-uint32_t* CellColourColumn(int x);
+uint32_t* CellColorColumn(int x);
 
 // ---- ports --------------------------------------------------------------------
 
@@ -67,8 +70,8 @@ uint16_t CurrentPort();
 void SelectCurrentPort(uint16_t port);
 
 // Chain colour: red, green, blue.
-const uint8_t* ChainColour(int port);
-void SetChainColour(int port, uint8_t red, uint8_t green, uint8_t blue);
+const uint8_t* ChainColor(int port);
+void SetChainColor(int port, uint8_t red, uint8_t green, uint8_t blue);
 
 // The 2048 lit/dark flags of a port (per chain position, outside history).
 const uint8_t* ActiveFlags(int port);
@@ -105,7 +108,10 @@ void UnmarkChain(int port);
 
 // ---- chain edits ----------------------------------------------------------------
 
-void AddLed(int port, ChainPoint point);
+// Appends `point` to the port's chain as a new history level. A chain whose
+// colour equals `background` (red, green, blue) is inverted first, taken or
+// not, so it never stays invisible.
+void AddLed(int port, ChainPoint point, PackedColor background);
 void UndoChain(int port);
 void ClearChain(int port);
 
@@ -113,6 +119,12 @@ void ClearChain(int port);
 // ResetHistory, ResetActive, PushLevel, and EmptyPortChain when
 // `emptyFirst`. Afterwards the current level is 1 and depth is 1.
 void StartLoadedChain(int port, bool emptyFirst);
+
+// Installs a loaded chain whole: a fresh history (StartLoadedChain, emptied
+// first when level 1 held LEDs), the colour, the `count` points as level 1,
+// positions 0..lit-1 lit, and the grid marks. Every loader goes through it.
+void InstallLoadedChain(int port, const uint8_t color[3], const ChainPoint* points, uint16_t count,
+                        int lit);
 
 // Tests: the whole model back to process start.
 void ResetLayoutModel();

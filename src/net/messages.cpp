@@ -6,23 +6,23 @@
 
 #include <cmath>
 
-#include "app/settings.h"
 #include "common/common.h"
 #include "net/server.h"
+#include "render/settings.h"
 
 void BuildWindowGeometryMessage(const WindowRect& rect, uint8_t out[kWindowGeometryMessageSize]) {
     out[0] = 0x00;
     out[1] = kWindowGeometryTag;
-    WriteLE32(out + 2, uint32_t(rect.x));
-    WriteLE32(out + 6, uint32_t(rect.y));
-    WriteLE32(out + 10, uint32_t(rect.width));
-    WriteLE32(out + 14, uint32_t(rect.height));
+    WriteLE32(out + kGeometryXOffset, uint32_t(rect.x));
+    WriteLE32(out + kGeometryYOffset, uint32_t(rect.y));
+    WriteLE32(out + kGeometryWidthOffset, uint32_t(rect.width));
+    WriteLE32(out + kGeometryHeightOffset, uint32_t(rect.height));
 }
 
 void BuildPortLoadedMessage(uint16_t port, uint8_t out[kPortLoadedMessageSize]) {
     out[0] = 0x00;
     out[1] = kPortLoadedTag;
-    WriteBE16(out + 2, port);
+    WriteBE16(out + kPortLoadedPortOffset, port);
 }
 
 void BuildVideoProgressMessage(uint32_t frameNumber, uint32_t frameCount,
@@ -37,9 +37,9 @@ void BuildVideoProgressMessage(uint32_t frameNumber, uint32_t frameCount,
     out[0] = 0x00;
     out[1] = kVideoProgressTag;
     out[2] = 0x00;
-    out[3] = percent;
-    WriteBE32(out + 4, frameCount);
-    WriteBE32(out + 8, frameNumber);
+    out[kProgressPercentOffset] = percent;
+    WriteBE32(out + kProgressCountOffset, frameCount);
+    WriteBE32(out + kProgressFrameOffset, frameNumber);
 }
 
 void SendWindowGeometryMessage() {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "app/window.h"
-#include "net/command_codes.h"
+#include "common/protocol.h"
+#include "render/window.h"
 
 void BuildWindowGeometryMessage(const WindowRect& rect, uint8_t out[kWindowGeometryMessageSize]);
 void BuildPortLoadedMessage(uint16_t port, uint8_t out[kPortLoadedMessageSize]);

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "net/command_codes.h"
+#include "common/protocol.h"
 #include "platform/sys.h"
 
 namespace {

@@ -134,6 +134,8 @@ int Sys_MessageBox(const char* text, const char* caption, unsigned style) {
 }
 
 bool Sys_SaveFileDialog(const SysSaveDialog& dialog, char* path, size_t pathSize) {
+    // As the real dialog: the path is emptied first, so a cancel leaves "".
+    if (pathSize > 0) path[0] = '\0';
     FakeSaveDialog record = {dialog.filterName,
                              dialog.filterPattern,
                              dialog.defaultExtension,

@@ -15,10 +15,6 @@
 #include "common/common.h"
 #include "platform/sys.h"
 
-PathStyle NativePathStyle() {
-    return PathStyle::Posix;
-}
-
 bool Sys_NetStartup() {
     return true;
 }

@@ -16,12 +16,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
-#include "app/view.h"
-#include "app/window.h"
 #include "common/common.h"
+#include "common/file_io.h"
 #include "common/packet.h"
 #include "platform/sys.h"
+#include "render/view_state.h"
+#include "render/window.h"
 
 namespace {
 
@@ -54,56 +56,37 @@ void Inform(const char* text) {
     Sys_MessageBox(text, kCaption, kMbSystemModal | kMbIconInformation);
 }
 
-long FileSize(FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long size = std::ftell(file);
-    return size;
-}
-
 }  // namespace
 
 BmpReadResult ReadBmp(const char* path, BmpPicture* picture) {
     *picture = {0, 0, nullptr};
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return BmpReadResult::Unreadable;
-    uint8_t header[kFileHeaderSize + kInfoHeaderSize];
-    const long fileSize = FileSize(file);
-    if (fileSize < 0 || std::fseek(file, 0, SEEK_SET) != 0 ||
-        std::fread(header, 1, sizeof header, file) != sizeof header || header[0] != 'B' ||
-        header[1] != 'M') {
-        std::fclose(file);
+    const long fileSize = FileSizeOf(path);
+    if (fileSize < 0) return BmpReadResult::Unreadable;
+    std::vector<uint8_t> bytes;
+    if (!ReadFilePrefix(path, kFileHeaderSize + kInfoHeaderSize, bytes) ||
+        bytes.size() != kFileHeaderSize + kInfoHeaderSize || bytes[0] != 'B' || bytes[1] != 'M')
         return BmpReadResult::Unreadable;
-    }
+    const uint8_t* header = bytes.data();
     const uint32_t dataOffset = ReadLE32(header + 10);
     const int32_t width = static_cast<int32_t>(ReadLE32(header + 18));
     const int32_t height = static_cast<int32_t>(ReadLE32(header + 22));
     uint32_t dataSize = ReadLE32(header + 34);
     picture->width = width;
     picture->height = height;
-    if (width <= 0 || height <= 0) {
-        std::fclose(file);
-        return BmpReadResult::Unreadable;
-    }
-    if (width > kLargestSide || height > kLargestSide) {
-        std::fclose(file);
-        return BmpReadResult::TooLarge;
-    }
+    if (width <= 0 || height <= 0) return BmpReadResult::Unreadable;
+    if (width > kLargestSide || height > kLargestSide) return BmpReadResult::TooLarge;
 
     const size_t needed = size_t(width) * size_t(height) * 3;
     if (dataSize == 0) dataSize = static_cast<uint32_t>(needed);
     uint8_t* pixels = static_cast<uint8_t*>(std::calloc(needed, 1));
-    if (pixels == nullptr) {
-        std::fclose(file);
-        return BmpReadResult::Unreadable;
-    }
+    if (pixels == nullptr) return BmpReadResult::Unreadable;
     size_t wanted = std::min<size_t>(needed, dataSize);
     const size_t available = dataOffset < size_t(fileSize) ? size_t(fileSize) - dataOffset : 0;
     wanted = std::min(wanted, available);
-    if (wanted > 0 && std::fseek(file, static_cast<long>(dataOffset), SEEK_SET) == 0) {
-        const size_t got = std::fread(pixels, 1, wanted, file);
-        (void)got;  // anything short stays zero
+    if (wanted > 0) {
+        size_t got = 0;  // anything short stays zero
+        ReadFileAt(path, static_cast<long>(dataOffset), pixels, wanted, &got);
     }
-    std::fclose(file);
     for (size_t i = 0; i + 2 < needed; i += 3) std::swap(pixels[i], pixels[i + 2]);
     picture->pixels = pixels;
     return BmpReadResult::Ok;
@@ -133,9 +116,7 @@ void ReleaseBackgroundImage() {
     g_image.pixelFormat = 0;
 }
 
-void LoadBackgroundImage(const uint8_t* packet) {
-    char path[kPathBufferSize];
-    if (!PacketPath(packet, kPathOffset, path)) return;
+void LoadBackgroundImage(const char* path) {
     if (!g_exitHandlerSet) {
         std::atexit(ResetBackgroundImage);  // frees the pixels and the texture
         g_exitHandlerSet = true;
@@ -168,7 +149,7 @@ void LoadBackgroundImage(const uint8_t* packet) {
     g_visible = true;
 }
 
-void RemoveBackgroundImage(const uint8_t*) {
+void RemoveBackgroundImage() {
     g_visible = false;
     ReleaseBackgroundImage();
 }

@@ -7,8 +7,9 @@
 #include <cstdint>
 
 // Command 179 (the dispatcher sets the video mode to Idle first) and 180.
-void LoadBackgroundImage(const uint8_t* packet);
-void RemoveBackgroundImage(const uint8_t* packet);
+// 179 for a path the dispatcher checked.
+void LoadBackgroundImage(const char* path);
+void RemoveBackgroundImage();
 // Display step after the grid dots; draws only while the picture is visible.
 void DrawBackgroundImage();
 

@@ -20,13 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/view.h"
-#include "app/window.h"
 #include "model/layout.h"
-#include "net/dispatch.h"
 #include "render/disk_geometry.h"
 #include "render/scene_parts.h"
+#include "render/settings.h"
+#include "render/view_state.h"
+#include "render/window.h"
 #include "video/video.h"
 
 namespace {
@@ -37,6 +36,9 @@ struct Bounds16 {
 
 constexpr Bounds16 kEmptyBounds = {0xFFFF, 0xFFFF, 0, 0};
 
+constexpr SceneOptions kStartOptions = {LedShape::Disk, 1, 1};
+SceneOptions g_options = kStartOptions;
+
 Bounds16 g_bounds = kEmptyBounds;
 LayoutBoundsRecord g_lastBounds = {0, 0, 0, 0};
 
@@ -45,7 +47,7 @@ std::vector<DrawnText> g_drawnTexts;
 
 // Batch buffers, kept between redraws so they are allocated once.
 std::vector<float> g_positions;  // x, y per vertex
-std::vector<float> g_colours;    // r, g, b per vertex (video colours only)
+std::vector<float> g_colors;     // r, g, b per vertex (video colours only)
 std::vector<uint32_t> g_indices;
 std::vector<GLint> g_ints;        // dots and line ends
 std::vector<float> g_smallDisks;  // centres of lit 12-sided disks of radius 1
@@ -61,23 +63,23 @@ struct ScaledMesh {
     std::vector<float> xy;
 };
 
-void SetColour(const float rgb[3]) {
+void SetColor(const float rgb[3]) {
     glColor3f(rgb[0], rgb[1], rgb[2]);
 }
 
-void LedColourToFloats(uint32_t colour, float rgb[3]) {
-    rgb[0] = static_cast<float>((colour >> 16) & 0xFF) / 255.0f;
-    rgb[1] = static_cast<float>((colour >> 8) & 0xFF) / 255.0f;
-    rgb[2] = static_cast<float>(colour & 0xFF) / 255.0f;
+void LedColorToFloats(uint32_t color, float rgb[3]) {
+    rgb[0] = static_cast<float>((color >> 16) & 0xFF) / 255.0f;
+    rgb[1] = static_cast<float>((color >> 8) & 0xFF) / 255.0f;
+    rgb[2] = static_cast<float>(color & 0xFF) / 255.0f;
 }
 
 bool VideoShowing() {
     const VideoModeKind mode = VideoMode();
-    return mode == Preview || mode == Convert;
+    return mode == VideoModeKind::Preview || mode == VideoModeKind::Convert;
 }
 
-uint32_t ChainColourValue(int port) {
-    const uint8_t* rgb = ChainColour(port);
+uint32_t ChainColorValue(int port) {
+    const uint8_t* rgb = ChainColor(port);
     return (uint32_t(rgb[0]) << 16) | (uint32_t(rgb[1]) << 8) | rgb[2];
 }
 
@@ -121,7 +123,7 @@ void AppendDisk(const ScaledMesh& scaled, const Projection& p, int32_t cx, int32
 
 void FlushDiskBatch() {
     if (g_indices.empty()) return;
-    const bool perVertexColour = !g_colours.empty();
+    const bool perVertexColor = !g_colors.empty();
     glNormal3f(0.0f, 0.0f, 1.0f);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -131,39 +133,39 @@ void FlushDiskBatch() {
     glLoadIdentity();
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, g_positions.data());
-    if (perVertexColour) {
+    if (perVertexColor) {
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, 0, g_colours.data());
+        glColorPointer(3, GL_FLOAT, 0, g_colors.data());
     }
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(g_indices.size()), GL_UNSIGNED_INT,
                    g_indices.data());
-    if (perVertexColour) glDisableClientState(GL_COLOR_ARRAY);
+    if (perVertexColor) glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     g_positions.clear();
-    g_colours.clear();
+    g_colors.clear();
     g_indices.clear();
 }
 
 void FlushPointBatch(int cellSize) {
     if (g_positions.empty()) return;
-    const bool perVertexColour = !g_colours.empty();
+    const bool perVertexColor = !g_colors.empty();
     glPointSize(static_cast<GLfloat>(cellSize));
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, g_positions.data());
-    if (perVertexColour) {
+    if (perVertexColor) {
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, 0, g_colours.data());
+        glColorPointer(3, GL_FLOAT, 0, g_colors.data());
     }
     glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(g_positions.size() / 2));
-    if (perVertexColour) glDisableClientState(GL_COLOR_ARRAY);
+    if (perVertexColor) glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glPointSize(1.0f);
     g_positions.clear();
-    g_colours.clear();
+    g_colors.clear();
 }
 
 // False when nothing of a shape reaching `reach` pixels around the centre can
@@ -215,7 +217,7 @@ void DrawGridDots() {
         const int height = WindowHeight();
         float rgb[3];
         ColorToFloats(CurrentSettings().gridDotColor, rgb);
-        SetColour(rgb);
+        SetColor(rgb);
         glPointSize(1.0f);
         g_ints.clear();
         for (int y = height - 1; y > 0; y -= c) {
@@ -253,8 +255,8 @@ void DrawPortLeds(int port, int c) {
     const int h = c / 2;
     const ChainPoint* points = CurrentPoints(port);
     const uint8_t* active = ActiveFlags(port);
-    const CommandValues& values = Values();
-    const bool square = values.ledShape == Square;
+    const SceneOptions& values = g_options;
+    const bool square = values.ledShape == LedShape::Square;
     const int32_t outer = LedOuterRadius(c, values.ledSizeFactor);
     const bool video = VideoShowing();
     const Projection projection = CurrentProjection();
@@ -307,9 +309,9 @@ void DrawPortLeds(int port, int c) {
         }
         if (video) {
             float rgb[3];
-            LedColourToFloats(CellColour(point.x, point.y), rgb);
+            LedColorToFloats(CellColor(point.x, point.y), rgb);
             for (size_t v = firstVertex; v < g_positions.size() / 2; ++v) {
-                g_colours.insert(g_colours.end(), rgb, rgb + 3);
+                g_colors.insert(g_colors.end(), rgb, rgb + 3);
             }
         }
     }
@@ -317,8 +319,8 @@ void DrawPortLeds(int port, int c) {
 
     if (!video) {
         float rgb[3];
-        LedColourToFloats(ChainColourValue(port), rgb);
-        SetColour(rgb);
+        LedColorToFloats(ChainColorValue(port), rgb);
+        SetColor(rgb);
     }
     if (square) {
         FlushPointBatch(c);
@@ -341,7 +343,7 @@ void DrawChainLines(int port, int c) {
     const ChainPoint* points = CurrentPoints(port);
     float rgb[3];
     ColorToFloats(CurrentSettings().chainLineColor, rgb);
-    SetColour(rgb);
+    SetColor(rgb);
     auto centreX = [&](int k) { return (points[k].x - view.scrollX) * c + h; };
     auto centreY = [&](int k) { return (points[k].y - view.scrollY - 1) * c + height + h; };
     const int width = WindowWidth();
@@ -352,7 +354,7 @@ void DrawChainLines(int port, int c) {
     // blocks, which already hold this depth: none of its fragments survives.
     const uint8_t* active = ActiveFlags(port);
     const bool smallDisks =
-        Values().ledShape != Square && LedOuterRadius(c, Values().ledSizeFactor) == 1;
+        g_options.ledShape != LedShape::Square && LedOuterRadius(c, g_options.ledSizeFactor) == 1;
     g_ints.clear();
     for (int k = 0; k + 1 < n; ++k) {
         const int x1 = centreX(k + 1), y1 = centreY(k + 1);
@@ -396,7 +398,7 @@ void DrawBoundingFrame() {
 
     float rgb[3];
     ColorToFloats(CurrentSettings().frameColor, rgb);
-    SetColour(rgb);
+    SetColor(rgb);
     const float l = left, r = right + c, bt = bottom, t = top;
     glBegin(GL_LINES);
     glVertex3f(l, bt, 0.01f);
@@ -431,16 +433,28 @@ void DrawReadoutBox(float width) {
 
 }  // namespace
 
-void DrawCursorReadout() {
+const SceneOptions& CurrentSceneOptions() {
+    return g_options;
+}
+void SetLedShape(LedShape shape) {
+    g_options.ledShape = shape;
+}
+void SetLedSizeFactor(int32_t factor) {
+    g_options.ledSizeFactor = factor;
+}
+void ToggleBoundingFrame() {
+    g_options.boundingFrameVisible = !g_options.boundingFrameVisible;
+}
+
+void DrawCursorReadout(uint32_t cell) {
     const int width = WindowWidth();
-    const MousePosition mouse = LastMousePosition();
-    const uint32_t cell = ScreenToGrid(PackWindowPosition(mouse.x, mouse.y));
     const uint16_t gx = static_cast<uint16_t>(cell & 0xFFFF);
     const uint16_t gy = static_cast<uint16_t>(cell >> 16);
 
     DrawReadoutBox(150.0f);
     char text[64];
-    std::snprintf(text, sizeof text, "X=%u  Y=%u", unsigned(gx) + 1, 2048u - gy);
+    // Signed: below the grid's row 0 the row wraps and Y goes negative.
+    std::snprintf(text, sizeof text, "X=%d  Y=%d", int(gx) + 1, 2048 - int(gy));
     glColor3f(1.0f, 1.0f, 1.0f);
     DrawTextAt(text, 4.0f, 3.0f, 0.4f);
 
@@ -462,6 +476,7 @@ LayoutBoundsRecord LastLayoutBounds() {
 }
 
 void ResetSceneState() {
+    g_options = kStartOptions;
     g_bounds = kEmptyBounds;
     g_lastBounds = {0, 0, 0, 0};
     g_drawnTexts.clear();

@@ -4,7 +4,7 @@
 
 namespace {
 
-ColorSettings g_settings = {RGB, {0, 0, 0}, {0, 0, 0}};
+ColorSettings g_settings = {int(ColorOrder::RGB), {0, 0, 0}, {0, 0, 0}};
 uint8_t g_tables[3][256];
 
 uint8_t BlackLevel(uint8_t value, uint8_t level) {
@@ -37,7 +37,7 @@ void SetColorSettings(const ColorSettings& settings) {
 }
 
 void ResetColorSettings() {
-    SetColorSettings({RGB, {0, 0, 0}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::RGB), {0, 0, 0}, {0, 0, 0}});
 }
 
 void ApplyBlackLevel(uint8_t rgb[3]) {
@@ -67,4 +67,21 @@ const uint8_t (*ChannelTables())[256] {
     }();
     (void)built;
     return g_tables;
+}
+
+void BuildLedParts(const ColorSettings& settings, uint32_t parts[3][256]) {
+    static const uint8_t kPick[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
+                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    for (int c = 0; c < 3; ++c)
+        for (int v = 0; v < 256; ++v) parts[c][v] = 0;
+    if (settings.order < 0 || settings.order > 5) return;
+    // Output byte k is processed channel kPick[order][k].
+    for (int k = 0; k < 3; ++k) {
+        const int channel = kPick[settings.order][k];
+        for (int v = 0; v < 256; ++v) {
+            const uint8_t processed = Brightness(
+                BlackLevel(uint8_t(v), settings.blackLevel[channel]), settings.brightness[channel]);
+            parts[channel][v] |= uint32_t(processed) << (8 * k);
+        }
+    }
 }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-enum ColorOrder : uint8_t { RGB = 0, RBG = 1, GRB = 2, GBR = 3, BRG = 4, BGR = 5 };
+enum class ColorOrder : uint8_t { RGB = 0, RBG = 1, GRB = 2, GBR = 3, BRG = 4, BGR = 5 };
 
 struct ColorSettings {
     int order;              // ColorOrder value; 6..255 give black
@@ -29,3 +29,10 @@ void ReorderColor(const uint8_t rgb[3], int order, uint8_t out[3]);
 // settings change: table[c][v] is ApplyBrightness(ApplyBlackLevel(v)) of
 // channel c. Gives the same bytes as the three calls, without the divisions.
 const uint8_t (*ChannelTables())[256];
+
+// The output bytes of a lit LED for `settings`, per channel value: byte k
+// (bits 8k..8k+7) of parts[c][v] is channel c's processed value v when the
+// order puts that channel at byte k, else 0; so one LED's three output
+// bytes are parts[0][red] | parts[1][green] | parts[2][blue]. All zero for
+// the orders that give black.
+void BuildLedParts(const ColorSettings& settings, uint32_t parts[3][256]);

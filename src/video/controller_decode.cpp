@@ -1,23 +1,20 @@
 // Decoding of controller files: the exact inverse of the export's scrambling.
 #include "video/controller_decode.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "common/common.h"
+#include "common/file_io.h"
 #include "video/export.h"
 
 bool DecodeControllerFile(const char* path, DecodedControllerFile* out, std::string* error) {
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        *error = "cannot open the file";
+    const long size = FileSizeOf(path);
+    std::vector<uint8_t> bytes;
+    if (size < 0 || !ReadFilePrefix(path, size_t(size), bytes)) {
+        *error = std::string("cannot open the file: ") + OpenFailureText(errno);
         return false;
     }
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    std::fclose(file);
 
     if (bytes.size() < size_t(kControllerHeaderSize)) {
         *error = "the file is shorter than its 512-byte header";

@@ -8,9 +8,9 @@
 #include <ctime>
 #include <string>
 
-#include "common/boxes.h"
 #include "common/common.h"
 #include "common/file_io.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 #include "video/color.h"
 #include "video/scramble_table.h"
@@ -53,6 +53,19 @@ uint32_t FrameStrideFor(uint32_t length) {
     return (length + 511) / 512 * 512;
 }
 
+void DrawControllerKeys(uint8_t* keyA, uint8_t* keyB) {
+    std::srand(uint32_t(std::time(nullptr)) >> 1);
+    *keyA = uint8_t(std::rand() % 255 + 1);
+    *keyB = uint8_t(std::rand() % 255 + 1);
+}
+
+void WriteControllerHeader(uint8_t* header, uint32_t frameLength, uint8_t keyA, uint8_t keyB) {
+    std::memset(header, 0, kControllerHeaderSize);
+    WriteLE16(header, uint16_t(frameLength));
+    header[254] = keyA;
+    header[255] = keyB;
+}
+
 bool ChooseExportTarget() {
     const SysSaveDialog dialog = {"Bin Files", "*.led", "led", true};
     char path[260] = {0};
@@ -67,7 +80,7 @@ bool ChooseExportTarget() {
     return true;
 }
 
-bool PrepareExport(int32_t frameCount) {
+bool ChooseAndCheckExport(int32_t frameCount) {
     if (!ChooseExportTarget()) return false;
     if (frameCount > kMaxExportFrames) {
         ShowErrorBox("File size is very large.");
@@ -79,9 +92,13 @@ bool PrepareExport(int32_t frameCount) {
         ShowErrorBox("The video reports no frames, so it cannot be converted.");
         return false;
     }
-    std::srand(uint32_t(std::time(nullptr)) >> 1);
-    const uint8_t keyA = uint8_t(std::rand() % 255 + 1);
-    const uint8_t keyB = uint8_t(std::rand() % 255 + 1);
+    return true;
+}
+
+bool PrepareExport(int32_t frameCount) {
+    if (!ChooseAndCheckExport(frameCount)) return false;
+    uint8_t keyA, keyB;
+    DrawControllerKeys(&keyA, &keyB);
 
     ReleaseExport();
     uint32_t longest = 0;
@@ -104,9 +121,7 @@ bool PrepareExport(int32_t frameCount) {
             ShowErrorBox("Not enough memory for the controller files of this video.");
             return false;
         }
-        WriteLE16(buffer, uint16_t(g_export.frameLength));
-        buffer[254] = keyA;
-        buffer[255] = keyB;
+        WriteControllerHeader(buffer, g_export.frameLength, keyA, keyB);
         g_export.buffer[port] = buffer;
         g_export.prepared[port] = true;
     }
@@ -116,8 +131,6 @@ bool PrepareExport(int32_t frameCount) {
 }
 
 bool BeginLedStoreFrame(int32_t frameIndex, LedStoreFrame* out) {
-    static const uint8_t kPick[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
-                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
     if (frameIndex < 0 || frameIndex >= g_export.frameCount) return false;
     bool any = false;
     for (int port = 0; port < kPortCount; ++port) {
@@ -126,34 +139,9 @@ bool BeginLedStoreFrame(int32_t frameIndex, LedStoreFrame* out) {
         out->active[port] = ActiveFlags(port);
         any = any || g_export.prepared[port];
     }
-    const int order = CurrentColorSettings().order;
     out->positions = g_export.frameLength / 3;
-    std::memset(out->parts, 0, sizeof out->parts);
-    if (order >= 0 && order <= 5) {
-        // Output byte k is processed channel kPick[order][k].
-        const uint8_t(*tables)[256] = ChannelTables();
-        for (int k = 0; k < 3; ++k) {
-            const int channel = kPick[order][k];
-            for (int v = 0; v < 256; ++v)
-                out->parts[channel][v] |= uint32_t(tables[channel][v]) << (8 * k);
-        }
-    }
+    BuildLedParts(CurrentColorSettings(), out->parts);
     return any;
-}
-
-void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb[3]) {
-    if (port < 0 || port >= kPortCount || !g_export.prepared[port]) return;
-    if (frameIndex < 0 || frameIndex >= g_export.frameCount) return;
-    if (position < 0 || uint32_t(position) * 3 + 3 > g_export.frameLength) return;
-    uint8_t* target = g_export.buffer[port] + FrameOffset(frameIndex) + size_t(position) * 3;
-    if (ActiveFlags(port)[position] != 1) {
-        target[0] = target[1] = target[2] = 0;
-        return;
-    }
-    uint8_t processed[3] = {rgb[0], rgb[1], rgb[2]};
-    ApplyBlackLevel(processed);
-    ApplyBrightness(processed);
-    ReorderColor(processed, CurrentColorSettings().order, target);
 }
 
 void ScrambleBytes(uint8_t* data, size_t length, uint8_t keyA, uint8_t keyB) {

@@ -1,7 +1,10 @@
-// Controller file export: one buffer per port that has LEDs, sized for the
-// whole video, filled frame by frame with the processed LED colours,
-// scrambled frame by frame, and written at the end as one file per port
-// ("PORT-n-name" beside the file the user chose). GUI thread only.
+// Controller file export: the target dialog and its checks, the file
+// format's keys and header, the scrambling, and one buffer per port that
+// has LEDs, sized for the whole video, filled frame by frame with the
+// processed LED colours, scrambled frame by frame, and written at the end
+// as one file per port ("PORT-n-name" beside the file the user chose). The
+// buffers are the plain reference the streaming outputs are measured
+// against. GUI thread only.
 #pragma once
 
 #include <cstddef>
@@ -33,24 +36,34 @@ const ExportState& CurrentExport();
 // The smallest multiple of 512 that is >= length; 512 for 0, 6656 above 6144.
 uint32_t FrameStrideFor(uint32_t length);
 
+// The two scrambling keys of a new export, 1..255 each, drawn from the C
+// library's generator seeded with the time.
+void DrawControllerKeys(uint8_t* keyA, uint8_t* keyB);
+// The 512-byte header: frame length (little-endian) at 0, the keys at 254
+// and 255, zeros elsewhere.
+void WriteControllerHeader(uint8_t* header, uint32_t frameLength, uint8_t keyA, uint8_t keyB);
+
 // The save dialog ("Bin Files", "*.led"); fills directory and name. False
 // when cancelled.
 bool ChooseExportTarget();
 
-// Asks for the target, checks the frame count, draws the keys and allocates
+// Asks for the target and checks the frame count (at most 200,000, above
+// 0), each refusal after its own message; false (silently for a cancel)
+// when the conversion cannot go on. Sets the target's directory and name.
+bool ChooseAndCheckExport(int32_t frameCount);
+
+// The whole-video buffers (the window streams its files instead; see
+// window_export.h). Asks for the target, checks the frame count, draws the keys and allocates
 // a zeroed buffer with its header for every port with LEDs. False (after
 // its own message, none for a cancel) when nothing was prepared; the
 // buffers of an earlier export are then left as they were.
 bool PrepareExport(int32_t frameCount);
 
-// Stores the processed colour of chain position `position` of `port` in
-// frame `frameIndex`. Writes that would fall outside the prepared buffers
-// (layout edits during a conversion) are ignored.
-void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb[3]);
-
-// The per-frame form of StoreLedValue for the pixel walk: everything that
-// is the same for all LEDs of one frame is looked up once. StoreLed gives
-// exactly the bytes StoreLedValue gives, with the same bounds.
+// Storing the processed colours of one frame for the pixel walk: everything
+// that is the same for all LEDs of the frame is looked up once. StoreLed
+// stores the colour of chain position `position` of `port` (black for a
+// dark LED); writes that would fall outside the prepared buffers (layout
+// edits during a conversion) are ignored.
 struct LedStoreFrame {
     uint8_t* frame[kPortCount];         // frame start per prepared port, else nullptr
     const uint8_t* active[kPortCount];  // lit/dark flags per port

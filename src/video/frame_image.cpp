@@ -2,7 +2,6 @@
 // the request; the display callback runs the save before the frame step).
 #include <opencv2/imgcodecs.hpp>
 
-#include "net/dispatch.h"
 #include "platform/sys.h"
 #include "video/playback.h"
 #include "video/video.h"
@@ -24,7 +23,7 @@ void SaveHeldFrameImage() {
 }
 
 void SaveFrameImageIfRequested() {
-    if (Values().frameImageRequest != 1) return;
+    if (!FrameImageRequested()) return;
     SaveHeldFrameImage();
     ClearFrameImageRequest();
 }

@@ -9,9 +9,9 @@
 //
 // Storing: the LEDs are the occupied cells, and testing every covered cell
 // would read the marks of the whole picture area every frame. Instead the
-// cell of every LED is looked up once, in a table by port and chain
-// position that is rebuilt only when the model reports a change of the
-// marks. Each frame then stores the covered LEDs port by port in chain
+// cells of the LEDs come from the listing of led_map.h, by port and chain
+// position, rebuilt only when the model reports a change of the marks.
+// Each frame then stores the covered LEDs port by port in chain
 // order, so every port's buffer is written front to back. Where several
 // cells name the same LED, they are stored afterwards in the order of a
 // row-by-row walk (picture row, then column), so the one such a walk meets
@@ -26,6 +26,7 @@
 
 #include "model/layout.h"
 #include "video/export.h"
+#include "video/led_map.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -33,75 +34,15 @@
 
 namespace {
 
-// The LED cells, kept until the model reports a change of the marks.
-// g_ledCell[port][position] is the cell of an LED named by exactly one cell,
-// as picture row << 11 | column, or kNoCell; g_portEnd[port] is one past
-// its last such position. LEDs named by several cells (marks left by
-// loaders) are in g_sharedLeds instead, sorted by port, position and the
-// order of a row-by-row walk. Cells naming a port above 255 or a position
-// above 2047 are never stored and are left out.
-constexpr uint32_t kNoCell = 0xFFFFFFFFu;  // its row is beyond every frame
-uint32_t g_ledCell[kPortCount][kChainCapacity];
-uint16_t g_portEnd[kPortCount];
-std::vector<uint64_t> g_sharedLeds;
-uint32_t g_ledsVersion;
-bool g_ledsListed;
-
-// A shared LED's cell as a sort key: port, position, picture row, column.
-uint64_t SharedLedKey(unsigned port, unsigned position, unsigned row, unsigned x) {
-    return uint64_t(port) << 48 | uint64_t(position) << 32 | uint64_t(row) << 16 | x;
-}
-
-void ListLeds() {
-    if (g_ledsListed && g_ledsVersion == GridMarksVersion()) return;
-    std::fill(&g_ledCell[0][0], &g_ledCell[0][0] + kPortCount * kChainCapacity, kNoCell);
-    std::fill(g_portEnd, g_portEnd + kPortCount, 0);
-    g_sharedLeds.clear();
-    std::vector<uint32_t> shared;  // port << 16 | position of the LEDs met twice
-    for (int x = 0; x < kGridSide; ++x) {
-        const GridCell* column = &CellAt(x, 0);
-        for (int y = 0; y < kGridSide; ++y) {
-            const GridCell& cell = column[y];
-            if (cell.occupied != 1 || cell.port >= kPortCount || cell.index >= kChainCapacity)
-                continue;
-            uint32_t& slot = g_ledCell[cell.port][cell.index];
-            if (slot != kNoCell) shared.push_back(uint32_t(cell.port) << 16 | cell.index);
-            slot = uint32_t(kGridSide - 1 - y) << 11 | uint32_t(x);
-            g_portEnd[cell.port] = std::max(g_portEnd[cell.port], uint16_t(cell.index + 1));
-        }
-    }
-    if (!shared.empty()) {
-        // Move every cell of a shared LED to the shared list.
-        std::vector<bool> isShared(size_t(kPortCount) * kChainCapacity);
-        for (const uint32_t led : shared) {
-            g_ledCell[led >> 16][led & 0xFFFF] = kNoCell;
-            isShared[(led >> 16) * kChainCapacity + (led & 0xFFFF)] = true;
-        }
-        for (int x = 0; x < kGridSide; ++x) {
-            const GridCell* column = &CellAt(x, 0);
-            for (int y = 0; y < kGridSide; ++y) {
-                const GridCell& cell = column[y];
-                if (cell.occupied == 1 && cell.port < kPortCount && cell.index < kChainCapacity &&
-                    isShared[size_t(cell.port) * kChainCapacity + cell.index])
-                    g_sharedLeds.push_back(SharedLedKey(cell.port, cell.index,
-                                                        unsigned(kGridSide - 1 - y), unsigned(x)));
-            }
-        }
-        std::sort(g_sharedLeds.begin(), g_sharedLeds.end());
-    }
-    g_ledsVersion = GridMarksVersion();
-    g_ledsListed = true;
-}
-
 // 0x00RRGGBB of the BGR pixel at `pixel`: its three bytes read as one
 // little-endian number. The 4-byte form reads the next pixel's first byte
 // too, so it is only used where one follows in the same row.
-uint32_t PixelColour(const uint8_t* pixel) {
+uint32_t PixelColor(const uint8_t* pixel) {
     return (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0];
 }
 
 static_assert(std::endian::native == std::endian::little);
-uint32_t PixelColourFollowed(const uint8_t* pixel) {
+uint32_t PixelColorFollowed(const uint8_t* pixel) {
     uint32_t value;
     std::memcpy(&value, pixel, 4);
     return value & 0x00FFFFFFu;
@@ -139,19 +80,18 @@ void PaintBgr(const cv::Mat& frame) {
                 for (int r = 0; r < kTile; ++r) {
                     const uint8_t* pixel = top + size_t(y0 + r) * step + size_t(left) * 3;
                     for (int c = 0; c < kTile; ++c)
-                        tile[c][kTile - 1 - r] = PixelColourFollowed(pixel + 3 * c);
+                        tile[c][kTile - 1 - r] = PixelColorFollowed(pixel + 3 * c);
                 }
                 for (int c = 0; c < kTile; ++c)
-                    WriteTileLine(CellColourColumn(left + c) + (kGridSide - kTile - y0), tile[c]);
+                    WriteTileLine(CellColorColumn(left + c) + (kGridSide - kTile - y0), tile[c]);
             }
         }
         // The rows below the last whole tile, or the whole strip when it is
         // narrower than a tile or ends the picture.
         for (int x = left; x < right; ++x) {
-            uint32_t* colours = CellColourColumn(x) + (kGridSide - 1 - y0);
+            uint32_t* colors = CellColorColumn(x) + (kGridMax - y0);
             const uint8_t* pixel = top + size_t(y0) * step + size_t(x) * 3;
-            for (int y = y0; y < height; ++y, --colours, pixel += step)
-                *colours = PixelColour(pixel);
+            for (int y = y0; y < height; ++y, --colors, pixel += step) *colors = PixelColor(pixel);
         }
     }
 #if defined(__SSE2__)
@@ -160,23 +100,23 @@ void PaintBgr(const cv::Mat& frame) {
 }
 
 void StoreBgr(const cv::Mat& frame, const LedStoreFrame& store) {
-    ListLeds();
+    const LedCells& cells = ListLedCells();
     const unsigned width = unsigned(std::min(frame.cols, kGridSide));
     const unsigned height = unsigned(std::min(frame.rows, kGridSide));
     const size_t step = frame.step[0];
     const uint8_t* top = frame.ptr<uint8_t>(0);
     for (int port = 0; port < kPortCount; ++port) {
         if (store.frame[port] == nullptr) continue;
-        const unsigned end = std::min(unsigned(g_portEnd[port]), store.positions);
+        const unsigned end = std::min(unsigned(cells.portEnd[port]), store.positions);
         for (unsigned position = 0; position < end; ++position) {
-            const uint32_t cell = g_ledCell[port][position];
+            const uint32_t cell = cells.cell[port][position];
             const unsigned x = cell & 0x7FF, row = cell >> 11;
             if (x >= width || row >= height) continue;
             const uint8_t* pixel = top + row * step + x * 3;
             StoreLed(store, unsigned(port), position, pixel[2], pixel[1], pixel[0]);
         }
     }
-    for (const uint64_t key : g_sharedLeds) {
+    for (const uint64_t key : cells.shared) {
         const unsigned x = unsigned(key & 0xFFFF), row = unsigned(key >> 16 & 0xFFFF);
         if (x >= width || row >= height) continue;
         const uint8_t* pixel = top + row * step + x * 3;

@@ -1,32 +1,33 @@
 // Video playback: commands 164, 170 and 185, one frame per redraw mapped
-// onto the grid and, in the convert modes, stored in the controller
-// buffers, a progress message per frame, and the end of a playback with its
-// summary. The "Video" window is OpenCV's own. OpenCV errors are caught
-// here and end in the same paths as a video that cannot be read.
+// onto the grid and, in the convert modes, streamed into the controller
+// files, a progress message per frame, and the end of a playback with its
+// summary. Frames come from the decode-ahead reader, so decoding overlaps
+// the pause between redraws. The "Video" window is the display the app installed (none in
+// tests). OpenCV errors are caught here and end in the same paths as a
+// video that cannot be read.
 #include "video/playback.h"
 
-#include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <opencv2/highgui.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 #include <string>
 
-#include "common/boxes.h"
-#include "net/dispatch.h"
-#include "net/messages.h"
+#include "common/report.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 #include "video/color.h"
 #include "video/export.h"
+#include "video/frame_reader.h"
+#include "video/led_map.h"
 #include "video/mapping.h"
+#include "video/window_export.h"
 
 namespace {
 
-const char kVideoWindow[] = "Video";
-
 struct VideoPlayback {
     char videoPath[kPathBufferSize];
-    cv::VideoCapture capture;
+    FrameReader* reader;
     int32_t frameCount;
     int32_t frameIndex;
     VideoModeKind mode;
@@ -37,71 +38,53 @@ struct VideoPlayback {
 
 VideoPlayback g_playback = {};
 ResizeSettings g_resize = {0, 0, false, 0};
-void (*g_progressObserver)(uint32_t, uint32_t) = nullptr;
+VideoDisplay g_display = {nullptr, nullptr, nullptr};
+bool g_paused = false;
+bool g_frameImageRequest = false;
 
 bool IsConvertMode(VideoModeKind mode) {
-    return mode == Convert || mode == ConvertHidden;
+    return mode == VideoModeKind::Convert || mode == VideoModeKind::ConvertHidden;
 }
 
-// One frame from the capture; false when none came (end, no capture, error).
+// The next frame from the reader; false when none came (end, no video,
+// error).
 bool QueryFrame(cv::Mat& frame) {
-    try {
-        if (g_playback.capture.isOpened() && g_playback.capture.read(frame) && !frame.empty())
-            return true;
-    } catch (const cv::Exception&) {
-    }
+    if (g_playback.reader != nullptr && NextFrame(g_playback.reader, &frame)) return true;
     frame.release();
     return false;
 }
 
-// Shows a frame and lets the window system paint it (HighGUI paints only
-// while its event pump runs).
+void CloseReader() {
+    CloseFrameReader(g_playback.reader);
+    g_playback.reader = nullptr;
+}
+
 void ShowFrame(const cv::Mat& frame) {
-    try {
-        cv::imshow(kVideoWindow, frame);
-        g_playback.windowOpen = true;
-        cv::waitKey(1);
-    } catch (const cv::Exception&) {
-    }
+    if (g_display.show != nullptr) g_display.show(frame);
+    g_playback.windowOpen = true;
 }
 
 void DestroyVideoWindow() {
-    try {
-        cv::destroyWindow(kVideoWindow);
-        cv::waitKey(1);
-    } catch (const cv::Exception&) {
-    }
+    if (g_display.close != nullptr) g_display.close();
     g_playback.windowOpen = false;
-}
-
-int32_t FrameCountOf(cv::VideoCapture& capture) {
-    double count = 0;
-    try {
-        count = capture.get(cv::CAP_PROP_FRAME_COUNT);
-    } catch (const cv::Exception&) {
-    }
-    if (!std::isfinite(count)) return 0;
-    if (count >= 2147483647.0) return 2147483647;
-    if (count <= -2147483648.0) return -2147483647 - 1;
-    return int32_t(count);
 }
 
 void FinishVideo() {
     DestroyVideoWindow();
-    std::string summary = g_playback.mode == Preview ? "Video playback successful execution "
-                                                     : "video capture is successful ";
+    std::string summary = g_playback.mode == VideoModeKind::Preview
+                              ? "Video playback successful execution "
+                              : "video capture is successful ";
     summary += std::to_string(g_playback.frameIndex);
     summary += " video frames ";
-    if (WriteControllerFiles())
+    if (FinishWindowExport(g_playback.frameIndex))
         Sys_MessageBox(summary.c_str(), "Information ", kMbSystemModal | kMbIconInformation);
     else
         ShowErrorBox("Error saving file ");
-    ReleaseExport();
 }
 
 void EndPlayback() {
     FinishVideo();
-    g_playback.mode = Idle;
+    g_playback.mode = VideoModeKind::Idle;
 }
 
 // The frame to walk: the resized copy while resizing is on (and works),
@@ -123,8 +106,7 @@ const cv::Mat& FrameToWalk() {
 void SendProgress() {
     const uint32_t frameNumber = uint32_t(g_playback.frameIndex);
     const uint32_t frameCount = uint32_t(g_playback.frameCount);
-    if (g_progressObserver != nullptr) g_progressObserver(frameNumber, frameCount);
-    SendVideoProgressMessage(frameNumber, frameCount);
+    ReportFrameDone(frameNumber, frameCount);
 }
 
 }  // namespace
@@ -133,7 +115,31 @@ VideoModeKind VideoMode() {
     return g_playback.mode;
 }
 void SetVideoModeIdle() {
-    g_playback.mode = Idle;
+    g_playback.mode = VideoModeKind::Idle;
+    AbortWindowExport();
+}
+
+bool VideoPaused() {
+    return g_paused;
+}
+void SetVideoPaused(bool paused) {
+    g_paused = paused;
+}
+void ToggleVideoPause() {
+    g_paused = !g_paused;
+}
+bool FrameImageRequested() {
+    return g_frameImageRequest;
+}
+void RequestFrameImage() {
+    g_frameImageRequest = true;
+}
+void ClearFrameImageRequest() {
+    g_frameImageRequest = false;
+}
+
+void SetVideoDisplay(const VideoDisplay& display) {
+    g_display = display;
 }
 
 PlaybackInfo CurrentPlayback() {
@@ -145,54 +151,36 @@ const cv::Mat& CurrentVideoFrame() {
     return g_playback.currentFrame;
 }
 
-void SetVideoProgressObserver(void (*observer)(uint32_t, uint32_t)) {
-    g_progressObserver = observer;
-}
-
-void SetVideoPath(const uint8_t* packet) {
-    // A path longer than 511 bytes is refused and leaves the path empty, so
-    // the next start cannot open anything.
-    PacketPath(packet, kPathOffset, g_playback.videoPath);
+void SetVideoPath(const char* path) {
+    // A refused path comes as "" and leaves the path empty, so the next start
+    // cannot open anything.
+    std::snprintf(g_playback.videoPath, sizeof g_playback.videoPath, "%s", path);
 }
 
 void StartVideo(const uint8_t* packet) {
-    bool opened = false;
-    try {
-        g_playback.capture.release();
-        opened = g_playback.capture.open(g_playback.videoPath);
-    } catch (const cv::Exception&) {
-        opened = false;
-    }
-    if (!opened) {
-        // Silent; a playback still running ends at its next step.
-        try {
-            g_playback.capture.release();
-        } catch (const cv::Exception&) {
-        }
-        return;
-    }
-    g_playback.frameCount = FrameCountOf(g_playback.capture);
-    try {
-        cv::namedWindow(kVideoWindow, cv::WINDOW_AUTOSIZE);
-        g_playback.windowOpen = true;
-    } catch (const cv::Exception&) {
-    }
-    // Buffers left by a conversion that never reached its end are dropped
-    // here, so a new playback never scrambles or writes them.
-    ReleaseExport();
+    CloseReader();
+    g_playback.reader = OpenFrameReader(g_playback.videoPath, nullptr);
+    // Silent; a playback still running ends at its next step.
+    if (g_playback.reader == nullptr) return;
+    g_playback.frameCount = FrameReaderInfoOf(g_playback.reader).frameCount;
+    if (g_display.open != nullptr) g_display.open();
+    g_playback.windowOpen = true;
+    // Files left by a conversion that never reached its end are removed
+    // here, so a new playback never writes them.
+    AbortWindowExport();
 
     ColorSettings settings = CurrentColorSettings();
     settings.order = packet[2];
     for (int c = 0; c < 3; ++c) settings.brightness[c] = packet[3 + c];
     switch (packet[6]) {
         case 0:
-            g_playback.mode = Preview;
+            g_playback.mode = VideoModeKind::Preview;
             break;
         case 1:
-            g_playback.mode = Convert;
+            g_playback.mode = VideoModeKind::Convert;
             break;
         case 2:
-            g_playback.mode = ConvertHidden;
+            g_playback.mode = VideoModeKind::ConvertHidden;
             break;
         default:
             break;
@@ -201,42 +189,38 @@ void StartVideo(const uint8_t* packet) {
     SetColorSettings(settings);
     g_playback.frameIndex = 0;
 
-    if (IsConvertMode(g_playback.mode) && !PrepareExport(g_playback.frameCount)) {
+    if (IsConvertMode(g_playback.mode) && !BeginWindowExport(g_playback.frameCount)) {
         Sys_MessageBox("Preview mode is used as the file name is not specified!", "A warning",
                        kMbSystemModal | kMbIconInformation);
-        g_playback.mode = Preview;
+        g_playback.mode = VideoModeKind::Preview;
     }
 }
 
 void StepVideoFrame() {
-    if (Values().videoPaused || g_playback.mode == Idle) return;
+    if (g_paused || g_playback.mode == VideoModeKind::Idle) return;
+    // The first frame is shown once on its own before it is played (the
+    // capture used to be rewound to it).
     if (g_playback.frameIndex == 0) {
-        cv::Mat first;
-        const bool got = QueryFrame(first);
-        try {
-            if (g_playback.capture.isOpened()) g_playback.capture.set(cv::CAP_PROP_POS_FRAMES, 0.0);
-        } catch (const cv::Exception&) {
-        }
-        if (!got) {
-            g_playback.currentFrame.release();
+        if (!QueryFrame(g_playback.currentFrame)) {
             EndPlayback();
             return;
         }
-        ShowFrame(first);
-    }
-    if (!QueryFrame(g_playback.currentFrame)) {
+        ShowFrame(g_playback.currentFrame);
+    } else if (!QueryFrame(g_playback.currentFrame)) {
         EndPlayback();
         return;
     }
     const bool convert = IsConvertMode(g_playback.mode);
+    const cv::Mat* walked = nullptr;
     try {
-        const cv::Mat& walked = FrameToWalk();
+        walked = &FrameToWalk();
         ShowFrame(g_playback.currentFrame);
-        MapFrameOntoGrid(walked, g_playback.frameIndex, convert);
+        MapFrameOntoGrid(*walked, g_playback.frameIndex, false);
     } catch (const cv::Exception&) {
     }
+    if (convert)
+        StoreWindowExportFrame(walked != nullptr ? *walked : cv::Mat(), g_playback.frameIndex);
     g_playback.resizedFrame.release();
-    if (convert) ScrambleFrame(g_playback.frameIndex);
     ++g_playback.frameIndex;
     if (g_playback.frameIndex == g_playback.frameCount) EndPlayback();
     SendProgress();
@@ -258,20 +242,22 @@ void SetVideoResize(const uint8_t* packet) {
 }
 
 void ResetPlayback() {
+    CloseReader();
+    AbortWindowExport();
     try {
-        g_playback.capture.release();
         if (g_playback.windowOpen) DestroyVideoWindow();
     } catch (const cv::Exception&) {
     }
     std::memset(g_playback.videoPath, 0, sizeof g_playback.videoPath);
     g_playback.frameCount = 0;
     g_playback.frameIndex = 0;
-    g_playback.mode = Idle;
+    g_playback.mode = VideoModeKind::Idle;
     g_playback.currentFrame.release();
     g_playback.resizedFrame.release();
     g_playback.windowOpen = false;
     g_resize = {0, 0, false, 0};
-    g_progressObserver = nullptr;
+    g_paused = false;
+    g_frameImageRequest = false;
 }
 
 void ResetVideoState() {
@@ -279,4 +265,5 @@ void ResetVideoState() {
     ResetRawFrames();
     ResetExport();
     ResetColorSettings();
+    ResetLedCells();
 }

@@ -1,20 +1,14 @@
-// Video playback internals shared by the video files: the playback record,
-// the frame held for the frame image, and the test observer of the
-// progress messages.
+// Video playback internals shared by the video files: the playback record
+// and the frame held for the frame image. Each frame done is reported
+// through ReportFrameDone (common/report.h).
 #pragma once
 
 #include <cstdint>
 #include <opencv2/core.hpp>
 
 #include "common/packet.h"
+#include "video/conversion.h"
 #include "video/video.h"
-
-struct ResizeSettings {
-    int32_t width;
-    int32_t height;
-    bool enabled;
-    uint8_t interpolation;  // OpenCV interpolation code, passed unchanged
-};
 
 struct PlaybackInfo {
     const char* videoPath;
@@ -34,9 +28,7 @@ const cv::Mat& CurrentVideoFrame();
 // ("Image Files", "*.bmp") and writes the held frame; nothing without a frame.
 void SaveHeldFrameImage();
 
-// Tests: called with each progress message's frame number and frame count,
-// right where the message is sent (nullptr removes it).
-void SetVideoProgressObserver(void (*observer)(uint32_t frameNumber, uint32_t frameCount));
+void ClearFrameImageRequest();
 
 void ResetPlayback();
 void ResetRawFrames();

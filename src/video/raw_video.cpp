@@ -1,26 +1,37 @@
 // Raw frames to video: command 208 names a file of headerless RGB frames,
 // command 209 gives the frame size and the output name and runs the whole
-// conversion at once on the GUI thread: checks, reading the file into
-// memory, the red/blue swap and writing every frame at 25 frames per second.
+// conversion at once on the GUI thread: the checks, then frame by frame
+// reading from the file, the red/blue swap and writing at 25 frames per
+// second. Only one frame is in memory at a time, so a raw file of any size
+// converts.
 //
-// The writer asks for uncompressed frames ("DIB ") first. OpenCV's FFmpeg
-// backend has no such tag for AVI and refuses it, so the writer then falls
-// back to FFV1, a lossless codec that gives back the exact pixels when the
-// video is read, and then to lossless PNG frames for containers that do not
-// take FFV1. Note that the FFmpeg backend writes only even sizes: an odd
-// width or height loses its last column or row, and a size of 1 cannot be
-// opened at all (the conversion then ends silently, as for any writer that
-// does not open).
+// The video is an AVI of uncompressed frames ("DIB ": 24-bit BI_RGB
+// bitmaps) at exactly the given size, from 1 x 1 to 2048 x 2048, written
+// with FFmpeg's own libraries. Any failure of the writer ends in an error
+// box and removes the unfinished file; only a complete file is reported as
+// saved.
 #include "video/raw_video.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <opencv2/videoio.hpp>
+#include <string>
+#include <utility>
 
-#include "common/boxes.h"
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/frame.h>
+}
+
 #include "common/file_io.h"
 #include "common/packet.h"
+#include "platform/boxes.h"
 #include "platform/sys.h"
 #include "video/playback.h"
 #include "video/video.h"
@@ -35,45 +46,137 @@ struct RawFrameConversion {
     char outputName[kPathBufferSize];
     uint16_t sizeX;
     uint16_t sizeY;
-    uint8_t* data;
-    size_t rawSize;
+    FILE* file;  // the raw file, open from the checks to the end of the writing
+    uint64_t rawSize;
     size_t frameLength;
-    size_t frameCount;
+    uint64_t frameCount;
 };
 
 RawFrameConversion g_raw = {};
-cv::VideoWriter g_writer;
-char g_lastCodec[5] = "";
 
-bool OpenOpenCvWriter(const char* name, const char* code, double framesPerSecond, cv::Size size) {
-    try {
-        const int fourcc = cv::VideoWriter::fourcc(code[0], code[1], code[2], code[3]);
-        return g_writer.open(name, fourcc, framesPerSecond, size, true) && g_writer.isOpened();
-    } catch (const cv::Exception&) {
+// The AVI writer: one stream of raw BGR24 frames.
+struct AviWriter {
+    AVFormatContext* format;
+    AVCodecContext* codec;
+    AVStream* stream;
+    AVFrame* frame;
+    AVPacket* packet;
+    int64_t nextPts;
+    std::string name;
+    bool created;  // the file exists (truncated or new) and is ours to remove
+};
+
+AviWriter g_avi = {};
+
+void FreeAviWriter() {
+    if (g_avi.format != nullptr && g_avi.format->pb != nullptr) avio_closep(&g_avi.format->pb);
+    avformat_free_context(g_avi.format);
+    avcodec_free_context(&g_avi.codec);
+    av_frame_free(&g_avi.frame);
+    av_packet_free(&g_avi.packet);
+    g_avi = {};
+}
+
+// Moves every packet the encoder has ready into the file.
+bool DrainEncoder() {
+    for (;;) {
+        const int got = avcodec_receive_packet(g_avi.codec, g_avi.packet);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
+        if (got < 0) return false;
+        av_packet_rescale_ts(g_avi.packet, g_avi.codec->time_base, g_avi.stream->time_base);
+        g_avi.packet->stream_index = g_avi.stream->index;
+        if (av_interleaved_write_frame(g_avi.format, g_avi.packet) < 0) return false;
+    }
+}
+
+bool OpenAviWriter(const char* name, int width, int height, double framesPerSecond) {
+    FreeAviWriter();
+    g_avi.name = name;
+    const AVCodec* rawVideo = avcodec_find_encoder(AV_CODEC_ID_RAWVIDEO);
+    if (rawVideo == nullptr ||
+        avformat_alloc_output_context2(&g_avi.format, nullptr, "avi", nullptr) < 0)
         return false;
-    }
+    g_avi.stream = avformat_new_stream(g_avi.format, nullptr);
+    g_avi.codec = avcodec_alloc_context3(rawVideo);
+    g_avi.frame = av_frame_alloc();
+    g_avi.packet = av_packet_alloc();
+    if (!g_avi.stream || !g_avi.codec || !g_avi.frame || !g_avi.packet) return false;
+
+    const AVRational rate = av_d2q(framesPerSecond, 1000);
+    g_avi.codec->width = width;
+    g_avi.codec->height = height;
+    g_avi.codec->pix_fmt = AV_PIX_FMT_BGR24;
+    g_avi.codec->time_base = av_inv_q(rate);
+    g_avi.codec->framerate = rate;
+    g_avi.codec->codec_tag = 0;  // BI_RGB
+    if (avcodec_open2(g_avi.codec, rawVideo, nullptr) < 0 ||
+        avcodec_parameters_from_context(g_avi.stream->codecpar, g_avi.codec) < 0)
+        return false;
+    g_avi.stream->time_base = g_avi.codec->time_base;
+    g_avi.stream->avg_frame_rate = rate;
+
+    g_avi.frame->format = AV_PIX_FMT_BGR24;
+    g_avi.frame->width = width;
+    g_avi.frame->height = height;
+    if (av_frame_get_buffer(g_avi.frame, 0) < 0) return false;
+
+    // The output is opened here, non-blocking and only as a regular file
+    // (never a FIFO or device), and handed to the library by its descriptor
+    // name with the file protocol, so no name is taken for a URL.
+    const int fd = OpenRegularFileForWriting(name);
+    if (fd < 0) return false;
+    g_avi.created = true;
+    const std::string url = "file:" + DescriptorPath(fd);
+    const bool opened = avio_open(&g_avi.format->pb, url.c_str(), AVIO_FLAG_WRITE) >= 0;
+    ::close(fd);
+    if (!opened) return false;
+
+    // Frames are given bottom row first and stored as they come: the
+    // classic bottom-up bitmap with a positive height.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+    const bool started = avformat_write_header(g_avi.format, &options) >= 0 &&
+                         av_dict_count(options) == 0;  // the option was taken
+    av_dict_free(&options);
+    g_avi.nextPts = 0;
+    return started;
 }
 
-void WriteOpenCvFrame(const cv::Mat& frame) {
-    try {
-        g_writer.write(frame);
-    } catch (const cv::Exception&) {
+bool WriteAviFrame(const uint8_t* bgr) {
+    if (g_avi.format == nullptr || av_frame_make_writable(g_avi.frame) < 0) return false;
+    const int width = g_avi.frame->width;
+    const int height = g_avi.frame->height;
+    const size_t row = size_t(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* line = g_avi.frame->data[0] + size_t(height - 1 - y) * g_avi.frame->linesize[0];
+        std::memcpy(line, bgr + size_t(y) * row, row);
     }
+    g_avi.frame->pts = g_avi.nextPts++;
+    return avcodec_send_frame(g_avi.codec, g_avi.frame) >= 0 && DrainEncoder();
 }
 
-void ReleaseOpenCvWriter() {
-    try {
-        g_writer.release();
-    } catch (const cv::Exception&) {
+bool CloseAviWriter(bool keep) {
+    bool complete = false;
+    if (keep && g_avi.format != nullptr && g_avi.format->pb != nullptr) {
+        complete = avcodec_send_frame(g_avi.codec, nullptr) >= 0 && DrainEncoder() &&
+                   av_write_trailer(g_avi.format) == 0;
+        avio_flush(g_avi.format->pb);
+        complete = complete && g_avi.format->pb->error == 0;
+        complete = avio_closep(&g_avi.format->pb) == 0 && complete;
     }
+    const bool created = g_avi.created;
+    const std::string name = g_avi.name;
+    FreeAviWriter();
+    if (!complete && created) std::remove(name.c_str());
+    return complete;
 }
 
-const RawVideoWriterCalls kOpenCvWriter = {OpenOpenCvWriter, WriteOpenCvFrame, ReleaseOpenCvWriter};
-RawVideoWriterCalls g_writerCalls = kOpenCvWriter;
+const RawVideoWriterCalls kAviWriter = {OpenAviWriter, WriteAviFrame, CloseAviWriter};
+RawVideoWriterCalls g_writerCalls = kAviWriter;
 
-void FreeRawData() {
-    std::free(g_raw.data);
-    g_raw.data = nullptr;
+void CloseRawFile() {
+    if (g_raw.file != nullptr) std::fclose(g_raw.file);
+    g_raw.file = nullptr;
 }
 
 bool LoadRawFrames() {
@@ -85,75 +188,61 @@ bool LoadRawFrames() {
         ShowErrorBox("Error! Enter integer Size_Y in the range: 1...2048 ");
         return false;
     }
-    const long size = FileSizeOf(g_raw.rawPath);
-    if (size < 0) {
+    CloseRawFile();
+    long size = 0;
+    g_raw.file = OpenRegularFileForReading(g_raw.rawPath, &size);
+    if (g_raw.file == nullptr) {
         ShowErrorBox(" The file can not be opened ");
         return false;
     }
-    g_raw.rawSize = size_t(size);
+    g_raw.rawSize = uint64_t(size);
     if (g_raw.rawSize == 0) {
+        CloseRawFile();
         ShowErrorBox("File is empty");
         return false;
     }
     g_raw.frameLength = size_t(g_raw.sizeX) * g_raw.sizeY * 3;
     if (g_raw.rawSize % g_raw.frameLength != 0)
         ShowErrorBox("File format is not valid or an error Sixe_X or Sixe_Y!");
-
-    FreeRawData();
-    g_raw.data = static_cast<uint8_t*>(std::malloc(g_raw.rawSize));
-    if (g_raw.data == nullptr) {
-        ShowErrorBox("Not enough memory to read the raw frame file.");
-        return false;
-    }
-    FILE* file = std::fopen(g_raw.rawPath, "rb");
-    const size_t got = file ? std::fread(g_raw.data, 1, g_raw.rawSize, file) : 0;
-    if (got < g_raw.rawSize) {
-        ShowErrorBox("Error reading");
-        if (file) std::fclose(file);
-        FreeRawData();
-        return false;
-    }
     g_raw.frameCount = g_raw.rawSize / g_raw.frameLength;
-    std::fclose(file);
     return true;
 }
 
-bool OpenWriter() {
-    static const char* const kCodecs[] = {"DIB ", "FFV1", "png "};
-    const cv::Size size(g_raw.sizeX, g_raw.sizeY);
-    for (const char* code : kCodecs) {
-        if (g_writerCalls.open(g_raw.outputName, code, kFramesPerSecond, size)) {
-            std::memcpy(g_lastCodec, code, 5);
-            return true;
-        }
-    }
-    return false;
+bool OutputIsTheRawFile() {
+    struct stat raw, output;
+    return ::fstat(fileno(g_raw.file), &raw) == 0 && ::stat(g_raw.outputName, &output) == 0 &&
+           raw.st_dev == output.st_dev && raw.st_ino == output.st_ino;
 }
 
 void WriteRawVideo() {
-    if (!OpenWriter()) {
-        FreeRawData();
+    uint8_t* frame = static_cast<uint8_t*>(std::calloc(g_raw.frameLength, 1));
+    if (frame == nullptr) {
+        CloseRawFile();
+        ShowErrorBox("Not enough memory to read the raw frame file.");
         return;
     }
-    uint8_t* buffer = static_cast<uint8_t*>(std::calloc(g_raw.frameLength, 1));
-    if (buffer == nullptr) {
-        ShowErrorBox("Not enough memory to read the raw frame file.");
-    } else {
-        const cv::Mat frame(g_raw.sizeY, g_raw.sizeX, CV_8UC3, buffer, size_t(g_raw.sizeX) * 3);
-        for (size_t f = 0; f < g_raw.frameCount; ++f) {
-            const uint8_t* source = g_raw.data + f * g_raw.frameLength;
-            for (size_t i = 0; i < g_raw.frameLength; i += 3) {
-                buffer[i] = source[i + 2];
-                buffer[i + 1] = source[i + 1];
-                buffer[i + 2] = source[i];
-            }
-            g_writerCalls.write(frame);
+    bool read = true;
+    // Writing the video over the raw file would destroy the frames still to
+    // be read: refused.
+    bool written = !OutputIsTheRawFile() &&
+                   g_writerCalls.open(g_raw.outputName, g_raw.sizeX, g_raw.sizeY, kFramesPerSecond);
+    for (uint64_t f = 0; written && f < g_raw.frameCount; ++f) {
+        if (std::fread(frame, 1, g_raw.frameLength, g_raw.file) != g_raw.frameLength) {
+            read = false;  // the file shrank or failed under us
+            break;
         }
+        for (size_t i = 0; i < g_raw.frameLength; i += 3) std::swap(frame[i], frame[i + 2]);
+        written = g_writerCalls.write(frame);
     }
-    FreeRawData();
-    std::free(buffer);
-    g_writerCalls.release();
-    if (buffer != nullptr) Sys_MessageBox("Video file was successfully saved!", "", kMbSystemModal);
+    CloseRawFile();
+    std::free(frame);
+    written = g_writerCalls.close(read && written) && read && written;
+    if (!read)
+        ShowErrorBox("Error reading");
+    else if (!written)
+        ShowErrorBox("Error saving file ");
+    else
+        Sys_MessageBox("Video file was successfully saved!", "", kMbSystemModal);
 }
 
 }  // namespace
@@ -162,29 +251,25 @@ RawVideoWriterCalls& CurrentRawVideoWriter() {
     return g_writerCalls;
 }
 void ResetRawVideoWriter() {
-    g_writerCalls = kOpenCvWriter;
-}
-const char* LastRawVideoCodec() {
-    return g_lastCodec;
+    g_writerCalls = kAviWriter;
 }
 
-void SetRawFramePath(const uint8_t* packet) {
-    // A path longer than 511 bytes is refused and leaves the path empty; the
-    // next conversion then reports that the file cannot be opened.
-    PacketPath(packet, kPathOffset, g_raw.rawPath);
+void SetRawFramePath(const char* path) {
+    // A refused path comes as "" and leaves the path empty; the next
+    // conversion then reports that the file cannot be opened.
+    std::snprintf(g_raw.rawPath, sizeof g_raw.rawPath, "%s", path);
 }
 
 void ConvertRawFrames(const uint8_t* packet) {
-    if (!PacketPath(packet, 12, g_raw.outputName)) return;
+    if (!PacketPath(packet, kRawOutputNameOffset, g_raw.outputName)) return;
     g_raw.sizeX = uint16_t(PacketDecimal(packet, 4, 4));
     g_raw.sizeY = uint16_t(PacketDecimal(packet, 8, 4));
     if (LoadRawFrames()) WriteRawVideo();
 }
 
 void ResetRawFrames() {
-    FreeRawData();
-    ReleaseOpenCvWriter();
+    CloseRawFile();
+    FreeAviWriter();
     ResetRawVideoWriter();
     g_raw = {};
-    g_lastCodec[0] = '\0';
 }

@@ -2,20 +2,22 @@
 // conversion goes through, replaceable by tests.
 #pragma once
 
-#include <opencv2/core.hpp>
+#include <cstdint>
 
-// The writer calls. The default ones use one OpenCV video writer that lives
-// for the whole run; tests replace entries and call ResetRawVideoWriter.
+// The writer calls. Each returns false on failure; after a failed open or
+// write the conversion calls `close(false)` and nothing else.
 struct RawVideoWriterCalls {
-    // Opens `name` with the four-character `code` (e.g. "DIB "), colour frames.
-    bool (*open)(const char* name, const char* code, double framesPerSecond, cv::Size size);
-    void (*write)(const cv::Mat& frame);  // BGR, Size_Y rows of Size_X pixels
-    void (*release)();
+    // Starts the video file `name`: frames of width x height pixels.
+    bool (*open)(const char* name, int width, int height, double framesPerSecond);
+    // One frame: height rows of width pixels, the top row first, each pixel
+    // 3 bytes blue, green, red.
+    bool (*write)(const uint8_t* bgr);
+    // `keep`: completes the file; otherwise removes what was written.
+    bool (*close)(bool keep);
 };
 
+// The default writer: an AVI file of uncompressed frames ("DIB ": a BI_RGB
+// bitmap of 24 bits per pixel, rows bottom-up, each row padded to 4 bytes),
+// written through FFmpeg's libavformat and libavcodec.
 RawVideoWriterCalls& CurrentRawVideoWriter();
 void ResetRawVideoWriter();
-
-// The four-character code of the last successful open ("DIB " where the
-// backend takes it, otherwise the lossless fallback); "" before any.
-const char* LastRawVideoCodec();

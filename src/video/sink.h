@@ -14,17 +14,21 @@
 
 // What a sink learns before the first frame.
 struct ConversionInfo {
-    const char* videoPath;           // as given; for names inside the output
-    int32_t frameCount;              // frames the video reports, > 0
-    double framesPerSecond;          // the video's rate; 0 when it gives none
-    uint16_t ledCount[kPortCount];   // LEDs per port (its chain length); 0 = unused
-    uint8_t colorOrder;              // ColorOrder of the values
+    const char* videoPath;          // as given; for names inside the output
+    int32_t frameCount;             // frames the video reports, > 0
+    double framesPerSecond;         // the video's rate; 0 when it gives none
+    uint16_t ledCount[kPortCount];  // LEDs per port (its chain length); 0 = unused
+    uint8_t colorOrder;             // ColorOrder of the values
 };
 
-// One frame: for every port with LEDs, 3 x ledCount bytes in chain order.
+// One frame: for every port with LEDs, its values in chain order. Each
+// buffer holds 3 x the longest ledCount of all ports; a sink reads the
+// first 3 x ledCount bytes of a port, the controller files all of them (the
+// positions past a port's own chain are 0 unless marks left there by a
+// loader name them, as the files always kept).
 struct FrameLeds {
-    int32_t frameIndex;                  // 0-based, ascending, < frameCount
-    const uint8_t* values[kPortCount];   // nullptr for a port without LEDs
+    int32_t frameIndex;                 // 0-based, ascending, < frameCount
+    const uint8_t* values[kPortCount];  // nullptr for a port without LEDs
 };
 
 // Each call but `abort` returns false on failure, after which the core calls

@@ -1,9 +1,12 @@
 // The settings file: loading from files of every shape, what the next save
 // writes, the window placement rule and geometry tracking.
-#include "app/settings.h"
+#include "render/settings.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -69,7 +72,7 @@ TEST_F(SettingsTest, LoadAndNextSaveForEveryFileShape) {
     }
 }
 
-TEST_F(SettingsTest, ColourChangeKeepsSpareByte) {
+TEST_F(SettingsTest, ColorChangeKeepsSpareByte) {
     std::string content(1024, '\0');
     content[7] = char(0x5A);
     WriteWholeFile(kSettingsFileName, content);
@@ -85,9 +88,12 @@ TEST_F(SettingsTest, ColourChangeKeepsSpareByte) {
 TEST_F(SettingsTest, ReadOnlyFileIsUnusableAndUntouched) {
     const std::string content = Pattern(1024);
     WriteWholeFile(kSettingsFileName, content);
-    CurrentFileSyscalls().open = [](const char* path, const char* mode) -> FILE* {
-        if (std::strcmp(mode, "rb+") == 0) return nullptr;
-        return std::fopen(path, mode);
+    CurrentFileSyscalls().open = [](const char* path, int flags, mode_t mode) -> int {
+        if ((flags & O_ACCMODE) == O_RDWR) {
+            errno = EACCES;
+            return -1;
+        }
+        return ::open(path, flags, mode);
     };
     EXPECT_FALSE(LoadSettings());
     ApplyDefaultSettings();
@@ -101,8 +107,13 @@ TEST_F(SettingsTest, FailedSaveKeepsPreviousFile) {
     WriteWholeFile(kSettingsFileName, content);
     ASSERT_TRUE(LoadSettings());
     SetSettingsColor(SettingsColor::Frame, 1, 2, 3);
-    CurrentFileSyscalls().write = [](const void* data, size_t size, size_t count, FILE* file) {
-        return std::fwrite(data, size, count / 2, file);
+    // Half of the record goes out, then the disk is full.
+    CurrentFileSyscalls().write = [](int fd, const void* data, size_t size) -> ssize_t {
+        if (size < kSettingsRecordSize) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return ::write(fd, data, size / 2);
     };
     SaveSettings();
     EXPECT_EQ(ReadWholeFile(kSettingsFileName), content);
@@ -116,13 +127,15 @@ struct PlacementCase {
 
 TEST(WindowPlacement, Rule) {
     const PlacementCase cases[] = {
-        {100, 200, 3000, 700, 1920, 1080, {92, 169, 1500, 700}},  // halved once
-        {100, 200, 4000, 700, 1920, 1080, {92, 169, 2000, 700}},  // still larger than the screen
-        {0, 0, 90, 700, 100, 1080, {-8, -31, 480, 320}},          // halved to 45: fallback
-        {0, 0, 800, 600, 1920, 1080, {-8, -31, 800, 600}},
-        {0, 0, 0, 0, 1920, 1080, {-8, -31, 480, 320}},  // all-zero record
-        {10, 10, 800, 49, 1920, 1080, {-8, -31, 480, 320}},
-        {10, 10, 50, 50, 1920, 1080, {2, -21, 50, 50}},
+        // The position is the drawing area's, taken as saved.
+        {100, 200, 3000, 700, 1920, 1080, {100, 200, 1500, 700}},  // halved once
+        {100, 200, 4000, 700, 1920, 1080, {100, 200, 2000, 700}},  // still larger than the screen
+        {0, 0, 90, 700, 100, 1080, {0, 0, 480, 320}},              // halved to 45: fallback
+        {0, 0, 800, 600, 1920, 1080, {0, 0, 800, 600}},
+        {0, 0, 0, 0, 1920, 1080, {0, 0, 480, 320}},  // all-zero record
+        {10, 10, 800, 49, 1920, 1080, {0, 0, 480, 320}},
+        {10, 10, 50, 50, 1920, 1080, {10, 10, 50, 50}},
+        {-30, -5, 640, 480, 1920, 1080, {-30, -5, 640, 480}},
     };
     for (const PlacementCase& c : cases) {
         WindowPlacement p = ComputeWindowPlacement(c.x, c.y, c.w, c.h, c.screenW, c.screenH);
@@ -130,6 +143,33 @@ TEST(WindowPlacement, Rule) {
         EXPECT_EQ(p.y, c.expected.y);
         EXPECT_EQ(p.width, c.expected.width);
         EXPECT_EQ(p.height, c.expected.height);
+    }
+}
+
+// Asked for at (100, 200): where the drawing area landed, the frame extents
+// the window manager reports, and the move that puts the drawing area at
+// (100, 200) (or none).
+TEST(WindowPlacement, FrameCorrection) {
+    const struct {
+        WindowRect actual;
+        int32_t left, top;
+        bool moves;
+        int32_t x, y;
+    } cases[] = {
+        {{100, 200, 640, 480}, 0, 0, false, 0, 0},     // no window manager
+        {{108, 231, 640, 480}, 8, 31, true, 92, 169},  // frame put at the asked position
+        {{101, 229, 640, 480}, 1, 29, true, 99, 171},
+        {{100, 200, 640, 480}, 8, 31, false, 0, 0},  // drawing area put there itself
+        {{400, 300, 640, 480}, 8, 31, false, 0, 0},  // a place of the manager's own
+        {{108, 200, 640, 480}, 8, 31, false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        int32_t x = 0, y = 0;
+        EXPECT_EQ(FrameCorrection(100, 200, c.actual, c.left, c.top, &x, &y), c.moves)
+            << c.actual.x << "," << c.actual.y;
+        if (!c.moves) continue;
+        EXPECT_EQ(x, c.x);
+        EXPECT_EQ(y, c.y);
     }
 }
 

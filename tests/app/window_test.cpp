@@ -1,8 +1,8 @@
 // The window size a redraw holds: the drawing steps read it many times per
 // redraw, and it must stay the size the viewport was set from.
-#include <gtest/gtest.h>
+#include "render/window.h"
 
-#include "app/window.h"
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -19,7 +19,8 @@ const SplitCase kSplitCases[] = {
     {"C:\\a/b\\c.line", PathStyle::Windows, "C:\\a/b", "c.line"},
     {"C:\\a\\b/c.line", PathStyle::Windows, "C:\\a\\b", "b/c.line"},
     {"b.quor", PathStyle::Windows, "", "b.quor"},
-    {"\\b.quor", PathStyle::Windows, "", "b.quor"},
+    {"\\b.quor", PathStyle::Windows, "\\", "b.quor"},
+    {"/b.quor", PathStyle::Windows, "/", "/b.quor"},
     {"C:\\a\\", PathStyle::Windows, "C:\\a", ""},
     {"", PathStyle::Windows, "", ""},
     // Posix: both split at '/'; a backslash is an ordinary character.
@@ -27,7 +28,7 @@ const SplitCase kSplitCases[] = {
     {"dir\\b.quor", PathStyle::Posix, "", "dir\\b.quor"},
     {"/x/dir\\b.quor", PathStyle::Posix, "/x", "dir\\b.quor"},
     {"b.quor", PathStyle::Posix, "", "b.quor"},
-    {"/b.quor", PathStyle::Posix, "", "b.quor"},
+    {"/b.quor", PathStyle::Posix, "/", "b.quor"},  // the root, not the current directory
     {"a/", PathStyle::Posix, "a", ""},
     {"", PathStyle::Posix, "", ""},
 };
@@ -46,10 +47,15 @@ TEST(PathsTest, JoinsWithTheConventionsSeparator) {
     // An empty directory is the current one: the bare name, not "/name".
     EXPECT_EQ(JoinPath("", "1_b.led", PathStyle::Windows), "1_b.led");
     EXPECT_EQ(JoinPath("", "1_b.led", PathStyle::Posix), "1_b.led");
+    // The root ends in its separator already.
+    EXPECT_EQ(JoinPath("/", "1_b.led", PathStyle::Posix), "/1_b.led");
+    EXPECT_EQ(JoinPath("\\", "1_b.led", PathStyle::Windows), "\\1_b.led");
+    EXPECT_EQ(JoinPath("C:\\", "1_b.led", PathStyle::Windows), "C:\\1_b.led");
     // Splitting and joining again gives the path back.
     for (auto [path, style] :
          {std::pair{"C:\\a\\b.quor", PathStyle::Windows},
-          std::pair{"/home/u/b.quor", PathStyle::Posix}, std::pair{"b.quor", PathStyle::Posix}}) {
+          std::pair{"/home/u/b.quor", PathStyle::Posix}, std::pair{"b.quor", PathStyle::Posix},
+          std::pair{"/b.quor", PathStyle::Posix}, std::pair{"\\b.quor", PathStyle::Windows}}) {
         EXPECT_EQ(JoinPath(DirectoryOf(path, style), FileNameOf(path, style), style), path);
     }
 }

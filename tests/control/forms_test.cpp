@@ -1,10 +1,13 @@
 // The control window under Qt's offscreen platform against a fake Quorvane:
-// a QTcpServer on a free port that records what arrives and sends status
-// messages back.
+// a QTcpServer on a free port that records what arrives, answers every
+// packet with a window-geometry message as Quorvane does when it takes one
+// (unless a test holds the answers back) and sends status messages.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -36,6 +39,12 @@ Packet Bytes(std::initializer_list<int> values) {
     return packet;
 }
 
+// Longer than a few of Quorvane's 40 ms ticks: what has not come by then won't.
+constexpr int kQuietMs = 150;
+
+// Quorvane's answer to a packet: its window geometry, 640 x 480 at (100, 50).
+const Packet kAnswer = {0x00, 0xB1, 100, 0, 0, 0, 50, 0, 0, 0, 0x80, 0x02, 0, 0, 0xE0, 0x01, 0, 0};
+
 // One read of the fake server: its bytes and when they came.
 struct Arrival {
     Packet bytes;
@@ -53,6 +62,8 @@ protected:
             QObject::connect(client, &QTcpSocket::readyRead, [this] {
                 QByteArray data = client->readAll();
                 arrivals.push_back({Packet(data.begin(), data.end()), clock.elapsed()});
+                if (onArrival) onArrival(arrivals.back().bytes);
+                if (autoAnswer) SendStatus(kAnswer);
             });
         });
         hooks.chooseColor = [this](const QColor&, const QString&) { return nextColor; };
@@ -66,7 +77,7 @@ protected:
         ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Connected; }));
         // The window makes Quorvane's edit mode agree with its own on connecting.
         ASSERT_TRUE(WaitFor([this] { return Stream() == Bytes({0x00, 0xB2, 0x00, 0x00}); }));
-        Pause(kCommandSpacingMs);
+        ASSERT_TRUE(WaitFor([this] { return LinkIdle(control->link); }));
         arrivals.clear();
     }
 
@@ -80,7 +91,7 @@ protected:
 
     bool WaitForStream(const Packet& expected) {
         bool ok = WaitFor([&] { return Stream().size() >= expected.size(); });
-        Pause(2 * kCommandSpacingMs);  // nothing further may follow
+        Pause(kQuietMs);  // nothing further may follow
         EXPECT_EQ(Stream(), expected);
         return ok;
     }
@@ -95,6 +106,8 @@ protected:
     QTcpSocket* client = nullptr;
     QElapsedTimer clock;
     std::vector<Arrival> arrivals;
+    bool autoAnswer = true;
+    std::function<void(const Packet&)> onArrival;
     ControlHooks hooks;
     QColor nextColor;
     QString nextPath;
@@ -107,7 +120,7 @@ TEST_F(ControlForms, SelectingPortFiveSendsItsIndex) {
     EXPECT_EQ(control->portLabel->text(), "Selected: port 5");
 }
 
-TEST_F(ControlForms, PickedColourGoesToThePortNumber) {
+TEST_F(ControlForms, PickedColorGoesToThePortNumber) {
     control->portList->setCurrentRow(5);
     nextColor = QColor(10, 20, 30);
     control->portColorButton->click();
@@ -121,13 +134,13 @@ TEST_F(ControlForms, PickedColourGoesToThePortNumber) {
     WaitForStream(Bytes({0x00, 0xA0, 0x00, 0x06, 0x00, 0xAE, 0x00, 0x05}));
 }
 
-TEST_F(ControlForms, CancelledColourSendsNothing) {
+TEST_F(ControlForms, CancelledColorSendsNothing) {
     nextColor = QColor();
     control->portColorButton->click();
     WaitForStream({});
 }
 
-TEST_F(ControlForms, ConvertSendsPathThenSettingsInSeparatePacedWrites) {
+TEST_F(ControlForms, ConvertSendsPathThenSettingsOnlyAfterThePathIsAnswered) {
     control->videoPath->setText("/videos/show.avi");
     control->colorOrder->setCurrentIndex(kOrderGRB);
     int brightness[3] = {90, 80, 70}, black[3] = {1, 2, 3};
@@ -136,17 +149,21 @@ TEST_F(ControlForms, ConvertSendsPathThenSettingsInSeparatePacedWrites) {
         control->blackLevel[i]->setValue(black[i]);
     }
     control->videoMode->setCurrentIndex(kStartConvert);
+    autoAnswer = false;
     control->startButton->click();
 
-    Packet expected = Bytes({0x00, 0xA4, 0, 0});
-    for (char ch : std::string("/videos/show.avi")) expected.push_back(uint8_t(ch));
-    expected.push_back(0);
+    Packet path = Bytes({0x00, 0xA4, 0, 0});
+    for (char ch : std::string("/videos/show.avi")) path.push_back(uint8_t(ch));
+    path.push_back(0);
     Packet start = Bytes({0x00, 0xAA, 2, 90, 80, 70, 1, 1, 2, 3});
-    expected.insert(expected.end(), start.begin(), start.end());
-    WaitForStream(expected);
-    // Quorvane executes one packet per 40 ms tick: the two must not share one.
-    ASSERT_EQ(arrivals.size(), 2u);
-    EXPECT_GE(arrivals[1].atMs - arrivals[0].atMs, 40);
+    // Quorvane has not taken the path yet (a long redraw): the settings wait,
+    // or they would replace the path in Quorvane's one-packet mailbox.
+    WaitForStream(path);
+    Pause(300);
+    ASSERT_EQ(arrivals.size(), 1u);
+    SendStatus(kAnswer);
+    ASSERT_TRUE(WaitFor([this] { return arrivals.size() == 2; }));
+    EXPECT_EQ(arrivals[1].bytes, start);
 }
 
 TEST_F(ControlForms, DefaultsStartAPlainConversion) {
@@ -176,6 +193,7 @@ TEST_F(ControlForms, FileDialogsSendTheirCommandsAndRememberTheFolder) {
     Packet expected = Bytes({0x00, 0xB0, 0, 0});
     for (char ch : std::string("/work/shows/stage.quor")) expected.push_back(uint8_t(ch));
     expected.push_back(0);
+    expected.insert(expected.end(), {0x00, 0x00});  // asks when Quorvane has finished the save
     WaitForStream(expected);
     EXPECT_EQ(LastFolder(*control, "project"), "/work/shows");
 
@@ -186,6 +204,7 @@ TEST_F(ControlForms, FileDialogsSendTheirCommandsAndRememberTheFolder) {
     expected = Bytes({0x00, 0xA3, 0, 2, 0x00, 0xA1, 0x00, 0x03});
     for (char ch : std::string("/c/a.line")) expected.push_back(uint8_t(ch));
     expected.push_back(0);
+    expected.insert(expected.end(), {0x00, 0x00});
     WaitForStream(expected);
 }
 
@@ -203,9 +222,9 @@ TEST_F(ControlForms, ResizeAndRawFramesCarryTheirTextFields) {
     control->rawWidth->setValue(16);
     control->rawHeight->setValue(1024);
     control->convertRawButton->click();
-    WaitForStream(
-        Bytes({0x00, 0xD0, 0, 0,   'i', 'n', '.', 'r', 'a', 'w', 0,   0x00, 0xD1, 0,   0, '1',
-               '6',  0,    0, '1', '0', '2', '4', 'o', 'u', 't', '.', 'a',  'v',  'i', 0}));
+    WaitForStream(Bytes({0x00, 0xD0, 0,   0,   'i', 'n', '.', 'r', 'a', 'w',  0,
+                         0x00, 0xD1, 0,   0,   '1', '6', 0,   0,   '1', '0',  '2',
+                         '4',  'o',  'u', 't', '.', 'a', 'v', 'i', 0,   0x00, 0x00}));
 }
 
 TEST_F(ControlForms, ProgressMessageMovesTheBar) {
@@ -234,6 +253,95 @@ TEST_F(ControlForms, SplitAndJoinedMessagesAreAllApplied) {
     EXPECT_TRUE(control->portList->item(7)->text().contains("chain"));
     EXPECT_TRUE(control->geometryKnown);
     EXPECT_EQ(control->quorvaneGeometry[2], 640);
+}
+
+TEST_F(ControlForms, HeldUpCommandsWaitInOrderAndTheStatusLineSaysSo) {
+    // A geometry message while nothing is out answers nothing.
+    SendStatus(kAnswer);
+    ASSERT_TRUE(WaitFor([this] { return control->link.unrequestedAnswers == 1; }));
+
+    // A dialog is open in Quorvane: nothing is answered for a while.
+    autoAnswer = false;
+    Packet expected;
+    for (int row = 1; row <= 20; ++row) {
+        control->portList->setCurrentRow(row);
+        Packet one = Bytes({0x00, 0xA3, 0x00, row});
+        expected.insert(expected.end(), one.begin(), one.end());
+    }
+    ASSERT_TRUE(WaitFor([this] { return arrivals.size() == 1; }));
+    Pause(kAnswerWaitNoticeMs + 300);
+    EXPECT_EQ(arrivals.size(), 1u);
+    EXPECT_TRUE(control->connectionLabel->text().contains("Waiting for Quorvane"));
+    EXPECT_TRUE(control->connectionLabel->text().contains("19 more commands wait"));
+
+    // The dialog closes: the rest follows, one packet per answer, in order.
+    autoAnswer = true;
+    SendStatus(kAnswer);
+    ASSERT_TRUE(WaitFor([this] { return LinkIdle(control->link); }));
+    WaitForStream(expected);
+    EXPECT_EQ(arrivals.size(), 20u);
+    EXPECT_TRUE(control->connectionLabel->text().contains("Connected to Quorvane"));
+}
+
+TEST_F(ControlForms, SaveIsReportedOnlyWhenTheFileWasWritten) {
+    QTemporaryDir files;
+    ASSERT_TRUE(files.isValid());
+    const QString project = files.filePath("stage.quor");
+    const QString chain = files.filePath("port.line");
+    const QString video = files.filePath("out.avi");
+    const struct {
+        const char* name;
+        QString path;
+        uint8_t code;       // the save command that writes the file
+        bool oldFileThere;  // a file of an hour ago is at the path
+        bool quorvaneWrites;
+        const char* expected;
+    } cases[] = {
+        {"project written", project, 0xB0, false, true, "Project saved as "},
+        {"project not written", project, 0xB0, false, false,
+         "Quorvane did not save the project as "},
+        {"old project left alone", project, 0xB0, true, false,
+         "Quorvane did not save the project as "},
+        {"old project replaced", project, 0xB0, true, true, "Project saved as "},
+        {"chain written", chain, 0xA1, false, true, "Chain of port 1 saved as "},
+        {"chain not written", chain, 0xA1, false, false,
+         "Quorvane did not save the chain of port 1 as "},
+        {"video written", video, 0xD1, false, true, "Video saved as "},
+        {"video not written", video, 0xD1, true, false, "Quorvane did not save the video "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(c.path);
+        if (c.oldFileThere) {
+            QFile old(c.path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old");
+            ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                        QFileDevice::FileModificationTime));
+        }
+        onArrival = [&](const Packet& bytes) {
+            if (!c.quorvaneWrites || bytes.size() < 2 || bytes[1] != c.code) return;
+            QFile file(c.path);
+            if (file.open(QIODevice::WriteOnly)) file.write("new");
+        };
+        nextPath = c.path;
+        if (c.code == 0xB0) control->saveProjectButton->click();
+        if (c.code == 0xA1) control->saveChainButton->click();
+        if (c.code == 0xD1) {
+            control->rawPath->setText("in.raw");
+            control->rawOutput->setText(c.path);
+            control->convertRawButton->click();
+        }
+        // Not before Quorvane has finished the command.
+        EXPECT_TRUE(control->messageLabel->text().startsWith("Waiting for Quorvane to save"));
+        ASSERT_TRUE(WaitFor(
+            [this] { return !control->messageLabel->text().startsWith("Waiting for Quorvane"); }));
+        EXPECT_EQ(
+            control->messageLabel->text(),
+            c.expected + c.path + (c.code == 0xD1 && !c.quorvaneWrites ? " (from in.raw)" : ""));
+        EXPECT_EQ(control->messageLabel->styleSheet().isEmpty(), c.quorvaneWrites);
+        ASSERT_TRUE(WaitFor([this] { return LinkIdle(control->link); }));
+    }
 }
 
 TEST(ControlPlacement, BesideQuorvaneAndOnTheScreen) {
@@ -270,9 +378,17 @@ TEST_F(ControlForms, OpeningAFileReplacesTheChainMarks) {
 }
 
 TEST_F(ControlForms, LostConnectionIsShownAndCommandsAreRefused) {
+    // A save that Quorvane never finished: its outcome is not claimed.
+    autoAnswer = false;
+    nextPath = "/shows/late.quor";
+    control->saveProjectButton->click();
+    ASSERT_TRUE(WaitFor([this] { return arrivals.size() == 1; }));
     client->disconnectFromHost();
     ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Lost; }));
     EXPECT_TRUE(control->connectionLabel->text().contains("Connection lost"));
+    EXPECT_EQ(control->messageLabel->text(),
+              "The connection was lost before Quorvane finished saving /shows/late.quor: check "
+              "the file.");
     control->portList->setCurrentRow(9);
     EXPECT_TRUE(control->messageLabel->text().contains("no connection"));
 }
@@ -299,8 +415,10 @@ TEST(ControlConnect, RetriesUntilQuorvaneListens) {
     QByteArray received;
     QObject::connect(&late, &QTcpServer::newConnection, [&] {
         QTcpSocket* client = late.nextPendingConnection();
-        QObject::connect(client, &QTcpSocket::readyRead,
-                         [&, client] { received += client->readAll(); });
+        QObject::connect(client, &QTcpSocket::readyRead, [&, client] {
+            received += client->readAll();
+            client->write(reinterpret_cast<const char*>(kAnswer.data()), qint64(kAnswer.size()));
+        });
     });
     ASSERT_TRUE(late.listen(QHostAddress::LocalHost, port));
     EXPECT_TRUE(WaitFor([&] { return control->link.state == LinkState::Connected; }));

@@ -2,6 +2,7 @@
 #include "files/aes.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 #include <string>
 #include <vector>
@@ -37,15 +38,15 @@ TEST(Aes, Fips197AppendixCVectorsForAllKeySizes) {
         ASSERT_TRUE(AesExpandKey(key, keyBytes.data(), keyBytes.size()));
         EXPECT_EQ(key.rounds, v.rounds);
         std::vector<uint8_t> block = plain;
-        AesEncryptBlock(key, block.data(), block.data());
+        EXPECT_TRUE(AesEncryptBlock(key, block.data(), block.data()));
         EXPECT_EQ(block, Hex(v.cipher));
-        AesDecryptBlock(key, block.data(), block.data());
+        EXPECT_TRUE(AesDecryptBlock(key, block.data(), block.data()));
         EXPECT_EQ(block, plain);
 
         // Many blocks at once are independent single blocks.
         std::vector<uint8_t> blocks = Hex(v.cipher);
         blocks.insert(blocks.end(), blocks.begin(), blocks.end());
-        AesDecryptBlocks(key, blocks.data(), 2);
+        EXPECT_TRUE(AesDecryptBlocks(key, blocks.data(), 2));
         EXPECT_EQ(std::vector<uint8_t>(blocks.begin() + 16, blocks.end()), plain);
         EXPECT_EQ(std::vector<uint8_t>(blocks.begin(), blocks.begin() + 16), plain);
     }
@@ -59,6 +60,32 @@ TEST(Aes, OtherKeySizesAreRefused) {
         EXPECT_FALSE(AesExpandKey(key, keyBytes, size)) << size;
         EXPECT_EQ(key.rounds, 0);
     }
+    AesReleaseKey(key);
+}
+
+// A cipher that did not run is reported, never passed off as a result: with
+// no key set (never expanded, refused, released) and when libcrypto refuses
+// the update (here a context stripped of its cipher).
+TEST(Aes, FailedCipherRunsReportFailure) {
+    uint8_t block[32] = {};
+    const auto allFail = [&](const AesKey& key) {
+        return !AesEncryptBlock(key, block, block) && !AesDecryptBlock(key, block, block) &&
+               !AesEncryptBlocks(key, block, 2) && !AesDecryptBlocks(key, block, 2);
+    };
+    AesKey key = {};
+    EXPECT_TRUE(allFail(key));
+    const std::vector<uint8_t> keyBytes(32, 7);
+    ASSERT_TRUE(AesExpandKey(key, keyBytes.data(), 32));
+    EXPECT_FALSE(AesExpandKey(key, keyBytes.data(), 20));
+    EXPECT_TRUE(allFail(key));
+    AesReleaseKey(key);
+    EXPECT_TRUE(allFail(key));
+
+    ASSERT_TRUE(AesExpandKey(key, keyBytes.data(), 32));
+    EVP_CIPHER_CTX_reset(key.decrypt);
+    EXPECT_FALSE(AesDecryptBlocks(key, block, 2));
+    EXPECT_FALSE(AesDecryptBlock(key, block, block));
+    EXPECT_TRUE(AesEncryptBlocks(key, block, 2));
     AesReleaseKey(key);
 }
 

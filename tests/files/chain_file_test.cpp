@@ -1,5 +1,6 @@
 // Chain files: the byte format, saving, loading relative to the current
 // port's first LED, and the limits of untrusted files.
+#include <cerrno>
 #include <cstring>
 
 #include "common/file_io.h"
@@ -13,7 +14,7 @@ const std::vector<ChainPoint> kFileChain = {{10, 10}, {11, 10}, {12, 11}};
 TEST_F(FilesTest, SaveChainFileWritesTheFormatAndPortZeroCountsAsOne) {
     AddLed(0, {5, 6});
     AddLed(0, {7, 8});
-    SetChainColour(0, 9, 8, 7);
+    SetChainColor(0, 9, 8, 7);
     SaveChainFile(0, "zero.line");
     SaveChainFile(1, "one.line");
     std::string expected(256 + 8, '\0');
@@ -28,12 +29,12 @@ TEST_F(FilesTest, SaveChainFileWritesTheFormatAndPortZeroCountsAsOne) {
     EXPECT_EQ(ReadWholeFile("empty.line").size(), 256u);
 }
 
-TEST_F(FilesTest, LoadOnLevelZeroUsesTheFileCoordinatesAndColour) {
+TEST_F(FilesTest, LoadOnLevelZeroUsesTheFileCoordinatesAndColor) {
     WriteWholeFile("c.line", ChainFileBytes(7, kFileChain, 1, 2, 3));
     SelectCurrentPort(4);
     LoadChainFile("c.line");
     EXPECT_EQ(CurrentChain(4), kFileChain);
-    EXPECT_EQ(Colour(4), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Color(4), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(CurrentLevel(4), 1);
     EXPECT_EQ(Ring(4).depth, 1);
     EXPECT_EQ(CellAt(12, 11).port, 4);
@@ -45,13 +46,13 @@ TEST_F(FilesTest, LoadOnLevelZeroUsesTheFileCoordinatesAndColour) {
     EXPECT_FALSE(CellAt(10, 10).occupied);
 }
 
-TEST_F(FilesTest, LoadOnLevelOneAnchorsAtTheFirstLedAndKeepsTheColour) {
+TEST_F(FilesTest, LoadOnLevelOneAnchorsAtTheFirstLedAndKeepsTheColor) {
     WriteWholeFile("c.line", ChainFileBytes(7, kFileChain));
     AddLed(0, {100, 200});
-    SetChainColour(0, 40, 50, 60);
+    SetChainColor(0, 40, 50, 60);
     LoadChainFile("c.line");
     EXPECT_EQ(CurrentChain(0), (std::vector<ChainPoint>{{100, 200}, {101, 200}, {102, 201}}));
-    EXPECT_EQ(Colour(0), (std::vector<uint8_t>{40, 50, 60}));
+    EXPECT_EQ(Color(0), (std::vector<uint8_t>{40, 50, 60}));
     EXPECT_TRUE(FakeSys_Boxes().empty());
     EXPECT_EQ(Ring(0).depth, 1);
     EXPECT_EQ(LoadedPorts(), std::vector<uint16_t>{0});
@@ -146,7 +147,10 @@ TEST_F(FilesTest, AFailedWriteKeepsTheOldChainFile) {
     SaveChainFile(1, "keep.line");
     std::string before = ReadWholeFile("keep.line");
     AddLed(0, {2, 2});
-    CurrentFileSyscalls().write = [](const void*, size_t, size_t, FILE*) -> size_t { return 0; };
+    CurrentFileSyscalls().write = [](int, const void*, size_t) -> ssize_t {
+        errno = EIO;
+        return -1;
+    };
     SaveChainFile(1, "keep.line");
     ResetFileSyscalls();
     EXPECT_EQ(ReadWholeFile("keep.line"), before);

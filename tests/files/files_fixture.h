@@ -1,6 +1,7 @@
 // Shared fixture of the layout-file tests: a fresh run state in a temporary
-// working directory, the ports reported as loaded, and small builders for
-// chain files, project headers and .iql files.
+// working directory, the ports reported as loaded, the window's view as the
+// dispatcher keeps it, and small builders for chain files, project headers
+// and .iql files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,17 +10,38 @@
 #include <vector>
 
 #include "common/common.h"
+#include "common/report.h"
 #include "files/chain_file.h"
 #include "files/file_formats.h"
 #include "files/layout_files.h"
+#include "files/project_file.h"
 #include "model/layout.h"
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
+#include "support/edits.h"
 #include "support/test_support.h"
 
 inline std::vector<uint16_t>& LoadedPorts() {
     static std::vector<uint16_t> ports;
     return ports;
+}
+
+// The window's view, handed to the files as the dispatcher hands it.
+inline HeaderView& TestView() {
+    static HeaderView view;
+    return view;
+}
+inline const HeaderView& View() {
+    return TestView();
+}
+inline void SetView(int32_t cellSize, uint16_t scrollX, uint16_t scrollY) {
+    TestView() = {cellSize, scrollX, scrollY};
+}
+inline void OpenFile(const char* path) {
+    OpenFile(path, TestView());
+}
+inline void SaveProject(const char* path) {
+    SaveProject(path, TestView());
 }
 
 class FilesTest : public ::testing::Test {
@@ -29,7 +51,8 @@ protected:
     static void Restart() {
         ResetRunState();
         LoadedPorts().clear();
-        SetPortLoadedObserver([](uint16_t port) { LoadedPorts().push_back(port); });
+        SetView(16, 0, kGridMax);
+        SetReportHook({[](uint16_t port) { LoadedPorts().push_back(port); }, nullptr});
     }
     void TearDown() override { ResetRunState(); }
     ScopedTempDir dir;
@@ -41,8 +64,8 @@ inline std::string Bytes(const std::vector<uint8_t>& bytes) {
 
 inline std::string ChainFileBytes(uint16_t port, const std::vector<ChainPoint>& points,
                                   uint8_t r = 1, uint8_t g = 2, uint8_t b = 3) {
-    const uint8_t colour[3] = {r, g, b};
-    return Bytes(BuildChainFile(colour, port, points.data(), uint16_t(points.size())));
+    const uint8_t color[3] = {r, g, b};
+    return Bytes(BuildChainFile(color, port, points.data(), uint16_t(points.size())));
 }
 
 // A project header with the given port flags and raw view fields.
@@ -80,8 +103,8 @@ inline std::ostream& operator<<(std::ostream& out, const ChainPoint& p) {
     return out << "(" << p.x << "," << p.y << ")";
 }
 
-inline std::vector<uint8_t> Colour(int port) {
-    const uint8_t* c = ChainColour(port);
+inline std::vector<uint8_t> Color(int port) {
+    const uint8_t* c = ChainColor(port);
     return {c[0], c[1], c[2]};
 }
 

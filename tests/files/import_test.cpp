@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/view.h"
 #include "files/encrypted_import.h"
 #include "files/import_list.h"
 #include "files/project_file.h"
@@ -52,7 +51,7 @@ TEST_F(FilesTest, ImportInstallsGreyChainsWithYFlippedAndTheStartView) {
     // Stored y 0 is grid row 2047 and the other way round; x as stored.
     EXPECT_EQ(CurrentChain(2), (std::vector<ChainPoint>{{0, 2047}, {5, 0}, {6, 1000}}));
     EXPECT_EQ(CurrentChain(0), (std::vector<ChainPoint>{{7, 7}}));
-    EXPECT_EQ(Colour(2), (std::vector<uint8_t>{127, 127, 127}));
+    EXPECT_EQ(Color(2), (std::vector<uint8_t>{127, 127, 127}));
     EXPECT_EQ(CellAt(5, 0).port, 2);
     EXPECT_EQ(LoadedPorts(), (std::vector<uint16_t>{0, 2}));
     EXPECT_EQ(View().scrollX, 0);

@@ -2,7 +2,6 @@
 // the step order, the view clamps, refused names and failing writes.
 #include <cstring>
 
-#include "app/view.h"
 #include "common/file_io.h"
 #include "common/packet.h"
 #include "files/project_file.h"
@@ -10,28 +9,31 @@
 
 namespace {
 
-std::vector<uint8_t> Packet(uint16_t code, const std::string& path) {
+// The path a command packet carries at offset 4, read by the packet rule.
+std::string PacketPathOf(uint16_t code, const std::string& path) {
     std::vector<uint8_t> packet(kPacketSize, 0);
     WriteBE16(packet.data(), code);
     std::memcpy(packet.data() + 4, path.data(), std::min(path.size(), kPacketSize - 5));
-    return packet;
+    char out[kPathBufferSize];
+    PacketPath(packet.data(), kPathOffset, out);
+    return out;
 }
 
 TEST_F(FilesTest, SavedProjectOpensAsTheSameLayout) {
     AddLed(0, {1, 2});
     AddLed(0, {3, 4});
     AddLed(0, {5, 6});
-    SetChainColour(0, 10, 20, 30);
+    SetChainColor(0, 10, 20, 30);
     AddLed(2, {100, 100});
     AddLed(2, {101, 100});
-    SetChainColour(2, 40, 50, 60);
+    SetChainColor(2, 40, 50, 60);
     AddLed(255, {2047, 2047});
-    SetChainColour(255, 70, 80, 90);
+    SetChainColor(255, 70, 80, 90);
     AddLed(7, {9, 9});
     UndoChain(7);  // LEDs only in an older level are not saved
     SetView(8, 100, 1500);
     // A bare name: the project and its chain files go to the current directory.
-    SaveProject(Packet(176, "show.quor").data());
+    SaveProject(PacketPathOf(176, "show.quor").c_str());
     EXPECT_EQ(ReadWholeFile("show.quor").size(), kProjectHeaderSize);
     for (const char* name : {"1show.quor.line", "3show.quor.line", "256show.quor.line"})
         EXPECT_TRUE(Sys_FileExists(name)) << name;
@@ -39,15 +41,15 @@ TEST_F(FilesTest, SavedProjectOpensAsTheSameLayout) {
 
     // A restarted program opens it.
     Restart();
-    OpenFile(Packet(177, dir.File("show.quor")).data());
+    OpenFile(PacketPathOf(177, dir.File("show.quor")).c_str());
     EXPECT_TRUE(FakeSys_Boxes().empty());
     EXPECT_EQ(CurrentChain(0), (std::vector<ChainPoint>{{1, 2}, {3, 4}, {5, 6}}));
     EXPECT_EQ(CurrentChain(2), (std::vector<ChainPoint>{{100, 100}, {101, 100}}));
     EXPECT_EQ(CurrentChain(255), (std::vector<ChainPoint>{{2047, 2047}}));
     EXPECT_EQ(ChainLength(7), 0);
-    EXPECT_EQ(Colour(0), (std::vector<uint8_t>{10, 20, 30}));
-    EXPECT_EQ(Colour(2), (std::vector<uint8_t>{40, 50, 60}));
-    EXPECT_EQ(Colour(255), (std::vector<uint8_t>{70, 80, 90}));
+    EXPECT_EQ(Color(0), (std::vector<uint8_t>{10, 20, 30}));
+    EXPECT_EQ(Color(2), (std::vector<uint8_t>{40, 50, 60}));
+    EXPECT_EQ(Color(255), (std::vector<uint8_t>{70, 80, 90}));
     EXPECT_EQ(ActiveFlags(2)[1], 1);
     EXPECT_EQ(CellAt(101, 100).port, 2);
     EXPECT_EQ(CellAt(101, 100).index, 1);
@@ -126,7 +128,7 @@ TEST_F(FilesTest, ListAndProjectInOneNameRunInTheirOrder) {
     EXPECT_EQ(LoadedPorts(), (std::vector<uint16_t>{1, 4, 0, 1}));
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{ChainReplaceQuestionText(1)});
     EXPECT_EQ(CurrentChain(1), (std::vector<ChainPoint>{{20, 20}}));
-    EXPECT_EQ(Colour(1), (std::vector<uint8_t>{127, 127, 127}));
+    EXPECT_EQ(Color(1), (std::vector<uint8_t>{127, 127, 127}));
     EXPECT_EQ(CurrentChain(4), (std::vector<ChainPoint>{{40, 40}}));
     EXPECT_EQ(View().cellSize, 7);
     EXPECT_EQ(View().scrollX, 5);
@@ -168,10 +170,28 @@ TEST_F(FilesTest, PathsTheStateCannotHoldAreRefused) {
     }
     // A refused open leaves the layout alone.
     AddLed(0, {1, 1});
-    OpenFile(Packet(177, std::string(600, 'd') + "/a.quor").data());
+    OpenFile((std::string(600, 'd') + "/a.quor").c_str());
     OpenFile(("n" + name63).c_str());
     EXPECT_EQ(ChainLength(0), 1);
     EXPECT_TRUE(FakeSys_Boxes().empty());
+}
+
+// The chain files lie beside the project, at the root too (there they went
+// to the current directory once); a bare name means the current directory.
+TEST_F(FilesTest, ChainFilesLieBesideTheProject) {
+    const struct {
+        const char* project;
+        const char* chain;
+    } cases[] = {
+        {"/x.quor", "/7x.quor.line"},
+        {"/d/x.quor", "/d/7x.quor.line"},
+        {"x.quor", "7x.quor.line"},
+    };
+    for (const auto& c : cases) {
+        ResetLayoutFiles();
+        ASSERT_TRUE(SetProjectPaths(c.project)) << c.project;
+        EXPECT_EQ(ChainFilePath(7), c.chain);
+    }
 }
 
 }  // namespace

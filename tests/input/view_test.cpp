@@ -7,10 +7,12 @@
 
 #include <string>
 
-#include "app/window.h"
+#include "app/edit.h"
 #include "common/common.h"
 #include "model/layout.h"
 #include "net/dispatch.h"
+#include "render/window.h"
+#include "support/live_edits.h"
 #include "support/test_support.h"
 
 namespace {
@@ -23,7 +25,7 @@ protected:
     }
 };
 
-void SetEditMode(uint8_t mode) {
+void SendEditMode(uint8_t mode) {
     uint8_t packet[2048] = {};
     WriteBE16(packet, 178);
     packet[3] = mode;
@@ -168,8 +170,8 @@ TEST_F(ViewTest, ReleasesActByEditMode) {
     EXPECT_EQ(ChainLength(0), 2);
 
     ResetLayoutModel();
-    SetEditMode(0);
-    ASSERT_EQ(Values().editMode, 0);
+    SendEditMode(0);
+    ASSERT_EQ(EditMode(), 0);
     MouseInput(GLUT_LEFT_BUTTON, GLUT_DOWN, leftX, topY);
     MouseInput(GLUT_MIDDLE_BUTTON, GLUT_UP, leftX, topY);
     EXPECT_EQ(ChainLength(0), 0);

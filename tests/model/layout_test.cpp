@@ -6,7 +6,6 @@
 
 #include <vector>
 
-#include "app/settings.h"
 #include "support/test_support.h"
 
 bool operator==(ChainPoint a, ChainPoint b) {
@@ -15,11 +14,18 @@ bool operator==(ChainPoint a, ChainPoint b) {
 
 namespace {
 
+// The background colour the edits avoid (white, as after the default settings).
+PackedColor g_background;
+
+void AddLed(int port, ChainPoint point) {
+    AddLed(port, point, g_background);
+}
+
 class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetRunState();
-        SetSettingsColor(SettingsColor::Background, 255, 255, 255);
+        g_background = {255, 255, 255, 0};
     }
 };
 
@@ -169,7 +175,7 @@ TEST_F(LayoutTest, RingKeepsOnly255UndoSteps) {
     ExpectGridMatchesChains({0});
 }
 
-TEST_F(LayoutTest, ColourGuardInvertsBackgroundColouredChains) {
+TEST_F(LayoutTest, ColorGuardInvertsBackgroundColoredChains) {
     struct Case {
         const char* name;
         uint8_t chain[3];
@@ -188,21 +194,21 @@ TEST_F(LayoutTest, ColourGuardInvertsBackgroundColouredChains) {
         SCOPED_TRACE(c.name);
         ResetLayoutModel();
         if (c.occupyFirst) AddLed(9, c.point);
-        SetChainColour(0, c.chain[0], c.chain[1], c.chain[2]);
+        SetChainColor(0, c.chain[0], c.chain[1], c.chain[2]);
         AddLed(0, c.point);
-        EXPECT_EQ(ChainColour(0)[0], c.expected[0]);
-        EXPECT_EQ(ChainColour(0)[1], c.expected[1]);
-        EXPECT_EQ(ChainColour(0)[2], c.expected[2]);
+        EXPECT_EQ(ChainColor(0)[0], c.expected[0]);
+        EXPECT_EQ(ChainColor(0)[1], c.expected[1]);
+        EXPECT_EQ(ChainColor(0)[2], c.expected[2]);
         EXPECT_EQ(ChainLength(0), c.count);
     }
-    // The guard compares with the live background colour.
+    // The guard compares with the background colour it is given.
     ResetLayoutModel();
-    SetSettingsColor(SettingsColor::Background, 10, 20, 30);
-    SetChainColour(1, 10, 20, 30);
+    g_background = {10, 20, 30, 0};
+    SetChainColor(1, 10, 20, 30);
     AddLed(1, {0, 0});
-    EXPECT_EQ(ChainColour(1)[0], 245);
-    EXPECT_EQ(ChainColour(1)[1], 235);
-    EXPECT_EQ(ChainColour(1)[2], 225);
+    EXPECT_EQ(ChainColor(1)[0], 245);
+    EXPECT_EQ(ChainColor(1)[1], 235);
+    EXPECT_EQ(ChainColor(1)[2], 225);
 }
 
 TEST_F(LayoutTest, ActiveFlagsLiveOutsideHistory) {
@@ -224,14 +230,14 @@ TEST_F(LayoutTest, ActiveFlagsLiveOutsideHistory) {
 }
 
 TEST_F(LayoutTest, EmptyPortChainZeroesEveryLevelButKeepsTheRing) {
-    SetChainColour(4, 1, 2, 3);
+    SetChainColor(4, 1, 2, 3);
     for (int i = 0; i < 300; ++i) AddLed(4, {uint16_t(i), 9});
     const UndoRing ring = Ring(4);
     UnmarkChain(4);
     EmptyPortChain(4);
     EXPECT_EQ(Ring(4).head, ring.head);
     EXPECT_EQ(Ring(4).depth, ring.depth);
-    EXPECT_EQ(ChainColour(4)[0] | ChainColour(4)[1] | ChainColour(4)[2], 0);
+    EXPECT_EQ(ChainColor(4)[0] | ChainColor(4)[1] | ChainColor(4)[2], 0);
     for (int level = 0; level < kHistoryLevels; ++level) {
         EXPECT_EQ(LevelCount(4, level), 0);
         EXPECT_EQ(LevelPoints(4, level)[0], (ChainPoint{0, 0}));

@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/command_codes.h"
+#include "common/protocol.h"
 #include "support/process.h"
 #include "support/test_support.h"
 
@@ -111,7 +111,7 @@ Bytes Receive(int fd, size_t size, milliseconds within) {
 }
 
 // Bytes 0..2 of a settings colour in Configuration.dat, or "" before it exists.
-std::string SettingsColour(int offset) {
+std::string SavedSettingsColor(int offset) {
     std::string file = ReadWholeFile("Configuration.dat");
     if (file.size() < size_t(offset) + 3) return "";
     return file.substr(size_t(offset), 3);
@@ -120,10 +120,10 @@ constexpr int kGridDotOffset = 0;
 constexpr int kBackgroundOffset = 4;
 constexpr int kFrameOffset = 8;
 
-bool WaitForColour(int offset, const std::string& rgb, milliseconds within = kReplyWait) {
+bool WaitForColor(int offset, const std::string& rgb, milliseconds within = kReplyWait) {
     auto deadline = Clock::now() + within;
     do {
-        if (SettingsColour(offset) == rgb) return true;
+        if (SavedSettingsColor(offset) == rgb) return true;
         std::this_thread::sleep_for(milliseconds(10));
     } while (Clock::now() < deadline);
     return false;
@@ -189,7 +189,7 @@ TEST_F(ChannelEndToEnd, EveryPacketIsLoggedAndAnsweredByOneGeometryMessageFirst)
         expectedLog += "Get: " + std::to_string(packet[0] * 256 + packet[1]) + "----" +
                        std::to_string(packet.size()) + " Bytes\nSend_Windows_Pos \n";
     }
-    EXPECT_TRUE(WaitForColour(kBackgroundOffset, "\x07\x08\x09"));
+    EXPECT_TRUE(WaitForColor(kBackgroundOffset, "\x07\x08\x09"));
     EXPECT_TRUE(Receive(client_, 1, kQuietWait).empty()) << "more than one message per packet";
     EXPECT_EQ(program_->Output(), expectedLog);
 }
@@ -199,13 +199,13 @@ TEST_F(ChannelEndToEnd, OneBytePacketTakesItsCodeAndPayloadFromThePreviousPacket
     ASSERT_EQ(Exchange({0x01, 0xA7, 0x00, 0x00, 40, 50, 60}).size(),
               size_t(kWindowGeometryMessageSize));
     std::this_thread::sleep_for(kQuietWait);
-    EXPECT_NE(SettingsColour(kFrameOffset), "\x28\x32\x3C");
+    EXPECT_NE(SavedSettingsColor(kFrameOffset), "\x28\x32\x3C");
 
     // 0x00 then the stale 0xA7: the frame colour command with the stale colour.
     ASSERT_EQ(Exchange({0x00}).size(), size_t(kWindowGeometryMessageSize));
     EXPECT_TRUE(program_->WaitForOutput("Get: 423----7 Bytes\n"));
     EXPECT_TRUE(program_->WaitForOutput("Get: 167----1 Bytes\n"));
-    EXPECT_TRUE(WaitForColour(kFrameOffset, "\x28\x32\x3C"));
+    EXPECT_TRUE(WaitForColor(kFrameOffset, "\x28\x32\x3C"));
 }
 
 TEST_F(ChannelEndToEnd, NewestPacketWithinOneTickWins) {
@@ -227,7 +227,7 @@ TEST_F(ChannelEndToEnd, NewestPacketWithinOneTickWins) {
         ASSERT_TRUE(program_->WaitForOutput("Get: ", gets + 1));
         Send(client_, {0x00, 0xA8, 0x00, 0x00, newer, newer, newer});  // grid dots
         ASSERT_TRUE(program_->WaitForOutput("Get: ", gets + 2)) << program_->Output();
-        ASSERT_TRUE(WaitForColour(kGridDotOffset, std::string(3, char(newer))));
+        ASSERT_TRUE(WaitForColor(kGridDotOffset, std::string(3, char(newer))));
 
         const int runs = ProgramRun::Count(program_->Output(), "Send_Windows_Pos \n") - dispatched;
         Bytes replies = Receive(client_, size_t(runs) * kWindowGeometryMessageSize, kReplyWait);
@@ -236,7 +236,7 @@ TEST_F(ChannelEndToEnd, NewestPacketWithinOneTickWins) {
         if (runs == 2) continue;  // the pair straddled a tick
 
         EXPECT_EQ(runs, 1);
-        EXPECT_NE(SettingsColour(kBackgroundOffset), std::string(3, char(older)))
+        EXPECT_NE(SavedSettingsColor(kBackgroundOffset), std::string(3, char(older)))
             << "the replaced packet was executed";
         EXPECT_TRUE(Receive(client_, 1, kQuietWait).empty()) << "a second command ran";
         EXPECT_EQ(ProgramRun::Count(program_->Output(), "Get: "), gets + 2);
@@ -265,7 +265,7 @@ TEST_F(ChannelEndToEnd, NoOtherClientIsEverServed) {
     ::close(third);
 
     EXPECT_EQ(program_->Output(), accepted_ + "Get: 163----4 Bytes\nSend_Windows_Pos \n");
-    EXPECT_NE(SettingsColour(kBackgroundOffset), "\x01\x02\x03");
+    EXPECT_NE(SavedSettingsColor(kBackgroundOffset), "\x01\x02\x03");
 }
 
 TEST_F(ChannelEndToEnd, SecondRunningCopyReportsTheBindFailure) {

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/command_codes.h"
+#include "common/protocol.h"
 #include "net/server.h"
 
 namespace {

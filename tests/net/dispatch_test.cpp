@@ -11,21 +11,45 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "app/edit.h"
 #include "app/view.h"
+#include "files/project_file.h"
 #include "model/layout.h"
 #include "net/server.h"
+#include "render/scene.h"
+#include "render/settings.h"
 #include "support/test_support.h"
+#include "video/playback.h"
 #include "video/video.h"
 
 namespace {
+
+// The run-wide values the small commands set, gathered from their owners.
+struct CommandValues {
+    LedShape ledShape;
+    uint8_t editMode;
+    int32_t ledSizeFactor;
+    uint8_t videoPaused;
+    uint8_t frameImageRequest;
+    uint8_t boundingFrameVisible;
+};
+
+CommandValues Values() {
+    const SceneOptions& scene = CurrentSceneOptions();
+    return {scene.ledShape,
+            EditMode(),
+            scene.ledSizeFactor,
+            uint8_t(VideoPaused()),
+            uint8_t(FrameImageRequested()),
+            scene.boundingFrameVisible};
+}
 
 // What the small commands may change, as one comparable record.
 struct Snapshot {
     CommandValues values;
     Settings settings;
     uint16_t currentPort;
-    uint8_t chainColours[kPortCount][3];
+    uint8_t chainColors[kPortCount][3];
     VideoModeKind videoMode;
     ViewState view;
 };
@@ -37,7 +61,7 @@ Snapshot Capture() {
     s.settings = CurrentSettings();
     s.currentPort = CurrentPort();
     for (int port = 0; port < kPortCount; ++port)
-        std::memcpy(s.chainColours[port], ChainColour(port), 3);
+        std::memcpy(s.chainColors[port], ChainColor(port), 3);
     s.videoMode = VideoMode();
     s.view = View();
     return s;
@@ -53,13 +77,13 @@ std::string Rgb(PackedColor c) {
 
 std::string Describe(const Snapshot& s) {
     std::string out =
-        "shape=" + std::to_string(s.values.ledShape) +
+        "shape=" + std::to_string(int(s.values.ledShape)) +
         " edit=" + std::to_string(s.values.editMode) +
         " size=" + std::to_string(s.values.ledSizeFactor) +
         " paused=" + std::to_string(s.values.videoPaused) +
         " frameImage=" + std::to_string(s.values.frameImageRequest) +
         " frame=" + std::to_string(s.values.boundingFrameVisible) +
-        " port=" + std::to_string(s.currentPort) + " mode=" + std::to_string(s.videoMode) +
+        " port=" + std::to_string(s.currentPort) + " mode=" + std::to_string(int(s.videoMode)) +
         " view=" + std::to_string(s.view.cellSize) + "/" + std::to_string(s.view.scrollX) + "/" +
         std::to_string(s.view.scrollY) + " dots=" + Rgb(s.settings.gridDotColor) +
         " background=" + Rgb(s.settings.backgroundColor) +
@@ -68,8 +92,8 @@ std::string Describe(const Snapshot& s) {
     // from its neighbours' colour.
     for (int port = 0; port < kPortCount; ++port) {
         bool end = port < 2 || port > kPortCount - 3;
-        if (end || std::memcmp(s.chainColours[port], s.chainColours[1], 3) != 0)
-            out += " chain" + std::to_string(port) + "=" + Rgb(s.chainColours[port]);
+        if (end || std::memcmp(s.chainColors[port], s.chainColors[1], 3) != 0)
+            out += " chain" + std::to_string(port) + "=" + Rgb(s.chainColors[port]);
     }
     return out;
 }
@@ -81,9 +105,9 @@ void Dispatch(const std::vector<uint8_t>& bytes) {
 }
 
 void SetChain(Snapshot& s, int port, uint8_t r, uint8_t g, uint8_t b) {
-    s.chainColours[port][0] = r;
-    s.chainColours[port][1] = g;
-    s.chainColours[port][2] = b;
+    s.chainColors[port][0] = r;
+    s.chainColors[port][1] = g;
+    s.chainColors[port][2] = b;
 }
 void SetRgb(PackedColor& c, uint8_t r, uint8_t g, uint8_t b) {
     c.red = r;
@@ -151,12 +175,16 @@ const SmallCommandCase kCases[] = {
      {0x00, 0xA9, 9, 9, 250, 251, 252},
      true,
      [](Snapshot& s) { SetRgb(s.settings.chainLineColor, 250, 251, 252); }},
-    {"square shape", {}, {0x00, 0xAC}, false, [](Snapshot& s) { s.values.ledShape = Square; }},
+    {"square shape",
+     {},
+     {0x00, 0xAC},
+     false,
+     [](Snapshot& s) { s.values.ledShape = LedShape::Square; }},
     {"disk shape after square",
      {{0x00, 0xAC}},
      {0x00, 0xAB},
      false,
-     [](Snapshot& s) { s.values.ledShape = Disk; }},
+     [](Snapshot& s) { s.values.ledShape = LedShape::Disk; }},
     {"key press '-' zooms out",
      {},
      {0x00, 0xAD, 0x00, '-'},
@@ -188,7 +216,7 @@ const SmallCommandCase kCases[] = {
      {0x00, 0xAA, 0, 100, 100, 100, 9},
      false,
      [](Snapshot& s) { s.values.videoPaused = 0; }},
-    {"stop video", {}, {0x00, 0xAF}, false, [](Snapshot& s) { s.videoMode = Idle; }},
+    {"stop video", {}, {0x00, 0xAF}, false, [](Snapshot& s) { s.videoMode = VideoModeKind::Idle; }},
     {"frame image request",
      {},
      {0x00, 0xB7},
@@ -239,7 +267,7 @@ TEST(Dispatcher, SmallCommands) {
     }
 }
 
-TEST(Dispatcher, ColourCommandSavesTheNewColourInTheSettingsFile) {
+TEST(Dispatcher, ColorCommandSavesTheNewColorInTheSettingsFile) {
     ScopedTempDir dir;
     ResetRunState();
     Dispatch({0x00, 0xA8, 0x00, 0x00, 0x11, 0x22, 0x33});
@@ -255,8 +283,8 @@ TEST(Dispatcher, ShortPacketReadsTheStaleMailboxBytes) {
     uint8_t packet[kPacketSize];
     int length = 0;
 
-    const uint8_t colour[] = {0x01, 0xA7, 0x00, 0x00, 40, 50, 60};  // code 423: not a command
-    PostPacket(colour, sizeof colour);
+    const uint8_t color[] = {0x01, 0xA7, 0x00, 0x00, 40, 50, 60};  // code 423: not a command
+    PostPacket(color, sizeof color);
     ASSERT_TRUE(TakePacket(packet, &length));
     DispatchCommand(packet, length);
     EXPECT_EQ(Rgb(CurrentSettings().frameColor), "0,0,0");
@@ -268,6 +296,31 @@ TEST(Dispatcher, ShortPacketReadsTheStaleMailboxBytes) {
     DispatchCommand(packet, length);  // code 0x00A7 from the stale second byte
     EXPECT_EQ(Rgb(CurrentSettings().frameColor), "40,50,60");
     ResetPacketMailbox();
+}
+
+// The path kinds: a path at offset 4 longer than 511 bytes ignores the
+// command (176 saves nothing), or reaches the handler as "" (164 empties the
+// video path).
+TEST(Dispatcher, PathArgumentsAreCheckedOnceBeforeTheHandler) {
+    ScopedTempDir dir;
+    ResetRunState();
+    auto pathPacket = [](uint16_t code, const std::string& path) {
+        std::vector<uint8_t> packet(kPacketSize, 0);
+        WriteBE16(packet.data(), code);
+        std::memcpy(packet.data() + kPathOffset, path.data(), path.size());
+        return packet;
+    };
+    const std::string tooLong(600, 'p');
+    RunCommand(pathPacket(176, tooLong).data());
+    EXPECT_STREQ(ProjectPath(), "");
+    RunCommand(pathPacket(176, "show.quor").data());
+    EXPECT_STREQ(ProjectPath(), "show.quor");
+    EXPECT_EQ(ReadWholeFile(dir.File("show.quor")).size(), kProjectHeaderSize);
+
+    RunCommand(pathPacket(164, "clip.avi").data());
+    EXPECT_STREQ(CurrentPlayback().videoPath, "clip.avi");
+    RunCommand(pathPacket(164, tooLong).data());
+    EXPECT_STREQ(CurrentPlayback().videoPath, "");
 }
 
 }  // namespace

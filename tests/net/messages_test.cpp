@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/window.h"
+#include "render/settings.h"
+#include "render/window.h"
 #include "support/test_support.h"
 
 namespace {

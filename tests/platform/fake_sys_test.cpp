@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/sys.h"
@@ -38,13 +39,21 @@ TEST_F(FakeSysTest, AnswersInQueueOrderAndFallsBackToDefaults) {
     EXPECT_EQ(Sys_MessageBox("q2", "c", kMbYesNo), kIdYes);
     ASSERT_TRUE(Sys_SaveFileDialog(kBinDialog, path, sizeof path));
     EXPECT_STREQ(path, "/shows/a.led");
-    // A box answer at the front is not taken by a dialog: it is cancelled.
+    // A box answer at the front is not taken by a dialog: it is cancelled,
+    // and like the real dialog a cancel leaves the path empty.
     EXPECT_FALSE(Sys_SaveFileDialog(kBinDialog, path, sizeof path));
+    EXPECT_STREQ(path, "");
     EXPECT_EQ(Sys_MessageBox("q3", "c", kMbYesNo), kIdYes);
     // Empty queue: OK for an OK box, Yes for a question, cancel for a dialog.
     EXPECT_EQ(Sys_MessageBox("n", "Information", kMbSystemModal | kMbIconInformation), kIdOk);
     EXPECT_EQ(Sys_MessageBox("q4", "c", kMbYesNo), kIdYes);
+    std::strcpy(path, "stale");
     EXPECT_FALSE(Sys_SaveFileDialog(kBinDialog, path, sizeof path));
+    EXPECT_STREQ(path, "");
+    FakeSys_QueueSaveCancel();
+    std::strcpy(path, "stale");
+    EXPECT_FALSE(Sys_SaveFileDialog(kBinDialog, path, sizeof path));
+    EXPECT_STREQ(path, "");
 
     const auto& boxes = FakeSys_Boxes();
     ASSERT_EQ(boxes.size(), 5u);
@@ -53,7 +62,7 @@ TEST_F(FakeSysTest, AnswersInQueueOrderAndFallsBackToDefaults) {
     EXPECT_EQ(boxes[3].caption, "Information");
     EXPECT_EQ(boxes[3].answer, kIdOk);
     const auto& saves = FakeSys_SaveDialogs();
-    ASSERT_EQ(saves.size(), 3u);
+    ASSERT_EQ(saves.size(), 4u);
     EXPECT_TRUE(saves[0].chosen);
     EXPECT_EQ(saves[0].filterPattern, "*.led");
     EXPECT_TRUE(saves[0].mustExist);
@@ -63,8 +72,9 @@ TEST_F(FakeSysTest, AnswersInQueueOrderAndFallsBackToDefaults) {
 TEST_F(FakeSysTest, APathThatDoesNotFitCancels) {
     FakeSys_QueueSaveAnswer(std::string(10, 'a'));
     FakeSys_QueueSaveAnswer(std::string(9, 'b'));
-    char path[10] = "";
+    char path[10] = "stale";
     EXPECT_FALSE(Sys_SaveFileDialog(kBinDialog, path, sizeof path));
+    EXPECT_STREQ(path, "");
     ASSERT_TRUE(Sys_SaveFileDialog(kBinDialog, path, sizeof path));
     EXPECT_STREQ(path, "bbbbbbbbb");
 }

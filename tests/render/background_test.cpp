@@ -11,13 +11,13 @@
 #include <cstring>
 #include <string>
 
-#include "app/settings.h"
 #include "app/view.h"
 #include "common/common.h"
 #include "common/packet.h"
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
 #include "render/gl_window.h"
+#include "render/settings.h"
 #include "support/test_support.h"
 
 namespace {
@@ -64,11 +64,8 @@ std::string MakeBmp(const Header& header, long pixelBytes = -1) {
     return bytes;
 }
 
-void SendPath(void (*command)(const uint8_t*), const std::string& path) {
-    uint8_t packet[kPacketSize] = {};
-    WriteBE16(packet, 179);
-    std::memcpy(packet + kPathOffset, path.c_str(), path.size() + 1);
-    command(packet);
+void SendPath(void (*command)(const char*), const std::string& path) {
+    command(path.c_str());
 }
 
 class BackgroundTest : public ::testing::Test {
@@ -135,7 +132,7 @@ TEST_F(BackgroundTest, WidthNotAMultipleOf4IsLoadedButHidden) {
     RenderScene();
     EXPECT_EQ(PixelAt(320, 240), (Rgb{0, 0, 0}));
 
-    SendPath(RemoveBackgroundImage, "");
+    RemoveBackgroundImage();
     EXPECT_EQ(BackgroundImage().loaded, 0);
     EXPECT_EQ(BackgroundImage().pixels, nullptr);
 }

@@ -4,7 +4,6 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
 #include "app/shell.h"
 #include "app/view.h"
 #include "common/common.h"
@@ -15,6 +14,8 @@
 #include "render/gl_window.h"
 #include "render/scene.h"
 #include "render/scene_parts.h"
+#include "render/settings.h"
+#include "support/live_edits.h"
 #include "support/reference_drawing.h"
 #include "support/test_support.h"
 
@@ -85,7 +86,7 @@ void SendCommand(uint16_t code, uint8_t value) {
 TEST_F(DiskTest, BatchedPortGivesTheOneByOnePixels) {
     // Two ports of scattered LEDs, some dark, overlapping at small cells.
     for (int port = 0; port < 2; ++port) {
-        SetChainColour(port, port ? 30 : 220, 140, port ? 250 : 60);
+        SetChainColor(port, port ? 30 : 220, 140, port ? 250 : 60);
         SetActiveRange(port, 0, kChainCapacity, 1);
         for (int i = 0; i < 600; ++i) {
             const int g = port * 600 + i;
@@ -97,7 +98,7 @@ TEST_F(DiskTest, BatchedPortGivesTheOneByOnePixels) {
     }
     // A third port snakes through neighbouring cells, with steps of one to
     // three cells straight and diagonal, and some dark LEDs on the way.
-    SetChainColour(2, 250, 250, 20);
+    SetChainColor(2, 250, 250, 20);
     SetActiveRange(2, 0, kChainCapacity, 1);
     for (int i = 0; i < 400; ++i) {
         const int row = i / 20;

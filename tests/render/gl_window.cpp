@@ -55,8 +55,8 @@ int Lit(int byte) {
     return static_cast<int>(std::lround(std::min(1.0, byte / 255.0 + 0.01) * 255.0));
 }
 
-Rgb Lit(Rgb colour) {
-    return {Lit(colour.r), Lit(colour.g), Lit(colour.b)};
+Rgb Lit(Rgb color) {
+    return {Lit(color.r), Lit(color.g), Lit(color.b)};
 }
 
 bool Near(Rgb a, Rgb b, int tolerance) {

@@ -26,5 +26,5 @@ std::vector<uint8_t> ReadFrame();
 // What a colour byte becomes on screen under the fixed lighting: the scene
 // ambient gives the colour itself and the material emission adds 0.01.
 int Lit(int byte);
-Rgb Lit(Rgb colour);
+Rgb Lit(Rgb color);
 bool Near(Rgb a, Rgb b, int tolerance = 1);

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "app/settings.h"
 #include "app/view.h"
 #include "common/common.h"
 #include "common/packet.h"
@@ -16,6 +15,8 @@
 #include "render/background.h"
 #include "render/gl_window.h"
 #include "render/scene_parts.h"
+#include "render/settings.h"
+#include "support/live_edits.h"
 #include "support/test_support.h"
 
 namespace {
@@ -35,7 +36,7 @@ protected:
         SetSettingsColor(SettingsColor::GridDot, kDots.r, kDots.g, kDots.b);
         SetSettingsColor(SettingsColor::Frame, kFrame.r, kFrame.g, kFrame.b);
         SetSettingsColor(SettingsColor::ChainLine, kLine.r, kLine.g, kLine.b);
-        SetChainColour(0, kChain.r, kChain.g, kChain.b);
+        SetChainColor(0, kChain.r, kChain.g, kChain.b);
         SetActiveRange(0, 0, kChainCapacity, 1);
         SetView(16, 0, 2047);
         RecordDrawnTexts(true);
@@ -76,7 +77,7 @@ TEST_F(SceneTest, GridDotsEveryCellFromTheTopLeftOnlyAboveThreePixels) {
     }
 }
 
-TEST_F(SceneTest, LedsShowChainColourRingsAndTheFirstLedsShape) {
+TEST_F(SceneTest, LedsShowChainColorRingsAndTheFirstLedsShape) {
     AddLed(0, {2, 2045});
     AddLed(0, {5, 2045});
     AddLed(0, {8, 2045});
@@ -178,6 +179,15 @@ TEST_F(SceneTest, ReadoutNamesTheCellAndTheLedUnderTheMouse) {
     ASSERT_EQ(Texts().size(), 2u);
     EXPECT_EQ(Texts()[1], "X=5  Y=3");
     EXPECT_EQ(PixelAt(kTestWindowWidth - 3, 19), kBackground);
+
+    // Scrolled to row 0, five rows below it the row wraps to 65531: the
+    // read-out gives it signed.
+    SetView(16, 0, 0);
+    PassiveMotionInput(3, 3 + 16 * 5);
+    ClearDrawnTexts();
+    RenderScene();
+    ASSERT_GE(Texts().size(), 1u);
+    EXPECT_EQ(Texts().back(), "X=1  Y=-63483");
 }
 
 }  // namespace

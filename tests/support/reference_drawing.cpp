@@ -4,22 +4,22 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
-#include "app/settings.h"
 #include "app/view.h"
-#include "app/window.h"
 #include "common/common.h"
 #include "model/layout.h"
-#include "net/dispatch.h"
+#include "render/scene.h"
 #include "render/scene_parts.h"
+#include "render/settings.h"
+#include "render/window.h"
 
 void DrawPortOneByOne(int port, int c) {
     const ViewState& view = View();
     const int height = WindowHeight();  // asks the window system: once, not per LED
     const int h = c / 2;
-    const int32_t outer = LedOuterRadius(c, Values().ledSizeFactor);
+    const int32_t outer = LedOuterRadius(c, CurrentSceneOptions().ledSizeFactor);
     const ChainPoint* points = CurrentPoints(port);
-    const uint8_t* rgb = ChainColour(port);
-    const bool square = Values().ledShape == Square;
+    const uint8_t* rgb = ChainColor(port);
+    const bool square = CurrentSceneOptions().ledShape == LedShape::Square;
     for (int i = 0; i < ChainLength(port); ++i) {
         const uint16_t left = static_cast<uint16_t>((points[i].x - view.scrollX) * c);
         const uint16_t bottom =

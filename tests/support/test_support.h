@@ -7,7 +7,8 @@
 // Creates a fresh directory /tmp/<prefix>-XXXXXX, makes it the working
 // directory, and removes it (and returns to the old working directory) when
 // destroyed. temp_dir.cpp holds this and the file helpers, free of the
-// program's modules; test_support.cpp holds ResetRunState.
+// program's modules; reset_<level>.cpp holds the ResetRunState of the
+// layers a test links (reset_all.cpp: the whole program).
 class ScopedTempDir {
 public:
     explicit ScopedTempDir(const char* prefix = "quorvane-test");
@@ -20,7 +21,7 @@ private:
     std::string previous_;
 };
 
-// Every module's state back to process start.
+// Every linked module's state back to process start.
 void ResetRunState();
 
 // Whole file as bytes ("" when missing).

@@ -8,7 +8,7 @@
 namespace {
 
 uint8_t Bright(uint8_t value, uint8_t percent) {
-    SetColorSettings({RGB, {percent, percent, percent}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::RGB), {percent, percent, percent}, {0, 0, 0}});
     uint8_t rgb[3] = {value, value, value};
     ApplyBrightness(rgb);
     return rgb[0];
@@ -33,7 +33,7 @@ TEST(ColorProcessing, BlackLevelPerChannel) {
         uint8_t level, value, expected;
     } cases[] = {{10, 5, 0}, {10, 15, 5}, {10, 10, 0}, {255, 255, 0}, {0, 200, 200}, {0, 0, 0}};
     for (const Case& c : cases) {
-        SetColorSettings({RGB, {100, 100, 100}, {c.level, 0, 0}});
+        SetColorSettings({int(ColorOrder::RGB), {100, 100, 100}, {c.level, 0, 0}});
         uint8_t rgb[3] = {c.value, 7, 9};
         ApplyBlackLevel(rgb);
         EXPECT_EQ(rgb[0], c.expected) << int(c.level) << " " << int(c.value);
@@ -41,7 +41,7 @@ TEST(ColorProcessing, BlackLevelPerChannel) {
         EXPECT_EQ(rgb[2], 9);
     }
     // Black level, then brightness: 15 - 10 = 5, kept at 100 %.
-    SetColorSettings({RGB, {100, 100, 100}, {10, 10, 10}});
+    SetColorSettings({int(ColorOrder::RGB), {100, 100, 100}, {10, 10, 10}});
     uint8_t rgb[3] = {15, 15, 15};
     ApplyBlackLevel(rgb);
     ApplyBrightness(rgb);
@@ -66,7 +66,7 @@ TEST(ColorProcessing, OrdersAndOutOfRangeOrders) {
 }
 
 TEST(ColorProcessing, TablesMatchTheThreeSteps) {
-    SetColorSettings({RGB, {100, 37, 250}, {3, 0, 200}});
+    SetColorSettings({int(ColorOrder::RGB), {100, 37, 250}, {3, 0, 200}});
     const uint8_t(*tables)[256] = ChannelTables();
     for (int v = 0; v < 256; ++v) {
         uint8_t rgb[3] = {uint8_t(v), uint8_t(v), uint8_t(v)};

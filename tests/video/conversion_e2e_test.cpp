@@ -15,9 +15,11 @@
 
 #include "common/common.h"
 #include "common/packet.h"
+#include "common/protocol.h"
 #include "files/layout_files.h"
 #include "model/layout.h"
-#include "net/command_codes.h"
+#include "net/dispatch.h"
+#include "support/live_edits.h"
 #include "support/process.h"
 #include "support/test_support.h"
 #include "video/color.h"
@@ -65,7 +67,7 @@ TEST(ConversionEndToEnd, ConvertModeWritesDecodableControllerFiles) {
         Bytes save = Packet(CommandCode::SaveChainFile, uint16_t(port + 1),
                             dir.File("p" + std::to_string(port) + ".line"));
         save.resize(kPacketSize, 0);
-        SaveChainFile(save.data());
+        RunCommand(save.data());
     }
     {
         cv::VideoWriter writer(dir.File("clip.avi"), cv::VideoWriter::fourcc('F', 'F', 'V', '1'),
@@ -135,7 +137,7 @@ TEST(ConversionEndToEnd, ConvertModeWritesDecodableControllerFiles) {
         EXPECT_EQ(ReadBE32(m + 8), uint32_t(i + 1));
     }
 
-    SetColorSettings({RGB, {100, 100, 100}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::RGB), {100, 100, 100}, {0, 0, 0}});
     for (int port = 0; port < 2; ++port) {
         DecodedControllerFile decoded;
         std::string error;

@@ -11,6 +11,8 @@
 #include "model/layout.h"
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
+#include "support/edits.h"
+#include "support/store_led_value.h"
 #include "support/test_support.h"
 #include "video/color.h"
 #include "video/controller_decode.h"
@@ -88,7 +90,7 @@ TEST_F(ExportTest, ShortPortCarriesTheStreamThenPadding) {
     AddRow(0, 100, 0, 0);
     AddRow(1, 10, 0, 1);
     SetActiveRange(1, 4, 5, 0);  // one dark LED
-    SetColorSettings({RGB, {100, 100, 100}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::RGB), {100, 100, 100}, {0, 0, 0}});
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
     ASSERT_TRUE(PrepareExport(2));
     const uint8_t rgb[3] = {40, 50, 60};
@@ -115,7 +117,7 @@ TEST_F(ExportTest, ShortPortCarriesTheStreamThenPadding) {
 
 TEST_F(ExportTest, DecoderReadsTheFileBack) {
     AddRow(0, 2, 0, 0);
-    SetColorSettings({GRB, {100, 100, 100}, {0, 0, 0}});
+    SetColorSettings({int(ColorOrder::GRB), {100, 100, 100}, {0, 0, 0}});
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
     ASSERT_TRUE(PrepareExport(2));
     const uint8_t a[3] = {1, 2, 3}, b[3] = {200, 100, 50};
@@ -205,9 +207,17 @@ TEST_F(ExportTest, StoresOutsideThePreparedLayoutAreIgnored) {
     AddRow(1, 3, 0, 1);
     AddLed(0, {5, 5});
     const uint8_t rgb[3] = {9, 9, 9};
-    StoreLedValue(1, 0, 0, rgb);  // port without a buffer
-    StoreLedValue(0, 0, 2, rgb);  // position past the frame length
-    StoreLedValue(0, 1, 0, rgb);  // frame past the count
+    // The pixel walk's store and the one-by-one reference refuse alike.
+    LedStoreFrame store;
+    ASSERT_TRUE(BeginLedStoreFrame(0, &store));
+    StoreLed(store, 1, 0, 9, 9, 9);  // port without a buffer
+    StoreLed(store, 0, 2, 9, 9, 9);  // position past the frame length
+    StoreLed(store, 256, 0, 9, 9, 9);
+    EXPECT_FALSE(BeginLedStoreFrame(1, &store));  // frame past the count
+    EXPECT_FALSE(BeginLedStoreFrame(-1, &store));
+    StoreLedValue(1, 0, 0, rgb);
+    StoreLedValue(0, 0, 2, rgb);
+    StoreLedValue(0, 1, 0, rgb);
     StoreLedValue(0, -1, 0, rgb);
     ScrambleFrame(1);
     ScrambleFrame(-1);

@@ -9,12 +9,16 @@
 
 #include <cstring>
 #include <opencv2/core.hpp>
+#include <vector>
 
 #include "model/layout.h"
 #include "platform/sys_fake.h"
+#include "support/edits.h"
+#include "support/store_led_value.h"
 #include "support/test_support.h"
 #include "video/color.h"
 #include "video/export.h"
+#include "video/led_map.h"
 #include "video/video.h"
 
 namespace {
@@ -22,7 +26,7 @@ namespace {
 void ReferenceWalk(const cv::Mat& frame, int32_t frameIndex) {
     for (int y = 0; y < frame.rows; ++y)
         for (int x = 0; x < frame.cols; ++x) {
-            const GridCell& cell = CellAt(x, kGridSide - 1 - y);
+            const GridCell& cell = CellAt(x, kGridMax - y);
             if (cell.occupied != 1) continue;
             const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
             const uint8_t rgb[3] = {bgr[2], bgr[1], bgr[0]};
@@ -55,17 +59,15 @@ void ExpectPainted(const cv::Mat& frame) {
     for (int y = 0; y < frame.rows; ++y)
         for (int x = 0; x < frame.cols; ++x) {
             const cv::Vec3b bgr = frame.at<cv::Vec3b>(y, x);
-            ASSERT_EQ(CellColour(x, kGridSide - 1 - y),
-                      uint32_t(bgr[2] << 16 | bgr[1] << 8 | bgr[0]))
+            ASSERT_EQ(CellColor(x, kGridMax - y), uint32_t(bgr[2] << 16 | bgr[1] << 8 | bgr[0]))
                 << x << "," << y;
         }
 }
 
-TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
-    ResetRunState();
-    ResetVideoState();
-    ScopedTempDir dir;
-    constexpr int kTop = kGridSide - 1;
+// LEDs inside and outside the picture, cells named twice, a stale cell, a
+// cell taken over by another port, dark LEDs.
+void BuildMixedLayout() {
+    constexpr int kTop = kGridMax;
     // Port 0: a row inside and a column reaching below the picture.
     for (int x = 0; x < 30; ++x) AddLed(0, {uint16_t(x), uint16_t(kTop - 2)});
     for (int y = 15; y < 30; ++y) AddLed(0, {5, uint16_t(kTop - y)});
@@ -80,23 +82,31 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     // Port 4: dark LEDs in the middle.
     for (int x = 0; x < 12; ++x) AddLed(4, {uint16_t(x), uint16_t(kTop - 9)});
     SetActiveRange(4, 3, 6, 0);
-    SetCellColour(40, kTop, 0x123456);
+}
 
-    SetColorSettings({BRG, {90, 100, 150}, {4, 0, 2}});
+TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
+    ResetRunState();
+    ResetVideoState();
+    ScopedTempDir dir;
+    constexpr int kTop = kGridMax;
+    BuildMixedLayout();
+    SetCellColor(40, kTop, 0x123456);
+
+    SetColorSettings({int(ColorOrder::BRG), {90, 100, 150}, {4, 0, 2}});
     FakeSys_QueueSaveAnswer(dir.File("walk.led"));
     ASSERT_TRUE(PrepareExport(4));
 
     cv::Mat frame(23, 37, CV_8UC3);
     cv::randu(frame, 0, 256);
     // Every colour order, and 6 (black).
-    for (int order = RGB; order <= 6; ++order) {
+    for (int order = int(ColorOrder::RGB); order <= 6; ++order) {
         SetColorSettings({order, {90, 100, 150}, {4, 0, 2}});
         MapFrameOntoGrid(frame, 0, true);
         ReferenceWalk(frame, 1);
         ExpectSameStoredFrames(0);
     }
     ExpectPainted(frame);
-    EXPECT_EQ(CellColour(40, kTop), 0x123456u);
+    EXPECT_EQ(CellColor(40, kTop), 0x123456u);
 
     // The layout changes before the next frame: a new LED, an undone chain.
     AddLed(0, {30, kTop - 4});
@@ -107,6 +117,60 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     ExpectSameStoredFrames(2);
     ExpectPainted(frame);
 
+    ResetVideoState();
+    ResetLayoutModel();
+}
+
+// The LED map gives every port the bytes the painting walk stores, for
+// frames smaller and larger than the layout and after a layout change.
+TEST(LedMap, GivesTheBytesThePaintingWalkStores) {
+    ResetRunState();
+    ResetVideoState();
+    ScopedTempDir dir;
+    BuildMixedLayout();
+    FakeSys_QueueSaveAnswer(dir.File("map.led"));
+    ASSERT_TRUE(PrepareExport(1));
+    const ExportState& state = CurrentExport();
+    const uint32_t positions = state.frameLength / 3;
+    std::vector<uint8_t> values(size_t(kPortCount) * state.frameLength);
+    uint8_t* out[kPortCount];
+    for (int port = 0; port < kPortCount; ++port)
+        out[port] =
+            state.prepared[port] ? values.data() + size_t(port) * state.frameLength : nullptr;
+    LedMap* map = new LedMap();
+    const struct {
+        int width, height;
+        bool changeLayout;
+    } cases[] = {{37, 23, false}, {6, 3, false}, {2100, 40, false}, {31, 8, true}, {1, 1, false}};
+    int order = int(ColorOrder::RGB);
+    for (const auto& c : cases) {
+        if (c.changeLayout) {
+            AddLed(0, {30, kGridSide - 5});
+            UndoChain(1);
+        }
+        const ColorSettings settings = {order, {90, 100, 150}, {4, 0, 2}};
+        order = (order + 1) % 7;
+        SetColorSettings(settings);
+        cv::Mat frame(c.height, c.width, CV_8UC3);
+        cv::randu(frame, 0, 256);
+        for (int port = 0; port < kPortCount; ++port)
+            if (state.prepared[port])
+                std::memset(state.buffer[port] + kControllerHeaderSize, 0, state.frameLength);
+        MapFrameOntoGrid(frame, 0, true);
+        uint32_t parts[3][256];
+        BuildLedParts(settings, parts);
+        EXPECT_EQ(UpdateLedMap(map, c.width, c.height), true);
+        EXPECT_EQ(UpdateLedMap(map, c.width, c.height), false);  // kept while nothing changes
+        MapFrameLeds(*map, frame.ptr<uint8_t>(0), parts, positions, out);
+        for (int port = 0; port < kPortCount; ++port) {
+            if (!state.prepared[port]) continue;
+            EXPECT_EQ(std::memcmp(out[port], state.buffer[port] + kControllerHeaderSize,
+                                  state.frameLength),
+                      0)
+                << "port " << port << ", frame " << c.width << "x" << c.height;
+        }
+    }
+    delete map;
     ResetVideoState();
     ResetLayoutModel();
 }

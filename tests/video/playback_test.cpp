@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <opencv2/imgcodecs.hpp>
@@ -14,12 +15,12 @@
 
 #include "common/common.h"
 #include "common/packet.h"
+#include "common/protocol.h"
+#include "common/report.h"
 #include "model/layout.h"
-#include "net/command_codes.h"
-#include "net/dispatch.h"
-#include "net/messages.h"
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
+#include "support/edits.h"
 #include "support/test_support.h"
 #include "video/color.h"
 #include "video/controller_decode.h"
@@ -37,7 +38,7 @@ struct Rgb {
     uint8_t r, g, b;
 };
 
-Rgb PixelColour(int frame, int x, int y) {
+Rgb PixelColor(int frame, int x, int y) {
     return {uint8_t(200 - 10 * frame + x), uint8_t(30 * y + frame), uint8_t(5 * x + 40)};
 }
 
@@ -49,7 +50,7 @@ void WriteTestVideo(const std::string& path, int frames, int width = kWidth, int
         cv::Mat frame(height, width, CV_8UC3);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                const Rgb c = PixelColour(f, x, y);
+                const Rgb c = PixelColor(f, x, y);
                 frame.at<cv::Vec3b>(y, x) = cv::Vec3b(c.b, c.g, c.r);
             }
         writer.write(frame);
@@ -65,13 +66,6 @@ std::vector<Progress> g_progress;
 
 void RecordProgress(uint32_t frameNumber, uint32_t frameCount) {
     g_progress.push_back({frameNumber, frameCount, FakeSys_Boxes().size()});
-}
-
-std::vector<uint8_t> PathPacket(const std::string& path) {
-    std::vector<uint8_t> packet(kPacketSize, 0);
-    WriteBE16(packet.data(), uint16_t(CommandCode::SetVideoPath));
-    std::memcpy(packet.data() + 4, path.c_str(), path.size());
-    return packet;
 }
 
 // Command 170: order, brightness r g b, mode selector, black levels r g b.
@@ -90,17 +84,17 @@ protected:
         ResetRunState();
         ResetVideoState();
         g_progress.clear();
-        SetVideoProgressObserver(RecordProgress);
+        SetReportHook({nullptr, RecordProgress});
         video_ = dir_.File("clip.avi");
         WriteTestVideo(video_, kFrames);
-        SetVideoPath(PathPacket(video_).data());
+        SetVideoPath((video_).c_str());
     }
     void TearDown() override { ResetVideoState(); }
 
     // Steps until the playback ends (bounded).
     void RunToEnd() {
-        for (int i = 0; i < 50 && VideoMode() != Idle; ++i) StepVideoFrame();
-        ASSERT_EQ(VideoMode(), Idle);
+        for (int i = 0; i < 50 && VideoMode() != VideoModeKind::Idle; ++i) StepVideoFrame();
+        ASSERT_EQ(VideoMode(), VideoModeKind::Idle);
     }
 
     std::vector<std::string> PortFiles() const {
@@ -111,11 +105,20 @@ protected:
         return names;
     }
 
+    // Every name in the directory, hidden temporary files included.
+    std::vector<std::string> AllFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     ScopedTempDir dir_;
     std::string video_;
 };
 
-TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
+TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColors) {
     // Port 0: three LEDs inside the picture. Port 2: one lit, one dark.
     // Port 5: one LED outside the picture.
     struct Led {
@@ -125,30 +128,27 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
     for (const Led& led : leds) AddLed(led.port, {uint16_t(led.x), uint16_t(2047 - led.y)});
     SetActiveRange(2, 1, 2, 0);
     AddLed(5, {100, 100});
-    SetCellColour(100, 100, 0x123456);
+    SetCellColor(100, 100, 0x123456);
 
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
     const Rgb brightness = {100, 50, 200}, black = {10, 0, 5};
-    StartVideo(StartPacket(GRB, brightness, 1, black).data());
-    ASSERT_EQ(VideoMode(), Convert);
+    StartVideo(StartPacket(uint8_t(ColorOrder::GRB), brightness, 1, black).data());
+    ASSERT_EQ(VideoMode(), VideoModeKind::Convert);
     EXPECT_EQ(CurrentPlayback().frameCount, kFrames);
 
     StepVideoFrame();
-    SetVideoPaused(1);  // a pause holds the position
+    SetVideoPaused(true);  // a pause holds the position
     StepVideoFrame();
     EXPECT_EQ(CurrentPlayback().frameIndex, 1);
-    SetVideoPaused(0);
+    SetVideoPaused(false);
     RunToEnd();
 
-    // Progress 1..3 with 33, 66, 100; the last one after the summary box.
+    // Frames 1..3 of 3 reported (the messages say 33, 66, 100: see the
+    // status message tests); the last one after the summary box.
     ASSERT_EQ(g_progress.size(), size_t(kFrames));
-    const uint8_t percents[kFrames] = {33, 66, 100};
     for (int i = 0; i < kFrames; ++i) {
         EXPECT_EQ(g_progress[size_t(i)].frameNumber, uint32_t(i + 1));
         EXPECT_EQ(g_progress[size_t(i)].frameCount, uint32_t(kFrames));
-        uint8_t message[kVideoProgressMessageSize];
-        BuildVideoProgressMessage(uint32_t(i + 1), kFrames, message);
-        EXPECT_EQ(message[3], percents[i]);
     }
     EXPECT_EQ(g_progress[0].boxesBefore, 0u);
     ASSERT_EQ(FakeSys_Boxes().size(), 1u);
@@ -160,15 +160,15 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
     // The grid holds the last frame, top row on row 2047.
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {
-            const Rgb c = PixelColour(kFrames - 1, x, y);
-            ASSERT_EQ(CellColour(x, 2047 - y), uint32_t(c.r << 16 | c.g << 8 | c.b))
+            const Rgb c = PixelColor(kFrames - 1, x, y);
+            ASSERT_EQ(CellColor(x, 2047 - y), uint32_t(c.r << 16 | c.g << 8 | c.b))
                 << x << "," << y;
         }
-    EXPECT_EQ(CellColour(100, 100), 0x123456u);
-    EXPECT_EQ(CellColour(kWidth, 2047), 0u);
+    EXPECT_EQ(CellColor(100, 100), 0x123456u);
+    EXPECT_EQ(CellColor(kWidth, 2047), 0u);
 
     // Each file decodes to the processed colours of its LEDs.
-    SetColorSettings({GRB, {100, 50, 200}, {10, 0, 5}});
+    SetColorSettings({int(ColorOrder::GRB), {100, 50, 200}, {10, 0, 5}});
     struct Expect {
         const char* file;
         std::vector<Led> leds;  // port -1: stays black (dark or outside)
@@ -185,11 +185,11 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
             for (size_t i = 0; i < 3; ++i) {
                 uint8_t expected[3] = {0, 0, 0};
                 if (i < e.leds.size() && e.leds[i].port >= 0) {
-                    const Rgb c = PixelColour(f, e.leds[i].x, e.leds[i].y);
+                    const Rgb c = PixelColor(f, e.leds[i].x, e.leds[i].y);
                     uint8_t rgb[3] = {c.r, c.g, c.b};
                     ApplyBlackLevel(rgb);
                     ApplyBrightness(rgb);
-                    ReorderColor(rgb, GRB, expected);
+                    ReorderColor(rgb, int(ColorOrder::GRB), expected);
                 }
                 for (int k = 0; k < 3; ++k)
                     ASSERT_EQ(decoded.frames[size_t(f)][i * 3 + size_t(k)], expected[k])
@@ -202,12 +202,12 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColours) {
 TEST_F(PlaybackTest, CancelledDialogFallsBackToPreview) {
     AddLed(0, {0, 2047});
     FakeSys_QueueSaveCancel();
-    StartVideo(StartPacket(RGB, {100, 100, 100}, 2, {0, 0, 0}).data());
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 2, {0, 0, 0}).data());
     ASSERT_EQ(FakeSys_Boxes().size(), 1u);
     EXPECT_EQ(FakeSys_Boxes()[0].text, "Preview mode is used as the file name is not specified!");
     EXPECT_EQ(FakeSys_Boxes()[0].caption, "A warning");
     EXPECT_EQ(FakeSys_Boxes()[0].style, kMbSystemModal | kMbIconInformation);
-    EXPECT_EQ(VideoMode(), Preview);
+    EXPECT_EQ(VideoMode(), VideoModeKind::Preview);
     RunToEnd();
     ASSERT_EQ(FakeSys_Boxes().size(), 2u);
     EXPECT_EQ(FakeSys_Boxes()[1].text, "Video playback successful execution 3 video frames ");
@@ -215,16 +215,42 @@ TEST_F(PlaybackTest, CancelledDialogFallsBackToPreview) {
     EXPECT_TRUE(PortFiles().empty());
 }
 
+// The installed display: opened at the start, each frame shown (the first
+// one twice, as it is read before the capture is rewound), closed at the end.
+struct DisplayCalls {
+    int opened, closed;
+    std::vector<int> shownRows;
+};
+DisplayCalls g_display;
+
+TEST_F(PlaybackTest, FramesGoToTheInstalledDisplay) {
+    g_display = {};
+    SetVideoDisplay({[] { ++g_display.opened; },
+                     [](const cv::Mat& frame) { g_display.shownRows.push_back(frame.rows); },
+                     [] { ++g_display.closed; }});
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
+    EXPECT_EQ(g_display.opened, 1);
+    RunToEnd();
+    SetVideoDisplay({nullptr, nullptr, nullptr});
+    EXPECT_EQ(g_display.shownRows, std::vector<int>(kFrames + 1, kHeight));
+    EXPECT_EQ(g_display.closed, 1);
+}
+
 TEST_F(PlaybackTest, StoppedConversionLeavesNothingForALaterPreview) {
     AddLed(0, {0, 2047});
+    WriteWholeFile(dir_.File("PORT-1-show.led"), "earlier");
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
-    StartVideo(StartPacket(RGB, {100, 100, 100}, 1, {0, 0, 0}).data());
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 1, {0, 0, 0}).data());
     StepVideoFrame();
-    SetVideoModeIdle();  // command 175
+    EXPECT_EQ(AllFiles().size(), 3u);  // the video, the earlier file, one being written
+    SetVideoModeIdle();                // command 175
     StepVideoFrame();
     EXPECT_EQ(g_progress.size(), 1u);
+    EXPECT_EQ(AllFiles(), (std::vector<std::string>{"PORT-1-show.led", "clip.avi"}));
+    EXPECT_EQ(ReadWholeFile(dir_.File("PORT-1-show.led")), "earlier");
+    std::filesystem::remove(dir_.File("PORT-1-show.led"));
 
-    StartVideo(StartPacket(RGB, {100, 100, 100}, 0, {0, 0, 0}).data());
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
     EXPECT_FALSE(CurrentExport().prepared[0]);
     RunToEnd();
     EXPECT_TRUE(PortFiles().empty());
@@ -232,15 +258,30 @@ TEST_F(PlaybackTest, StoppedConversionLeavesNothingForALaterPreview) {
     EXPECT_EQ(FakeSys_Boxes()[0].text, "Video playback successful execution 3 video frames ");
 }
 
+// A target the files cannot be written to: the conversion plays to its end
+// and reports the failure instead of the summary, leaving no file.
+TEST_F(PlaybackTest, UnwritableTargetEndsWithTheSavingError) {
+    AddLed(0, {0, 2047});
+    FakeSys_QueueSaveAnswer(dir_.File("gone/show.led"));
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 1, {0, 0, 0}).data());
+    ASSERT_EQ(VideoMode(), VideoModeKind::Convert);
+    RunToEnd();
+    EXPECT_EQ(g_progress.size(), size_t(kFrames));
+    ASSERT_EQ(FakeSys_Boxes().size(), 1u);
+    EXPECT_EQ(FakeSys_Boxes()[0].text, "Error saving file ");
+    EXPECT_EQ(FakeSys_Boxes()[0].caption, "Error");
+    EXPECT_EQ(AllFiles(), std::vector<std::string>{"clip.avi"});
+}
+
 TEST_F(PlaybackTest, UnopenableVideoIsSilentAndEndsARunningPlayback) {
-    StartVideo(StartPacket(RGB, {100, 100, 100}, 0, {0, 0, 0}).data());
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
     StepVideoFrame();
-    SetVideoPath(PathPacket(dir_.File("missing.avi")).data());
-    StartVideo(StartPacket(RGB, {100, 100, 100}, 0, {0, 0, 0}).data());
+    SetVideoPath((dir_.File("missing.avi")).c_str());
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
     EXPECT_TRUE(FakeSys_Boxes().empty());
-    EXPECT_EQ(VideoMode(), Preview);
+    EXPECT_EQ(VideoMode(), VideoModeKind::Preview);
     StepVideoFrame();  // no frame: the summary of the frames done
-    EXPECT_EQ(VideoMode(), Idle);
+    EXPECT_EQ(VideoMode(), VideoModeKind::Idle);
     ASSERT_EQ(FakeSys_Boxes().size(), 1u);
     EXPECT_EQ(FakeSys_Boxes()[0].text, "Video playback successful execution 1 video frames ");
     EXPECT_EQ(g_progress.size(), 1u);
@@ -252,11 +293,9 @@ TEST_F(PlaybackTest, ResizeCommandParsesAndClamps) {
         const char* height;
         bool error;
         int expectWidth, expectHeight;
-    } cases[] = {{"4000", "10", false, 2048, 10},
-                 {" +16", "8x", false, 16, 8},
+    } cases[] = {{"4000", "10", false, 2048, 10}, {" +16", "8x", false, 16, 8},
                  {"00001", "5", false, 15, 5},  // no end before 9: the digits run on
-                 {"16", "0", true, 0, 0},
-                 {"16", "abc", true, 0, 0},
+                 {"16", "0", true, 0, 0},         {"16", "abc", true, 0, 0},
                  {"-3", "5", true, 0, 0}};
     for (const Case& c : cases) {
         FakeSys_Reset();
@@ -292,10 +331,10 @@ TEST_F(PlaybackTest, FrameImageIsTheFrameAsReadNotTheResizedOne) {
     std::memcpy(resize.data() + 9, "2", 1);
     resize[14] = 1;
     SetVideoResize(resize.data());
-    StartVideo(StartPacket(RGB, {100, 100, 100}, 0, {0, 0, 0}).data());
+    StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
     StepVideoFrame();
     // Only the 4 x 2 resized picture reached the grid.
-    EXPECT_EQ(CellColour(kWidth - 1, 2047), 0u);
+    EXPECT_EQ(CellColor(kWidth - 1, 2047), 0u);
 
     FakeSys_QueueSaveCancel();
     SaveHeldFrameImage();
@@ -308,7 +347,7 @@ TEST_F(PlaybackTest, FrameImageIsTheFrameAsReadNotTheResizedOne) {
     const cv::Mat saved = cv::imread(dir_.File("frame.bmp"));
     ASSERT_EQ(saved.cols, kWidth);
     ASSERT_EQ(saved.rows, kHeight);
-    const Rgb c = PixelColour(0, 7, 5);
+    const Rgb c = PixelColor(0, 7, 5);
     EXPECT_EQ(saved.at<cv::Vec3b>(5, 7), cv::Vec3b(c.b, c.g, c.r));
 }
 
@@ -317,11 +356,11 @@ TEST(Mapping, FramesLargerThanTheGridAreClipped) {
     cv::Mat frame(2100, 2100, CV_8UC3, cv::Scalar(3, 2, 1));
     frame.at<cv::Vec3b>(2047, 2047) = cv::Vec3b(30, 20, 10);
     MapFrameOntoGrid(frame, 0, true);
-    EXPECT_EQ(CellColour(0, 2047), 0x010203u);
-    EXPECT_EQ(CellColour(2047, 0), 0x0A141Eu);
+    EXPECT_EQ(CellColor(0, 2047), 0x010203u);
+    EXPECT_EQ(CellColor(2047, 0), 0x0A141Eu);
     cv::Mat gray(4, 4, CV_8UC1, cv::Scalar(7));
     MapFrameOntoGrid(gray, 0, false);
-    EXPECT_EQ(CellColour(3, 2044), 0x070707u);
+    EXPECT_EQ(CellColor(3, 2044), 0x070707u);
     ResetLayoutModel();
 }
 

@@ -11,8 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < chain.count; ++i)
         if (chain.points[i].x > kGridMax || chain.points[i].y > kGridMax) std::abort();
     // What the parser kept is written back as a file it reads the same.
-    std::vector<uint8_t> again =
-        BuildChainFile(chain.colour, chain.port, chain.points, chain.count);
+    std::vector<uint8_t> again = BuildChainFile(chain.color, chain.port, chain.points, chain.count);
     static ChainFileData reread;
     if (!ParseChainFile(again.data(), again.size(), reread) || reread.count != chain.count)
         std::abort();

@@ -26,5 +26,9 @@ int32_t WindowHeight();
 void HoldWindowSize();
 void ReleaseWindowSize();
 
+// Asks the window system to put the window at (x, y) at once and waits up to
+// 300 ms for a window manager to do so. Nothing without a GLUT window.
+void MoveWindowNow(int32_t x, int32_t y);
+
 // Tests without a GLUT window: the rectangle QueryWindowRect reports.
 void SetStandInWindow(WindowRect rect);

@@ -1,7 +1,7 @@
 // Configuration.dat: load once at start-up, save after colour commands and
 // whenever the window moved or was resized. A save never leaves a truncated
 // file: the record is written whole before it replaces the old one.
-#include "app/settings.h"
+#include "render/settings.h"
 
 #include <GL/freeglut.h>
 
@@ -17,6 +17,8 @@ namespace {
 Settings g_settings;
 uint8_t g_record[kSettingsRecordSize];
 WindowRect g_lastGeometry;
+WindowPlacement g_placement;  // asked for at start-up, when g_placed
+bool g_placed = false;
 
 PackedColor* ColorSlot(SettingsColor which) {
     switch (which) {
@@ -40,11 +42,10 @@ const Settings& CurrentSettings() {
 bool LoadSettings() {
     if (!Sys_FileExists(kSettingsFileName)) return false;
     // Opened for update on purpose: a file we could not save counts as unusable.
-    FILE* file = CurrentFileSyscalls().open(kSettingsFileName, "rb+");
-    if (file == nullptr) return false;
-    size_t read = std::fread(g_record, 1, kSettingsRecordSize, file);
-    std::fclose(file);
-    if (read < kSettingsRecordSize) return false;
+    std::vector<uint8_t> bytes;
+    if (!ReadFilePrefix(kSettingsFileName, kSettingsRecordSize, bytes, true)) return false;
+    std::memcpy(g_record, bytes.data(), bytes.size());
+    if (bytes.size() < kSettingsRecordSize) return false;
     std::memcpy(&g_settings, g_record, sizeof g_settings);
     return true;
 }
@@ -62,10 +63,10 @@ void SaveSettings() {
 }
 
 void SetSettingsColor(SettingsColor which, uint8_t red, uint8_t green, uint8_t blue) {
-    PackedColor* colour = ColorSlot(which);
-    colour->red = red;
-    colour->green = green;
-    colour->blue = blue;
+    PackedColor* color = ColorSlot(which);
+    color->red = red;
+    color->green = green;
+    color->blue = blue;
 }
 
 WindowRect TrackWindowGeometry() {
@@ -82,27 +83,54 @@ WindowRect TrackWindowGeometry() {
     return now;
 }
 
+// The saved position is the drawing area's (GLUT reports that one), and the
+// window is asked for at exactly that position: fixed frame sizes (8 to the
+// left, 31 above, those of one desktop) made the window creep by them on
+// every start wherever the frame differs or there is none.
 WindowPlacement ComputeWindowPlacement(int32_t x, int32_t y, int32_t width, int32_t height,
                                        int32_t screenWidth, int32_t screenHeight) {
     if (width > screenWidth - 100) width /= 2;
     if (height > screenHeight - 100) height /= 2;
-    if (width < 50 || height < 50) return {-8, -31, 480, 320};
-    return {x - 8, y - 31, width, height};
+    if (width < 50 || height < 50) return {0, 0, 480, 320};
+    return {x, y, width, height};
 }
 
 void PlaceWindow(int32_t x, int32_t y, int32_t width, int32_t height) {
     int screenWidth = 0, screenHeight = 0;
     Sys_ScreenSize(&screenWidth, &screenHeight);
-    WindowPlacement placement =
-        ComputeWindowPlacement(x, y, width, height, screenWidth, screenHeight);
-    glutInitWindowSize(placement.width, placement.height);
-    glutInitWindowPosition(placement.x, placement.y);
+    g_placement = ComputeWindowPlacement(x, y, width, height, screenWidth, screenHeight);
+    g_placed = true;
+    glutInitWindowSize(g_placement.width, g_placement.height);
+    glutInitWindowPosition(g_placement.x, g_placement.y);
+}
+
+bool FrameCorrection(int32_t requestedX, int32_t requestedY, WindowRect actual, int32_t frameLeft,
+                     int32_t frameTop, int32_t* moveX, int32_t* moveY) {
+    if (frameLeft == 0 && frameTop == 0) return false;
+    if (actual.x != requestedX + frameLeft || actual.y != requestedY + frameTop) return false;
+    *moveX = requestedX - frameLeft;
+    *moveY = requestedY - frameTop;
+    return true;
+}
+
+void SettleWindowPosition() {
+    if (!g_placed || !HaveGlutWindow()) return;
+    // GLUT reads the frame extents the window manager announces
+    // (_NET_FRAME_EXTENTS), else the drawing area's offset in its frame;
+    // both are 0 without a window manager.
+    int32_t x = 0, y = 0;
+    if (FrameCorrection(g_placement.x, g_placement.y, QueryWindowRect(),
+                        glutGet(GLUT_WINDOW_BORDER_WIDTH), glutGet(GLUT_WINDOW_HEADER_HEIGHT), &x,
+                        &y))
+        MoveWindowNow(x, y);
 }
 
 void ResetSettings() {
     g_settings = Settings{};
     std::memset(g_record, 0, sizeof g_record);
     g_lastGeometry = WindowRect{};
+    g_placement = WindowPlacement{};
+    g_placed = false;
 }
 
 const uint8_t* SettingsRecordImage() {

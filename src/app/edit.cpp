@@ -1,18 +1,19 @@
 // Placing and removing LEDs: the mouse edits on CurrentPort (one LED, a
-// straight run from the chain's last LED, lit/dark switching) and the
-// commands 160 (undo the last LED of a port), 174 (clear a port after a
+// straight run from the chain's last LED, lit/dark switching), the edit mode
+// and the commands 160 (undo the last LED of a port), 174 (clear a port after a
 // question) and 192 (move the view to the layout's edges). Every change of a
 // chain goes through AddLed, UndoChain and ClearChain. GUI thread only.
-#include "model/edit.h"
+#include "app/edit.h"
 
 #include "app/view.h"
-#include "common/packet.h"
 #include "model/layout.h"
 #include "platform/sys.h"
+#include "render/settings.h"
 
 namespace {
 
-constexpr int kLastCell = kGridSide - 1;
+constexpr uint8_t kStartEditMode = 1;
+uint8_t g_editMode = kStartEditMode;
 
 const char kClearQuestion[] =
     "Are you sure you want to delete all the circuit elements for the current port? ";
@@ -23,13 +24,30 @@ ChainPoint GridPoint(uint32_t position) {
     return {uint16_t(cell & 0xFFFFu), uint16_t(cell >> 16)};
 }
 
+// Every LED the mouse places avoids the background colour of the settings.
+void AddLedHere(int port, ChainPoint point) {
+    AddLed(port, point, CurrentSettings().backgroundColor);
+}
+
 }  // namespace
+
+uint8_t EditMode() {
+    return g_editMode;
+}
+
+void SetEditMode(uint8_t mode) {
+    g_editMode = mode;
+}
+
+void ResetEdit() {
+    g_editMode = kStartEditMode;
+}
 
 void PlaceLed(uint32_t position) {
     const ChainPoint point = GridPoint(position);
     const int port = CurrentPort();
     if (ChainLength(port) >= kChainCapacity) return;
-    AddLed(port, point);
+    AddLedHere(port, point);
 }
 
 void ToggleLeds(uint32_t position) {
@@ -47,10 +65,10 @@ void ToggleLeds(uint32_t position) {
 
 void PlaceLedLine(uint32_t position) {
     const ChainPoint target = GridPoint(position);
-    if (target.x > kLastCell || target.y > kLastCell) return;
+    if (target.x > kGridMax || target.y > kGridMax) return;
     const int port = CurrentPort();
     const int n = ChainLength(port);
-    if (n == 0 || n > kLastCell) return;
+    if (n == 0 || n > kGridMax) return;
     const ChainPoint last = CurrentPoints(port)[n - 1];
     if (last.x != target.x && last.y != target.y) return;
     // The first call lands on the last LED's own cell and is refused there
@@ -59,7 +77,7 @@ void PlaceLedLine(uint32_t position) {
         const int step = last.x < target.x ? 1 : -1;
         if (last.x != target.x) {
             for (int x = last.x;; x += step) {
-                AddLed(port, {uint16_t(x), target.y});
+                AddLedHere(port, {uint16_t(x), target.y});
                 if (x == target.x) break;
             }
         }
@@ -68,23 +86,18 @@ void PlaceLedLine(uint32_t position) {
         const int step = last.y < target.y ? 1 : -1;
         if (last.y != target.y) {
             for (int y = last.y;; y += step) {
-                AddLed(port, {target.x, uint16_t(y)});
+                AddLedHere(port, {target.x, uint16_t(y)});
                 if (y == target.y) break;
             }
         }
     }
 }
 
-void UndoLastLed(const uint8_t* packet) {
-    uint16_t port = PacketPort(packet);
-    if (port > 0) --port;
-    if (port >= kPortCount) return;
+void UndoLastLed(int port) {
     UndoChain(port);
 }
 
-void ClearPort(const uint8_t* packet) {
-    const uint16_t port = PacketPort(packet);
-    if (port >= kPortCount) return;
+void ClearPort(int port) {
     if (Ring(port).depth == 0) return;
     const int answer =
         Sys_MessageBox(kClearQuestion, kClearCaption, kMbSystemModal | kMbIconQuestion | kMbYesNo);

@@ -1,18 +1,21 @@
 // Placing, switching and removing LEDs with the mouse operations and the
-// commands 160, 174 and 192.
-#include "model/edit.h"
+// commands 160, 174 (through the dispatcher, which checks their port field)
+// and 192.
+#include "app/edit.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "app/settings.h"
 #include "app/view.h"
-#include "app/window.h"
 #include "common/common.h"
 #include "model/layout.h"
+#include "net/dispatch.h"
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
+#include "render/settings.h"
+#include "render/window.h"
+#include "support/live_edits.h"
 #include "support/test_support.h"
 
 namespace {
@@ -101,7 +104,7 @@ TEST_F(EditTest, UndoRemovesARunOneLedAtATime) {
     PlaceLedLine(At(15, 100));
     const std::vector<uint8_t> undo = Packet(160, 1);
     for (int x = 15; x >= 11; --x) {
-        UndoLastLed(undo.data());
+        RunCommand(undo.data());
         EXPECT_EQ(CellAt(x, 100).occupied, 0) << x;
         EXPECT_EQ(ChainLength(0), x - 10);
     }
@@ -119,10 +122,10 @@ TEST_F(EditTest, LeftClickPlacesOnFreeCellsOnly) {
 
     for (int i = 1; i < 2048; ++i) AddLed(2, {uint16_t(i % 2048), uint16_t(1000 + i / 2048)});
     ASSERT_EQ(ChainLength(2), 2048);
-    SetChainColour(2, 255, 255, 255);
+    SetChainColor(2, 255, 255, 255);
     PlaceLed(At(0, 500));
     EXPECT_EQ(ChainLength(2), 2048);
-    EXPECT_EQ(ChainColour(2)[0], 255);  // a full chain is not handed to AddLed
+    EXPECT_EQ(ChainColor(2)[0], 255);  // a full chain is not handed to AddLed
 }
 
 TEST_F(EditTest, ToggleSwitchesFromTheClickedLedToTheEnd) {
@@ -153,7 +156,7 @@ TEST_F(EditTest, UndoCommandTakesAPortNumber) {
             AddLed(port, {uint16_t(port), 1});
             AddLed(port, {uint16_t(port), 2});
         }
-        UndoLastLed(Packet(160, t.field).data());
+        RunCommand(Packet(160, t.field).data());
         for (int port : {0, 1, 255}) EXPECT_EQ(ChainLength(port), port == t.port ? 1 : 2);
     }
 }
@@ -180,14 +183,14 @@ TEST_F(EditTest, ClearAsksOnlyWhenThereIsAnUndoStep) {
         if (t.undosBefore == 0) {
             // LEDs left, but all 255 undo steps used
             for (int i = 0; i < 254; ++i) AddLed(4, {uint16_t(i), 20});
-            for (int i = 0; i < 255; ++i) UndoLastLed(Packet(160, 5).data());
+            for (int i = 0; i < 255; ++i) RunCommand(Packet(160, 5).data());
             ASSERT_EQ(ChainLength(4), 1);
             ASSERT_EQ(Ring(4).depth, 0);
         }
         SetActiveRange(4, 0, 2048, 0);
         const int before = ChainLength(4);
         FakeSys_QueueBoxAnswer(t.answer);
-        ClearPort(Packet(174, 4).data());
+        RunCommand(Packet(174, 4).data());
         ASSERT_EQ(FakeSys_Boxes().size(), t.asked ? 1u : 0u);
         if (t.asked) {
             EXPECT_EQ(FakeSys_Boxes()[0].text,
@@ -210,7 +213,7 @@ TEST_F(EditTest, ClearAsksOnlyWhenThereIsAnUndoStep) {
     // A port index above 255 is ignored without a question.
     ResetRunState();
     AddLed(0, {1, 1});
-    ClearPort(Packet(174, 256).data());
+    RunCommand(Packet(174, 256).data());
     EXPECT_TRUE(FakeSys_Boxes().empty());
     EXPECT_EQ(ChainLength(0), 1);
 }

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/window.h"
 #include "common/common.h"
+#include "render/window.h"
 
 struct Settings {
     PackedColor gridDotColor;
@@ -46,11 +46,25 @@ struct WindowPlacement {
     int32_t x, y, width, height;
 };
 // The placement rule: halving against the screen, 50-pixel minimum with the
-// 480 x 320 fallback, the outer window 8 left and 31 above the drawing area.
+// 480 x 320 fallback at the screen's top-left corner; the position is the
+// drawing area's, as saved.
 WindowPlacement ComputeWindowPlacement(int32_t x, int32_t y, int32_t width, int32_t height,
                                        int32_t screenWidth, int32_t screenHeight);
 // Gives GLUT the initial size and position; before the window is created.
 void PlaceWindow(int32_t x, int32_t y, int32_t width, int32_t height);
+
+// A window manager that honours a requested position usually puts the
+// frame's top-left corner there, so the drawing area lands the frame's left
+// and top extents further in. True, with the position to ask for instead,
+// when the drawing area landed exactly there; false when it is where it was
+// asked for (no window manager, no frame) or somewhere the window manager
+// chose itself.
+bool FrameCorrection(int32_t requestedX, int32_t requestedY, WindowRect actual, int32_t frameLeft,
+                     int32_t frameTop, int32_t* moveX, int32_t* moveY);
+// Right after the window is created: moves it once by the frame extents
+// where FrameCorrection says so, so it opens where it was saved. Nothing
+// when PlaceWindow was not called.
+void SettleWindowPosition();
 
 // Tests: everything back to process start (all zero).
 void ResetSettings();

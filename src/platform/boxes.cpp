@@ -1,5 +1,5 @@
 // The one error box every subsystem shows.
-#include "common/boxes.h"
+#include "platform/boxes.h"
 
 #include "platform/sys.h"
 

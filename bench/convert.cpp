@@ -1,0 +1,332 @@
+// Conversion without a window, against the decoder alone.
+//
+// 1. A 1920 x 1080 video (H.264 where the encoder is present, else MPEG-4
+//    part 2) onto a full layout (256 ports x 2048 LEDs): the decode-only
+//    rate of the frame reader (frames read and discarded), the rate of the
+//    whole conversion into controller files, and their ratio, from passes
+//    that alternate so both see much the same machine load. Target: the
+//    conversion at least 90 % of the decode-only rate. Then the per-frame
+//    cost of the LED map path against the grid-painting path of the window.
+// 2. A long small video (20,000 frames) onto 16 ports x 2048 LEDs, about
+//    2 GB of controller files, converted in a child process whose peak
+//    resident memory is printed, next to the same for a quarter of the
+//    length. Target: under 512 MiB and not growing with the length.
+// Every file is written to a temporary directory removed at the end.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
+#include <string>
+#include <vector>
+
+#include "model/layout.h"
+#include "platform/sys_fake.h"
+#include "video/color.h"
+#include "video/controller_sink.h"
+#include "video/conversion.h"
+#include "video/export.h"
+#include "video/frame_reader.h"
+#include "video/led_map.h"
+#include "video/mapping.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// Processor time of the whole process (all threads) so far, in seconds.
+double ProcessCpuSeconds() {
+    struct rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// `ports` full chains, LED k of the layout on picture pixel k * spacing
+// (row-major in a picture `width` wide).
+void BuildLayout(int ports, int width, int spacing) {
+    for (int port = 0; port < ports; ++port) {
+        StartLoadedChain(port, false);
+        ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
+        for (int i = 0; i < kChainCapacity; ++i) {
+            const int pixel = (port * kChainCapacity + i) * spacing;
+            points[i] = {uint16_t(pixel % width), uint16_t(kGridSide - 1 - pixel / width)};
+        }
+        SetLevelCount(port, CurrentLevel(port), kChainCapacity);
+        MarkChain(port);
+    }
+}
+
+// A moving picture with gradients, edges and some noise.
+cv::Mat SyntheticFrame(int width, int height, int f, bool noise) {
+    cv::Mat frame(height, width, CV_8UC3);
+    cv::RNG rng(uint64_t(1234 + f));
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = frame.ptr<uint8_t>(y);
+        for (int x = 0; x < width; ++x) {
+            const int n = noise ? rng.uniform(0, 24) : 0;
+            row[3 * x] = uint8_t((x + 4 * f) / 8 + n);
+            row[3 * x + 1] = uint8_t((y + 2 * f) / 5 + n);
+            row[3 * x + 2] = uint8_t(((x / 64 + y / 64 + f) % 2) * 160 + n);
+        }
+    }
+    return frame;
+}
+
+bool WriteVideo(const std::string& path, const char* code, int width, int height, int frames,
+                bool noise) {
+    cv::VideoWriter writer;
+    try {
+        if (!writer.open(path, cv::VideoWriter::fourcc(code[0], code[1], code[2], code[3]), 25.0,
+                         cv::Size(width, height), true))
+            return false;
+        // A few distinct pictures repeated: encoding is not what is measured.
+        std::vector<cv::Mat> pictures;
+        for (int f = 0; f < std::min(frames, 24); ++f)
+            pictures.push_back(SyntheticFrame(width, height, f, noise));
+        for (int f = 0; f < frames; ++f) writer.write(pictures[size_t(f) % pictures.size()]);
+    } catch (const cv::Exception&) {
+        return false;
+    }
+    return true;
+}
+
+// Frames per second of the reader alone; `cpu` (when given) gets the
+// processor milliseconds per frame.
+double DecodeOnlyRate(const std::string& path, double* cpu = nullptr) {
+    const double cpuStart = ProcessCpuSeconds();
+    const auto start = Clock::now();
+    FrameReader* reader = OpenFrameReader(path.c_str(), nullptr);
+    if (reader == nullptr) return 0;
+    cv::Mat frame;
+    int frames = 0;
+    while (NextFrame(reader, &frame)) ++frames;
+    CloseFrameReader(reader);
+    if (cpu != nullptr) *cpu = (ProcessCpuSeconds() - cpuStart) * 1e3 / frames;
+    return frames / Seconds(start, Clock::now());
+}
+
+// The controller-file sink with its finish timed (the files made durable
+// and renamed), to tell the disk's share from ours.
+OutputSink g_inner;
+double g_finishSeconds;
+
+bool TimedFinish(void* state, int32_t frames) {
+    const auto start = Clock::now();
+    const bool ok = g_inner.finish(state, frames);
+    g_finishSeconds += Seconds(start, Clock::now());
+    return ok;
+}
+
+// Frames per second of a whole conversion into controller files.
+double ConversionRate(const std::string& video, const std::string& target, int32_t* frames,
+                      double* cpu) {
+    ControllerFileSink* files = new ControllerFileSink();
+    SetControllerFileTarget(files, target.c_str());
+    g_inner = ControllerFileOutput(files);
+    OutputSink sink = g_inner;
+    sink.finish = TimedFinish;
+    ConversionSettings settings = {};
+    settings.color = {int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}};
+    std::string error;
+    const double cpuStart = ProcessCpuSeconds();
+    const auto start = Clock::now();
+    const bool ok =
+        RunConversion(video.c_str(), settings, sink, nullptr, nullptr, nullptr, &error, frames);
+    const double seconds = Seconds(start, Clock::now());
+    *cpu = (ProcessCpuSeconds() - cpuStart) * 1e3 / std::max(*frames, 1);
+    delete files;
+    if (!ok) {
+        std::printf("conversion failed: %s\n", error.c_str());
+        return 0;
+    }
+    return *frames / seconds;
+}
+
+void FullLayout1080p(const std::string& dir) {
+    constexpr int kWidth = 1920, kHeight = 1080, kFrames = 300, kRounds = 3;
+    BuildLayout(kPortCount, kWidth, 3);
+    std::string video;
+    const char* codecName = nullptr;
+    const struct {
+        const char* code;
+        const char* name;
+        const char* file;
+    } codecs[] = {{"avc1", "H.264", "full.mp4"}, {"mp4v", "MPEG-4 part 2", "full.mp4v.mp4"}};
+    for (const auto& codec : codecs) {
+        video = dir + "/" + codec.file;
+        if (WriteVideo(video, codec.code, kWidth, kHeight, kFrames, true) &&
+            DecodeOnlyRate(video) > 0) {
+            codecName = codec.name;
+            break;
+        }
+    }
+    if (codecName == nullptr) {
+        std::printf("1080p: no test video could be written and read back, skipped\n");
+        return;
+    }
+    std::vector<double> decode, convert, decodeCpu, convertCpu;
+    int32_t frames = 0;
+    g_finishSeconds = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        double cpu = 0;
+        decode.push_back(DecodeOnlyRate(video, &cpu));
+        decodeCpu.push_back(cpu);
+        convert.push_back(ConversionRate(video, dir + "/full.led", &frames, &cpu));
+        convertCpu.push_back(cpu);
+    }
+    const double d = Median(decode), c = Median(convert);
+    std::printf(
+        "1080p %s, %d frames, %d ports x %d LEDs: decode only %.1f fps, conversion %.1f fps "
+        "(controller files written), ratio %.1f %% (target >= 90 %%); processor time per frame "
+        "(all threads) %.1f ms decoding only, %.1f ms converting; waiting for the disk at the "
+        "end %.1f ms per frame\n",
+        codecName, frames, kPortCount, kChainCapacity, d, c, 100.0 * c / d, Median(decodeCpu),
+        Median(convertCpu), g_finishSeconds * 1e3 / (kRounds * std::max(frames, 1)));
+
+    // Per frame: the LED map path (map, then scramble and write through the
+    // sink) against the window's grid path (paint and store, scramble).
+    FrameReader* reader = OpenFrameReader(video.c_str(), nullptr);
+    cv::Mat frame;
+    NextFrame(reader, &frame);
+    CloseFrameReader(reader);
+    constexpr int kTimed = 20;
+    LedMap* map = new LedMap();
+    auto start = Clock::now();
+    UpdateLedMap(map, frame.cols, frame.rows);
+    const double build = Seconds(start, Clock::now()) * 1e3;
+    LedParts parts;
+    BuildLedParts({int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}}, parts);
+    std::vector<uint8_t> values(size_t(kPortCount) * kChainCapacity * 3);
+    uint8_t* out[kPortCount];
+    FrameLeds leds = {};
+    ConversionInfo info = {};
+    info.frameCount = kTimed;
+    for (int port = 0; port < kPortCount; ++port) {
+        out[port] = values.data() + size_t(port) * kChainCapacity * 3;
+        leds.values[port] = out[port];
+        info.ledCount[port] = kChainCapacity;
+    }
+    ControllerFileSink* files = new ControllerFileSink();
+    SetControllerFileTarget(files, (dir + "/frame.led").c_str());
+    OutputSink sink = ControllerFileOutput(files);
+    sink.begin(sink.state, info);
+    std::vector<double> mapped, written, painted, scrambled;
+    for (int f = 0; f < kTimed; ++f) {
+        start = Clock::now();
+        MapFrameLeds(*map, frame.ptr<uint8_t>(0), parts, kChainCapacity, out);
+        const auto a = Clock::now();
+        leds.frameIndex = f;
+        sink.frame(sink.state, leds);
+        mapped.push_back(Seconds(start, a) * 1e3);
+        written.push_back(Seconds(a, Clock::now()) * 1e3);
+    }
+    sink.abort(sink.state);
+    delete files;
+    delete map;
+
+    FakeSys_QueueSaveAnswer(dir + "/grid.led");
+    SetColorSettings({int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}});
+    if (PrepareExport(kTimed + 1)) {
+        MapFrameOntoGrid(frame, kTimed, true);  // lists the LEDs once
+        for (int f = 0; f < kTimed; ++f) {
+            start = Clock::now();
+            MapFrameOntoGrid(frame, f, true);
+            const auto a = Clock::now();
+            ScrambleFrame(f);
+            painted.push_back(Seconds(start, a) * 1e3);
+            scrambled.push_back(Seconds(a, Clock::now()) * 1e3);
+        }
+        ReleaseExport();
+    }
+    std::printf(
+        "per frame: LED map path %.2f ms (map %.2f, scramble and write %.2f; map built once in "
+        "%.1f ms); grid path %.2f ms (paint and store %.2f, scramble %.2f)\n",
+        Median(mapped) + Median(written), Median(mapped), Median(written), build,
+        Median(painted) + Median(scrambled), Median(painted), Median(scrambled));
+}
+
+// Converts `frames` frames of `video` onto 16 full ports in a child
+// process; its peak resident memory in MiB, or -1.
+double LongConversionPeak(const std::string& video, const std::string& target, int32_t limit,
+                          double* rate) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        ResetLayoutModel();
+        BuildLayout(16, 256, 1);
+        ControllerFileSink* files = new ControllerFileSink();
+        SetControllerFileTarget(files, target.c_str());
+        OutputSink sink = ControllerFileOutput(files);
+        ConversionSettings settings = {};
+        settings.color = {int(ColorOrder::RGB), {100, 100, 100}, {0, 0, 0}};
+        settings.frameLimit = limit;
+        std::string error;
+        int32_t done = 0;
+        const auto start = Clock::now();
+        const bool ok =
+            RunConversion(video.c_str(), settings, sink, nullptr, nullptr, nullptr, &error, &done);
+        double fps = ok ? done / Seconds(start, Clock::now()) : 0;
+        if (!ok) std::fprintf(stderr, "conversion failed: %s\n", error.c_str());
+        if (write(pipeEnds[1], &fps, sizeof fps) != sizeof fps) _exit(1);
+        _exit(ok ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    int status = 0;
+    struct rusage usage = {};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || status != 0) return -1;
+    if (read(pipeEnds[0], rate, sizeof *rate) != sizeof *rate) *rate = 0;
+    close(pipeEnds[0]);
+    return usage.ru_maxrss / 1024.0;
+}
+
+void LongVideo(const std::string& dir) {
+    constexpr int kFrames = 20000;
+    const std::string video = dir + "/long.avi";
+    if (!WriteVideo(video, "MJPG", 256, 128, kFrames, false)) {
+        std::printf("long video: cannot be written here, skipped\n");
+        return;
+    }
+    const double fileBytes =
+        16.0 * (kControllerHeaderSize + double(kFrames) * FrameStrideFor(kChainCapacity * 3));
+    double shortRate = 0, longRate = 0;
+    const double shortPeak = LongConversionPeak(video, dir + "/short.led", kFrames / 4, &shortRate);
+    for (int port = 1; port <= 16; ++port)
+        std::filesystem::remove(dir + "/PORT-" + std::to_string(port) + "-short.led");
+    const double longPeak = LongConversionPeak(video, dir + "/long.led", 0, &longRate);
+    std::printf(
+        "long video 256 x 128, 16 ports x %d LEDs: %d frames (%.2f GB of files) peak resident "
+        "%.1f MiB at %.0f fps; %d frames peak %.1f MiB (target < 512 MiB, flat with the "
+        "length)\n",
+        kChainCapacity, kFrames, fileBytes / 1e9, longPeak, longRate, kFrames / 4, shortPeak);
+}
+
+}  // namespace
+
+int main() {
+    const std::string dir = std::filesystem::temp_directory_path().string() +
+                            "/quorvane-bench-convert-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    if (getenv("QUORVANE_BENCH_SKIP_LONG") == nullptr) LongVideo(dir);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    FullLayout1080p(dir);
+    std::filesystem::remove_all(dir);
+    return 0;
+}

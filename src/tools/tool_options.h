@@ -1,0 +1,60 @@
+// What the command-line programs share: the colour options (--order,
+// --brightness, --black, --resize), the --progress option, their values as
+// conversion settings, and the progress line on standard error.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "video/conversion.h"
+
+namespace CLI {
+class App;
+}
+
+struct ToolOptionTexts {
+    std::string order = "RGB";
+    std::string brightness = "100,100,100";
+    std::string black = "0,0,0";
+    std::string resize;  // empty: off
+    std::string progress = "auto";
+};
+
+// Adds the options to `app`; each value is checked while parsing, so a bad
+// one is a usage error of the parser.
+void AddColorOptions(CLI::App& app, ToolOptionTexts* texts);
+void AddProgressOption(CLI::App& app, ToolOptionTexts* texts);
+
+// The parsers behind the checks; false when the text is malformed.
+// ColorOrder by name (RGB, RBG, GRB, GBR, BRG, BGR).
+bool ParseColorOrder(const std::string& text, int* order);
+// "R,G,B", each a decimal 0..255.
+bool ParseColorTriple(const std::string& text, uint8_t out[3]);
+// "WxH[:nearest|linear|cubic|area|lanczos]", sizes above 0, above 2048 cut
+// to 2048 as the resize command does; linear when no method is named.
+bool ParseResize(const std::string& text, ResizeSettings* out);
+
+// The settings of checked option texts (no frame limit).
+ConversionSettings SettingsFromOptions(const ToolOptionTexts& texts);
+
+enum class ProgressStyle : uint8_t { Bar, Plain, None };
+
+// --progress resolved: auto is a bar on a terminal, plain lines otherwise.
+ProgressStyle ProgressStyleFromOptions(const ToolOptionTexts& texts, bool terminal);
+
+// The progress on standard error: a bar redrawn in place (frames done,
+// frames per second, time left), or a plain line at every 5 %.
+struct ProgressLine {
+    ProgressStyle style;
+    const char* program;
+    int lastStep;  // last 5 % step printed
+    bool drawn;    // a bar is on the line
+    std::chrono::steady_clock::time_point start;
+    std::chrono::steady_clock::time_point lastDraw;
+};
+
+void BeginProgressLine(ProgressLine* line, ProgressStyle style, const char* program);
+void UpdateProgressLine(ProgressLine* line, int32_t done, int32_t count);
+// Ends a bar's line (before an error or the summary is printed).
+void EndProgressLine(ProgressLine* line);

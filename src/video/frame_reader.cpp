@@ -1,0 +1,127 @@
+// The decode-ahead reader: a producer thread started through the platform
+// layer fills a queue of at most kFrameReaderQueueDepth frames; the consumer
+// takes them in order. Closing raises the stop flag, wakes the producer
+// and waits until it has released the capture.
+#include "video/frame_reader.h"
+
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <opencv2/videoio.hpp>
+
+#include "platform/sys.h"
+#include "video/video_file.h"
+
+struct FrameReader {
+    cv::VideoCapture capture;
+    FrameReaderInfo info;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<cv::Mat> queue;
+    bool ended;    // the producer read its last frame
+    bool stop;     // the consumer wants the producer gone
+    bool running;  // the producer has not yet returned
+};
+
+namespace {
+
+void Produce(void* argument) {
+    FrameReader* reader = static_cast<FrameReader*>(argument);
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> hold(reader->lock);
+            reader->changed.wait(hold, [reader] {
+                return reader->stop || int(reader->queue.size()) < kFrameReaderQueueDepth;
+            });
+            if (reader->stop) break;
+        }
+        cv::Mat frame;
+        bool got = false;
+        try {
+            got = reader->capture.read(frame) && !frame.empty();
+        } catch (const cv::Exception&) {
+            got = false;
+        }
+        std::lock_guard<std::mutex> hold(reader->lock);
+        if (!got) break;
+        reader->queue.push_back(std::move(frame));
+        reader->changed.notify_all();
+    }
+    try {
+        reader->capture.release();
+    } catch (const cv::Exception&) {
+    }
+    std::lock_guard<std::mutex> hold(reader->lock);
+    reader->ended = true;
+    reader->running = false;
+    reader->changed.notify_all();
+}
+
+}  // namespace
+
+int32_t ReportedFrameCount(double count) {
+    if (!std::isfinite(count)) return 0;
+    if (count >= 2147483647.0) return 2147483647;
+    if (count <= -2147483648.0) return -2147483647 - 1;
+    return int32_t(count);
+}
+
+FrameReader* OpenFrameReader(const char* path, std::string* error) {
+    FrameReader* reader = new FrameReader();
+    bool opened = false;
+    try {
+        opened = OpenVideoFile(reader->capture, path);
+        if (opened) {
+            reader->info.frameCount =
+                ReportedFrameCount(reader->capture.get(cv::CAP_PROP_FRAME_COUNT));
+            const double fps = reader->capture.get(cv::CAP_PROP_FPS);
+            reader->info.framesPerSecond = std::isfinite(fps) && fps > 0 ? fps : 0.0;
+            reader->info.width = int32_t(reader->capture.get(cv::CAP_PROP_FRAME_WIDTH));
+            reader->info.height = int32_t(reader->capture.get(cv::CAP_PROP_FRAME_HEIGHT));
+        }
+    } catch (const cv::Exception&) {
+        opened = false;
+    }
+    if (!opened) {
+        if (error != nullptr) *error = "cannot open the video";
+        delete reader;
+        return nullptr;
+    }
+    reader->running = true;
+    if (!Sys_StartThread(Produce, reader)) {
+        if (error != nullptr) *error = "cannot start the video reading thread";
+        reader->running = false;
+        delete reader;
+        return nullptr;
+    }
+    return reader;
+}
+
+const FrameReaderInfo& FrameReaderInfoOf(const FrameReader* reader) {
+    return reader->info;
+}
+
+bool NextFrame(FrameReader* reader, cv::Mat* frame) {
+    std::unique_lock<std::mutex> hold(reader->lock);
+    reader->changed.wait(hold, [reader] { return !reader->queue.empty() || reader->ended; });
+    if (reader->queue.empty()) {
+        frame->release();
+        return false;
+    }
+    *frame = std::move(reader->queue.front());
+    reader->queue.pop_front();
+    reader->changed.notify_all();
+    return true;
+}
+
+void CloseFrameReader(FrameReader* reader) {
+    if (reader == nullptr) return;
+    {
+        std::unique_lock<std::mutex> hold(reader->lock);
+        reader->stop = true;
+        reader->changed.notify_all();
+        reader->changed.wait(hold, [reader] { return !reader->running; });
+    }
+    delete reader;
+}

@@ -1,0 +1,42 @@
+// Reading a video ahead of its consumer: a thread of its own owns the
+// capture, decodes frames in order into a small bounded queue, and the
+// consumer takes them one by one. Decoding then overlaps whatever the
+// consumer does with each frame (mapping, writing, the redraw pause).
+//
+// One reader belongs to one consumer thread; only Open, Next, Info and
+// Close are called, all from that thread.
+#pragma once
+
+#include <cstdint>
+#include <opencv2/core.hpp>
+#include <string>
+
+struct FrameReader;
+
+struct FrameReaderInfo {
+    int32_t frameCount;      // as the video reports it (may be 0 or negative)
+    double framesPerSecond;  // 0 when the video gives none
+    int32_t width;           // of the frames as decoded
+    int32_t height;
+};
+
+// Frames decoded ahead of the consumer (each 1080p frame is about 6 MB):
+// enough to ride out the consumer waiting a moment for the disk.
+constexpr int kFrameReaderQueueDepth = 8;
+
+// Opens `path` and starts decoding at its first frame. Null (with the cause
+// in `error`) when the video library cannot open the file.
+FrameReader* OpenFrameReader(const char* path, std::string* error);
+const FrameReaderInfo& FrameReaderInfoOf(const FrameReader* reader);
+
+// The next frame in order, as decoded (8-bit, any channel count); false
+// when the video has run out or could not be read further.
+bool NextFrame(FrameReader* reader, cv::Mat* frame);
+
+// Stops the decoding thread, waits for it and releases the capture. Safe
+// with null.
+void CloseFrameReader(FrameReader* reader);
+
+// The frame count as the window reads it: the capture's reported count cut
+// to the int32 range (0 when it gives none).
+int32_t ReportedFrameCount(double count);

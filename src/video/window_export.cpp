@@ -1,0 +1,106 @@
+// The window's streaming export: one controller-file sink, the LED map and
+// one frame of LED values per port, kept between frames of a playback.
+#include "video/window_export.h"
+
+#include <memory>
+#include <vector>
+
+#include "common/common.h"
+#include "model/layout.h"
+#include "video/color.h"
+#include "video/controller_sink.h"
+#include "video/conversion.h"
+#include "video/export.h"
+#include "video/led_map.h"
+
+namespace {
+
+struct WindowExport {
+    bool active;  // begun and not yet finished or aborted
+    bool failed;  // a file could not be created or written
+    uint32_t positions;
+    std::unique_ptr<ControllerFileSink> files;
+    OutputSink sink;
+    std::unique_ptr<LedMap> map;
+    std::vector<uint8_t> values;
+    uint8_t* out[kPortCount];
+    FrameLeds leds;
+    cv::Mat work;
+};
+
+WindowExport g_window;
+
+void Fail() {
+    if (!g_window.failed) g_window.sink.abort(g_window.sink.state);
+    g_window.failed = true;
+}
+
+}  // namespace
+
+bool BeginWindowExport(int32_t frameCount) {
+    AbortWindowExport();
+    if (!ChooseAndCheckExport(frameCount)) return false;
+    const ExportState& target = CurrentExport();
+    if (!g_window.files) g_window.files.reset(new ControllerFileSink());
+    if (!g_window.map) g_window.map.reset(new LedMap());
+    SetControllerFileTarget(g_window.files.get(), JoinPath(target.directory, target.name).c_str());
+    g_window.sink = ControllerFileOutput(g_window.files.get());
+    ConversionInfo info = {};
+    info.videoPath = "";
+    info.frameCount = frameCount;
+    info.colorOrder = uint8_t(CurrentColorSettings().order);
+    uint16_t longest = 0;
+    for (int port = 0; port < kPortCount; ++port) {
+        info.ledCount[port] = ChainLength(port);
+        longest = std::max(longest, info.ledCount[port]);
+    }
+    g_window.positions = longest;
+    g_window.values.assign(size_t(kPortCount) * longest * 3, 0);
+    g_window.leds = {};
+    for (int port = 0; port < kPortCount; ++port) {
+        g_window.out[port] = info.ledCount[port] != 0
+                                 ? g_window.values.data() + size_t(port) * longest * 3
+                                 : nullptr;
+        g_window.leds.values[port] = g_window.out[port];
+    }
+    g_window.active = true;
+    g_window.failed = false;
+    if (!g_window.sink.begin(g_window.sink.state, info)) Fail();
+    return true;
+}
+
+bool WindowExportActive() {
+    return g_window.active;
+}
+
+void StoreWindowExportFrame(const cv::Mat& walked, int32_t frameIndex) {
+    if (!g_window.active || g_window.failed) return;
+    const ResizeSettings asIs = {0, 0, false, 0};
+    const cv::Mat* bgr = FrameForLeds(walked, asIs, &g_window.work);
+    if (bgr != nullptr) {
+        UpdateLedMap(g_window.map.get(), bgr->cols, bgr->rows);
+        LedParts parts;
+        BuildLedParts(CurrentColorSettings(), parts);
+        MapFrameLeds(*g_window.map, bgr->ptr<uint8_t>(0), parts, g_window.positions, g_window.out);
+    } else {
+        std::fill(g_window.values.begin(), g_window.values.end(), 0);
+    }
+    g_window.leds.frameIndex = frameIndex;
+    if (!g_window.sink.frame(g_window.sink.state, g_window.leds)) Fail();
+}
+
+bool FinishWindowExport(int32_t framesDone) {
+    if (!g_window.active) return true;
+    g_window.active = false;
+    if (g_window.failed) return false;
+    if (g_window.sink.finish(g_window.sink.state, framesDone)) return true;
+    g_window.sink.abort(g_window.sink.state);
+    return false;
+}
+
+void AbortWindowExport() {
+    if (g_window.active && !g_window.failed) g_window.sink.abort(g_window.sink.state);
+    g_window.active = false;
+    g_window.failed = false;
+    g_window.work.release();
+}
