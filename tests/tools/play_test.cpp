@@ -4,6 +4,7 @@
 // OUTPUTS file is refused before anything is sent; usage errors exit 2.
 // Everything goes to 127.0.0.1, to a port this test holds.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "model/layout.h"
 #include "platform/sys.h"
 #include "support/edits.h"
+#include "support/process.h"
 #include "support/test_support.h"
 #include "video/controller_decode.h"
 
@@ -164,6 +166,21 @@ TEST_F(PlayTool, FramesAndLoop) {
     std::vector<std::vector<uint8_t>> received = ReceiveDdpFrames(receiver_);
     ASSERT_EQ(received.size(), 12u);
     for (int f = 5; f < 12; ++f) EXPECT_TRUE(received[size_t(f)] == received[size_t(f - 5)]) << f;
+}
+
+TEST_F(PlayTool, CtrlCEndsALoopWithTheSummary) {
+    ChildProcess play =
+        StartChild(BuildDirectory() + "/quorvane-play",
+                   {"--fps", "50", "--loop", project_, video_, outputs_}, dir_.path(), "play");
+    uint8_t buffer[2048];
+    ASSERT_GT(Sys_UdpReceive(receiver_, buffer, sizeof buffer, 5000), 0);  // playing
+    kill(play.pid, SIGINT);
+    ASSERT_TRUE(WaitForExit(play, 5000));
+    EXPECT_EQ(play.status, 0) << ReadWholeFile(play.stderrPath);
+    std::string summary = ReadWholeFile(play.stdoutPath);
+    EXPECT_NE(summary.find(" frames sent, 0 dropped, "), std::string::npos) << summary;
+    EXPECT_NE(summary.find(" frames/s (target 50.00)"), std::string::npos) << summary;
+    StopChild(play);
 }
 
 TEST_F(PlayTool, BadOutputsAreRefusedBeforeAnythingIsSent) {
