@@ -48,6 +48,12 @@ std::string FileNameOf(const char* path);
 std::string JoinPath(const std::string& directory, const std::string& name, PathStyle style);
 std::string JoinPath(const std::string& directory, const std::string& name);
 
+// Whether `text` ends with `end`.
+inline bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 inline uint16_t ReadBE16(const uint8_t* p) {
     return static_cast<uint16_t>((p[0] << 8) | p[1]);
 }

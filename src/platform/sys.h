@@ -42,11 +42,36 @@ int Sys_Recv(SysSocket socket, void* buffer, int size);
 int Sys_Send(SysSocket socket, const void* data, int size);
 void Sys_CloseSocket(SysSocket socket);
 
+// ---- UDP --------------------------------------------------------------------
+
+// One datagram to send: `size` bytes to IPv4 `address` (host byte order).
+struct SysDatagram {
+    const void* data;
+    uint32_t size;
+    uint32_t address;
+    uint16_t port;
+};
+
+// An IPv4 UDP socket for sending to unicast and multicast addresses (one hop
+// for multicast); kSysInvalidSocket when it cannot be made.
+SysSocket Sys_UdpSocket();
+// Sends the datagrams in order, many per system call. Returns how many went
+// out; fewer than `count` when one failed (Sys_LastSocketError gives why).
+int Sys_UdpSendBatch(SysSocket socket, const SysDatagram* datagrams, int count);
+// For receivers: binds to `address`:`port` (host byte order; port 0 picks a
+// free one) and gives the bound port.
+bool Sys_UdpBind(SysSocket socket, uint32_t address, uint16_t port, uint16_t* boundPort);
+// Waits up to `timeoutMs` for one datagram: its size, 0 on timeout, -1 on error.
+int Sys_UdpReceive(SysSocket socket, void* buffer, int size, int timeoutMs);
+
 // ---- threads and time -----------------------------------------------------
 
 // Starts a detached thread running fn(arg); false when it cannot be created.
 bool Sys_StartThread(void (*fn)(void*), void* arg);
 void Sys_Sleep(int milliseconds);
+// A monotonic clock in nanoseconds, and a sleep until one of its times.
+uint64_t Sys_MonotonicNanoseconds();
+void Sys_SleepUntilNanoseconds(uint64_t deadline);
 
 // ---- message boxes --------------------------------------------------------
 

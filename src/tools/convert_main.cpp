@@ -22,11 +22,13 @@
 #include <opencv2/core/utils/logger.hpp>
 #include <string>
 
+#include "common/common.h"
 #include "common/file_io.h"
 #include "common/packet.h"
 #include "files/layout_files.h"
 #include "model/layout.h"
 #include "platform/sys_console.h"
+#include "tools/open_layout.h"
 #include "tools/tool_options.h"
 #include "video/controller_sink.h"
 #include "video/conversion.h"
@@ -52,39 +54,6 @@ void ShowProgress(void* context, int32_t done, int32_t count) {
 int Fail(const std::string& line) {
     std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str());
     return 1;
-}
-
-bool EndsWith(const std::string& text, const char* end) {
-    const size_t n = std::strlen(end);
-    return text.size() >= n && text.compare(text.size() - n, n, end) == 0;
-}
-
-// Opens the layout by the rules of the window's open command; false with
-// the line to print.
-bool OpenLayout(const std::string& path, std::string* error) {
-    if (!EndsWith(path, ".quor") && !EndsWith(path, ".iqp")) {
-        *error = path + ": not a layout (a .quor project or an .iqp import list)";
-        return false;
-    }
-    if (path.size() >= size_t(kPathBufferSize)) {
-        *error = path + ": the path is too long";
-        return false;
-    }
-    if (FileSizeOf(path.c_str()) < 0) {
-        *error = path + ": cannot open the file";
-        return false;
-    }
-    SysConsole_ClearErrors();
-    HeaderView view = {};  // the window's view; nothing to show here
-    OpenFile(path.c_str(), view);
-    if (!SysConsole_FirstError().empty()) {
-        *error = path + ": " + SysConsole_FirstError();
-        return false;
-    }
-    for (int port = 0; port < kPortCount; ++port)
-        if (ChainLength(port) > 0) return true;
-    *error = path + ": the layout has no LEDs";
-    return false;
 }
 
 }  // namespace
@@ -152,7 +121,7 @@ int main(int argc, char** argv) {
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
 
     std::string error;
-    if (!OpenLayout(layout, &error)) return Fail(error);
+    if (!OpenLayoutForTool(layout, &error)) return Fail(error);
 
     ControllerFileSink* files = nullptr;
     FseqSinkState* fseq = nullptr;

@@ -1,0 +1,38 @@
+// The live output: a conversion sink that sends every frame over the network
+// as the OUTPUTS file says, paced to the frame rate. Packet buffers and the
+// socket are made once at the first `begin` and reused for every frame; a
+// later `begin` (the next pass of a looped video) keeps the slots, sequence
+// numbers and counts running. LiveSinkEnd closes the run: the sACN
+// universes get their stream-terminated packets and the socket is closed.
+#pragma once
+
+#include <cstdint>
+
+#include "live/outputs.h"
+#include "live/pacer.h"
+#include "video/sink.h"
+
+struct LiveStats {
+    int64_t framesSent;
+    int64_t framesDropped;
+    int64_t packetsSent;
+    uint64_t firstSend;  // clock time of the first and the last frame sent
+    uint64_t lastSend;
+    int32_t restarts;  // times the pacer restarted its slots (source too slow)
+};
+
+struct LiveSink;
+
+// `framesPerSecond` > 0 overrides the video's rate.
+LiveSink* LiveSinkCreate(const LiveConfig& config, const PacerClock& clock, double framesPerSecond);
+OutputSink LiveSinkOutput(LiveSink* sink);
+LiveStats LiveSinkStatsOf(const LiveSink* sink);
+// The frame rate in use (after the first `begin`).
+double LiveSinkRate(const LiveSink* sink);
+// Terminates the sACN streams (three packets per universe) and closes the socket.
+void LiveSinkEnd(LiveSink* sink);
+void LiveSinkDestroy(LiveSink* sink);
+
+// Fills every packet of the frame into the sink's buffers without sending:
+// for the benchmark and tests. Returns the packet count.
+int LiveSinkFillFrame(LiveSink* sink, const FrameLeds& leds, uint8_t options);

@@ -1,0 +1,102 @@
+// UDP datagrams and the monotonic clock on Linux. Live output sends
+// thousands of datagrams per frame, so they go out in batches through
+// sendmmsg, with the message headers built on the stack per batch.
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/sys.h"
+
+namespace {
+constexpr int kBatch = 256;
+constexpr int kSendBuffer = 4 << 20;
+
+sockaddr_in Ipv4(uint32_t address, uint16_t port) {
+    sockaddr_in out;
+    memset(&out, 0, sizeof out);
+    out.sin_family = AF_INET;
+    out.sin_addr.s_addr = htonl(address);
+    out.sin_port = htons(port);
+    return out;
+}
+}  // namespace
+
+SysSocket Sys_UdpSocket() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return kSysInvalidSocket;
+    int size = kSendBuffer;
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);  // a larger buffer is a bonus
+    unsigned char ttl = 1;
+    ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
+    return fd;
+}
+
+int Sys_UdpSendBatch(SysSocket socket, const SysDatagram* datagrams, int count) {
+    mmsghdr messages[kBatch];
+    iovec parts[kBatch];
+    sockaddr_in targets[kBatch];
+    int sent = 0;
+    while (sent < count) {
+        int batch = count - sent < kBatch ? count - sent : kBatch;
+        for (int i = 0; i < batch; ++i) {
+            const SysDatagram& d = datagrams[sent + i];
+            targets[i] = Ipv4(d.address, d.port);
+            parts[i].iov_base = const_cast<void*>(d.data);
+            parts[i].iov_len = d.size;
+            memset(&messages[i], 0, sizeof messages[i]);
+            messages[i].msg_hdr.msg_name = &targets[i];
+            messages[i].msg_hdr.msg_namelen = sizeof targets[i];
+            messages[i].msg_hdr.msg_iov = &parts[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        int done = 0;
+        while (done < batch) {
+            int n = ::sendmmsg(int(socket), messages + done, unsigned(batch - done), 0);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return sent + done;
+            }
+            done += n;
+        }
+        sent += batch;
+    }
+    return sent;
+}
+
+bool Sys_UdpBind(SysSocket socket, uint32_t address, uint16_t port, uint16_t* boundPort) {
+    sockaddr_in local = Ipv4(address, port);
+    if (::bind(int(socket), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return false;
+    socklen_t length = sizeof local;
+    if (::getsockname(int(socket), reinterpret_cast<sockaddr*>(&local), &length) != 0) return false;
+    if (boundPort) *boundPort = ntohs(local.sin_port);
+    return true;
+}
+
+int Sys_UdpReceive(SysSocket socket, void* buffer, int size, int timeoutMs) {
+    pollfd waiting = {int(socket), POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&waiting, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) return ready;
+    ssize_t n = ::recv(int(socket), buffer, size_t(size), 0);
+    return n < 0 ? -1 : int(n);
+}
+
+uint64_t Sys_MonotonicNanoseconds() {
+    timespec now;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000000ull + uint64_t(now.tv_nsec);
+}
+
+void Sys_SleepUntilNanoseconds(uint64_t deadline) {
+    timespec until = {time_t(deadline / 1000000000ull), long(deadline % 1000000000ull)};
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}

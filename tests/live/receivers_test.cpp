@@ -1,0 +1,486 @@
+// Live output against real receivers: the npm packages `sacn` and `dmxnet`
+// run by Node.js, and a DDP receiver written here from the public DDP
+// description. Each protocol's pixels must arrive exactly as the sink got
+// them (the values a .led conversion stores). A raw receiver checks the
+// sequence numbers and the synchronization packets.
+//
+// Everything is sent to 127.0.0.1, or to sACN multicast groups on loopback;
+// the binary runs only where loopback is the only interface (CTest starts it
+// in a network namespace of its own), and so do the Node.js receivers.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "live/live_sink.h"
+#include "live/outputs.h"
+#include "live/packets.h"
+#include "platform/sys.h"
+#include "support/process.h"
+#include "support/test_support.h"
+
+namespace {
+
+using nlohmann::json;
+
+bool OnlyLoopback() {
+    std::ifstream devices("/proc/net/dev");
+    std::string line;
+    int index = 0;
+    while (std::getline(devices, line)) {
+        if (index++ < 2) continue;
+        std::string name = line.substr(0, line.find(':'));
+        name.erase(0, name.find_first_not_of(' '));
+        if (name != "lo") return false;
+    }
+    return index > 2;
+}
+
+std::string Hex(const uint8_t* data, size_t size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < size; ++i) {
+        out += digits[data[i] >> 4];
+        out += digits[data[i] & 15];
+    }
+    return out;
+}
+
+// LED values of a small layout, different in every frame, port and LED.
+struct Frames {
+    uint16_t ledCount[kPortCount] = {};
+    std::vector<std::vector<uint8_t>> values[kPortCount];  // [port][frame]
+
+    Frames(std::initializer_list<std::pair<int, int>> ports, int frameCount) {
+        for (auto [port, leds] : ports) {
+            ledCount[port] = uint16_t(leds);
+            for (int f = 0; f < frameCount; ++f) {
+                std::vector<uint8_t> bytes(size_t(3 * leds));
+                for (size_t i = 0; i < bytes.size(); ++i)
+                    bytes[i] = uint8_t(i * 7 + size_t(port) * 13 + size_t(f) * 29 + (i >> 8));
+                values[port].push_back(bytes);
+            }
+        }
+    }
+    FrameLeds Frame(int f) const {
+        FrameLeds leds{};
+        leds.frameIndex = f;
+        for (int p = 0; p < kPortCount; ++p)
+            if (ledCount[p]) leds.values[p] = values[p][size_t(f)].data();
+        return leds;
+    }
+};
+
+LiveConfig ParseConfig(const std::string& text) {
+    static LiveConfig config;
+    char error[512];
+    EXPECT_TRUE(ParseLiveOutputs(text.data(), text.size(), &config, error, sizeof error)) << error;
+    return config;
+}
+
+// Plays `frameCount` frames through a live sink at 200 frames per second.
+LiveStats Play(const LiveConfig& config, const Frames& frames, int frameCount) {
+    LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 200.0);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.videoPath = "test.mp4";
+    info.frameCount = frameCount;
+    info.framesPerSecond = 25;
+    memcpy(info.ledCount, frames.ledCount, sizeof info.ledCount);
+    EXPECT_TRUE(output.begin(output.state, info)) << output.error(output.state);
+    for (int f = 0; f < frameCount; ++f)
+        EXPECT_TRUE(output.frame(output.state, frames.Frame(f))) << output.error(output.state);
+    EXPECT_TRUE(output.finish(output.state, frameCount));
+    LiveSinkEnd(sink);
+    LiveStats stats = LiveSinkStatsOf(sink);
+    LiveSinkDestroy(sink);
+    return stats;
+}
+
+// A Node.js receiver printing JSON lines.
+struct NodeReceiver {
+    ChildProcess child;
+
+    NodeReceiver(const ScopedTempDir& dir, const char* script, std::vector<std::string> args) {
+        args.insert(args.begin(), std::string(QUORVANE_LIVE_TESTS) + "/" + script);
+        child = StartChild(QUORVANE_NODE, args, dir.path(), script);
+        bool ready = WaitUntil(
+            [&] { return ReadWholeFile(child.stdoutPath).find("\"ready\"") != std::string::npos; },
+            10000);
+        EXPECT_TRUE(ready) << script << " did not start: " << ReadWholeFile(child.stderrPath)
+                           << "\n(the receivers are installed by scripts/deps)";
+    }
+    ~NodeReceiver() { StopChild(child); }
+
+    std::vector<json> Lines() const {
+        std::vector<json> out;
+        std::istringstream text(ReadWholeFile(child.stdoutPath));
+        std::string line;
+        while (std::getline(text, line)) {
+            json value = json::parse(line, nullptr, false);
+            if (value.is_object() && value.contains("kind")) out.push_back(value);
+        }
+        return out;
+    }
+    std::vector<json> WaitForLines(size_t count) const {
+        WaitUntil([&] { return Lines().size() >= count; }, 5000);
+        return Lines();
+    }
+};
+
+class LiveReceivers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(OnlyLoopback())
+            << "run inside a network namespace with loopback only: "
+               "unshare -rn sh -c 'ip link set lo up; ...' (CTest does this)";
+    }
+    ScopedTempDir dir{"live-receivers"};
+};
+
+TEST_F(LiveReceivers, SacnReceiverGetsEveryUniverseAsConverted) {
+    // Port 2 (340 LEDs) fills universes 1 and 2 exactly; port 1 (171 LEDs)
+    // takes 3 and 4, the last with a single LED.
+    const int kFrames = 3;
+    Frames frames({{1, 340}, {0, 171}}, kFrames);
+    LiveConfig config = ParseConfig(R"({"source_name": "Quorvane test", "outputs": [
+        {"protocol": "sacn", "address": "127.0.0.1", "ports": [2, 1], "universe": 1, "priority": 150}]})");
+    NodeReceiver receiver(dir, "sacn_receiver.js", {"5568", "1", "2", "3", "4"});
+    LiveStats stats = Play(config, frames, kFrames);
+    EXPECT_EQ(stats.framesSent, kFrames);
+    EXPECT_EQ(stats.packetsSent, 4 * kFrames + 4 * 3);
+
+    std::vector<json> lines = receiver.WaitForLines(4 * kFrames + 4 * 3);
+    struct Slice {
+        int port, first, count;
+    };
+    std::map<int, Slice> universes = {
+        {1, {1, 0, 170}}, {2, {1, 170, 170}}, {3, {0, 0, 170}}, {4, {0, 170, 1}}};
+    std::map<int, std::vector<json>> byUniverse;
+    for (const json& line : lines) {
+        ASSERT_EQ(line["kind"], "data") << line.dump();
+        byUniverse[line["universe"].get<int>()].push_back(line);
+    }
+    ASSERT_EQ(byUniverse.size(), 4u);
+    std::string cid = lines[0]["cid"];
+    for (auto& [universe, packets] : byUniverse) {
+        SCOPED_TRACE(universe);
+        ASSERT_EQ(packets.size(), size_t(kFrames + 3));
+        const Slice& slice = universes[universe];
+        int firstSequence = packets[0]["sequence"];
+        for (int f = 0; f < kFrames + 3; ++f) {
+            const json& p = packets[size_t(f)];
+            EXPECT_EQ(p["sequence"].get<int>(), (firstSequence + f) & 0xff);
+            EXPECT_EQ(p["priority"], 150);
+            EXPECT_EQ(p["source"], "Quorvane test");
+            EXPECT_EQ(p["cid"], cid);
+            EXPECT_EQ(p["sync"], 0);
+            if (f < kFrames) {
+                EXPECT_EQ(p["options"], 0);
+                const auto& bytes = frames.values[slice.port][size_t(f)];
+                EXPECT_EQ(p["data"], Hex(bytes.data() + 3 * slice.first, size_t(3 * slice.count)));
+            } else {
+                EXPECT_EQ(p["options"], 0x40);  // the stream ends
+            }
+        }
+    }
+}
+
+TEST_F(LiveReceivers, SacnMulticastReachesEachUniversesGroup) {
+    Frames frames({{4, 200}}, 2);
+    LiveConfig config = ParseConfig(R"({"outputs": [
+        {"protocol": "sacn", "address": "multicast", "ports": [5], "universe": 300}]})");
+    NodeReceiver receiver(dir, "sacn_receiver.js", {"5568", "300", "301"});
+    Play(config, frames, 2);
+    std::vector<json> lines = receiver.WaitForLines(4);
+    std::map<int, std::vector<std::string>> data;
+    for (const json& line : lines)
+        if (line["kind"] == "data" && line["options"] == 0)
+            data[line["universe"]].push_back(line["data"]);
+    ASSERT_EQ(data[300].size(), 2u);
+    ASSERT_EQ(data[301].size(), 2u);
+    EXPECT_EQ(data[300][1], Hex(frames.values[4][1].data(), 510));
+    EXPECT_EQ(data[301][1], Hex(frames.values[4][1].data() + 510, 90));
+}
+
+TEST_F(LiveReceivers, ArtNetReceiverGetsEveryUniverseAsConverted) {
+    // Port-addresses 255 and 256 (net 0 sub-uni 0xff, then net 1 sub-uni 0),
+    // then port 9 on 257 with one LED: 3 channels sent as 4.
+    const int kFrames = 3;
+    Frames frames({{2, 171}, {8, 1}}, kFrames);
+    LiveConfig config = ParseConfig(R"({"outputs": [
+        {"protocol": "artnet", "address": "127.0.0.1", "ports": [3, 9], "universe": 255}]})");
+    NodeReceiver receiver(dir, "artnet_receiver.js", {"6454", "255", "256", "257"});
+    Play(config, frames, kFrames);
+    std::vector<json> lines = receiver.WaitForLines(3 * kFrames);
+    std::map<int, std::vector<std::string>> data;
+    for (const json& line : lines) data[line["universe"]].push_back(line["data"]);
+    ASSERT_EQ(data.size(), 3u);
+    for (int f = 0; f < kFrames; ++f) {
+        SCOPED_TRACE(f);
+        ASSERT_EQ(data[255].size(), size_t(kFrames));
+        ASSERT_EQ(data[256].size(), size_t(kFrames));
+        ASSERT_EQ(data[257].size(), size_t(kFrames));
+        const auto& port3 = frames.values[2][size_t(f)];
+        EXPECT_EQ(data[255][size_t(f)], Hex(port3.data(), 510));
+        EXPECT_EQ(data[256][size_t(f)], Hex(port3.data() + 510, 3) + "00");
+        EXPECT_EQ(data[257][size_t(f)], Hex(frames.values[8][size_t(f)].data(), 3) + "00");
+    }
+}
+
+// Everything a raw UDP socket on 127.0.0.1:port receives, until quiet.
+struct RawReceiver {
+    SysSocket socket = Sys_UdpSocket();
+    std::vector<std::vector<uint8_t>> packets;
+    std::thread thread;
+    std::atomic<bool> quit{false};
+
+    explicit RawReceiver(uint16_t port) {
+        // Room for a whole test's packets, should this thread be kept from
+        // running for a while on a busy machine.
+        int size = 16 << 20;
+        if (setsockopt(int(socket), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+            setsockopt(int(socket), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        EXPECT_TRUE(Sys_UdpBind(socket, 0x7f000001, port, nullptr));
+        thread = std::thread([this] {
+            uint8_t buffer[2048];
+            while (!quit) {
+                int n = Sys_UdpReceive(socket, buffer, sizeof buffer, 50);
+                if (n > 0) packets.emplace_back(buffer, buffer + n);
+            }
+        });
+    }
+    std::vector<std::vector<uint8_t>> Stop() {
+        Sys_Sleep(300);
+        quit = true;
+        thread.join();
+        Sys_CloseSocket(socket);
+        return packets;
+    }
+};
+
+unsigned Get16(const std::vector<uint8_t>& p, size_t at) {
+    return unsigned(p[at] << 8 | p[at + 1]);
+}
+uint32_t Get32(const std::vector<uint8_t>& p, size_t at) {
+    return uint32_t(p[at]) << 24 | uint32_t(p[at + 1]) << 16 | uint32_t(p[at + 2]) << 8 | p[at + 3];
+}
+
+// The DDP receiver, from the public description: 10-byte header (flags with
+// version 1 in bits 6-7 and push in bit 0, sequence in the low 4 bits, data
+// type, destination id, 32-bit offset, 16-bit length, big-endian), the data
+// placed at its offset, and the frame complete at the packet with push.
+TEST_F(LiveReceivers, DdpReceiverGetsTheStreamAsConverted) {
+    const int kFrames = 4;
+    Frames frames({{2, 481}, {0, 2048}}, kFrames);
+    LiveConfig config = ParseConfig(R"({"outputs": [
+        {"protocol": "ddp", "address": "127.0.0.1", "ports": [3, 1]}]})");
+    RawReceiver receiver(kDdpUdpPort);
+    Play(config, frames, kFrames);
+    std::vector<std::vector<uint8_t>> packets = receiver.Stop();
+
+    const size_t streamSize = 3 * (481 + 2048);
+    const size_t perFrame = (streamSize + 1439) / 1440;
+    ASSERT_EQ(packets.size(), perFrame * kFrames);
+    std::vector<uint8_t> display(streamSize, 0);
+    std::vector<std::vector<uint8_t>> shown;
+    int expectedSequence = 1;
+    size_t nextOffset = 0;
+    for (const auto& p : packets) {
+        ASSERT_GE(p.size(), 10u);
+        EXPECT_EQ(p[0] & 0xc0, 0x40);  // version 1
+        EXPECT_EQ(p[1] & 0x0f, expectedSequence);
+        expectedSequence = expectedSequence == 15 ? 1 : expectedSequence + 1;
+        EXPECT_EQ(p[2], 0x0b);
+        EXPECT_EQ(p[3], 1);
+        uint32_t offset = Get32(p, 4);
+        unsigned length = Get16(p, 8);
+        EXPECT_EQ(offset, nextOffset);
+        EXPECT_LE(length, 1440u);
+        ASSERT_EQ(p.size(), 10u + length);
+        ASSERT_LE(offset + length, display.size());
+        memcpy(display.data() + offset, p.data() + 10, length);
+        nextOffset = offset + length;
+        bool push = p[0] & 0x01;
+        EXPECT_EQ(push, nextOffset == streamSize);
+        if (push) {
+            shown.push_back(display);
+            nextOffset = 0;
+        }
+    }
+    ASSERT_EQ(shown.size(), size_t(kFrames));
+    for (int f = 0; f < kFrames; ++f) {
+        std::vector<uint8_t> expected = frames.values[2][size_t(f)];
+        expected.insert(expected.end(), frames.values[0][size_t(f)].begin(),
+                        frames.values[0][size_t(f)].end());
+        EXPECT_TRUE(shown[size_t(f)] == expected) << "frame " << f;
+    }
+}
+
+// Sequence numbers over more than 255 frames and one synchronization packet
+// after each frame's data, for sACN and Art-Net at once.
+TEST_F(LiveReceivers, SequenceNumbersWrapAndSyncFollowsEachFrame) {
+    const int kFrames = 260;
+    Frames frames({{0, 171}, {1, 10}}, kFrames);
+    LiveConfig config = ParseConfig(R"({"outputs": [
+        {"protocol": "sacn", "address": "127.0.0.1", "ports": [1], "universe": 7, "sync_universe": 9},
+        {"protocol": "artnet", "address": "127.0.0.1", "ports": [2], "universe": 3, "sync": true}]})");
+    RawReceiver sacn(kSacnUdpPort);
+    RawReceiver artnet(kArtNetUdpPort);
+    Play(config, frames, kFrames);
+    std::vector<std::vector<uint8_t>> sacnPackets = sacn.Stop();
+    std::vector<std::vector<uint8_t>> artnetPackets = artnet.Stop();
+
+    // sACN: per frame universe 7, universe 8, then the sync packet for 9;
+    // then three stream-terminated packets per universe.
+    ASSERT_EQ(sacnPackets.size(), size_t(3 * kFrames + 2 * 3));
+    int dataSequence[2] = {-1, -1};
+    int syncSequence = -1;
+    for (int f = 0; f < kFrames; ++f) {
+        SCOPED_TRACE(f);
+        for (int u = 0; u < 2; ++u) {
+            const auto& p = sacnPackets[size_t(3 * f + u)];
+            ASSERT_EQ(p.size(), size_t(126 + (u == 0 ? 510 : 3)));
+            EXPECT_EQ(Get16(p, 113), unsigned(7 + u));
+            EXPECT_EQ(Get16(p, 109), 9u);  // waits for universe 9's sync
+            if (dataSequence[u] >= 0) {
+                EXPECT_EQ(p[111], uint8_t(dataSequence[u] + 1));
+            }
+            dataSequence[u] = p[111];
+        }
+        const auto& sync = sacnPackets[size_t(3 * f + 2)];
+        ASSERT_EQ(sync.size(), 49u);
+        EXPECT_EQ(Get32(sync, 18), 8u);  // extended root vector
+        EXPECT_EQ(Get32(sync, 40), 1u);  // synchronization
+        EXPECT_EQ(Get16(sync, 45), 9u);
+        if (syncSequence >= 0) {
+            EXPECT_EQ(sync[44], uint8_t(syncSequence + 1));
+        }
+        syncSequence = sync[44];
+        EXPECT_TRUE(memcmp(sync.data() + 22, sacnPackets[0].data() + 22, 16) == 0);  // one CID
+    }
+    for (size_t i = size_t(3 * kFrames); i < sacnPackets.size(); ++i)
+        EXPECT_EQ(sacnPackets[i][112], 0x40);
+
+    // Art-Net: ArtDmx for port-address 3 with sequence 1..255, 1, 2, ..., then ArtSync.
+    ASSERT_EQ(artnetPackets.size(), size_t(2 * kFrames));
+    for (int f = 0; f < kFrames; ++f) {
+        SCOPED_TRACE(f);
+        const auto& dmx = artnetPackets[size_t(2 * f)];
+        ASSERT_EQ(dmx.size(), 18u + 30u);
+        EXPECT_EQ(dmx[9], 0x50);
+        EXPECT_EQ(dmx[12], f % 255 + 1);
+        EXPECT_EQ(dmx[14], 3);
+        EXPECT_EQ(Hex(dmx.data() + 18, 30), Hex(frames.values[1][size_t(f)].data(), 30));
+        const auto& sync = artnetPackets[size_t(2 * f + 1)];
+        ASSERT_EQ(sync.size(), 14u);
+        EXPECT_EQ(sync[9], 0x52);
+    }
+}
+
+// Wireshark's dissectors read the capture: E1.31 data packets (universe,
+// sequence, priority, source name, options) and ArtDmx / ArtSync, none of
+// them malformed. Its E1.31 dissector does not know synchronization packets,
+// and shows universes of fewer than 19 slots as malformed while laying out
+// their bytes, so every universe here holds more.
+TEST_F(LiveReceivers, TsharkDissectsEveryPacket) {
+    const char* tshark = "/usr/bin/tshark";
+    ASSERT_EQ(access(tshark, X_OK), 0) << "tshark is installed by scripts/deps";
+    const int kFrames = 3;
+    Frames frames({{0, 180}, {1, 20}}, kFrames);
+    LiveConfig config = ParseConfig(R"({"source_name": "Quorvane", "outputs": [
+        {"protocol": "sacn", "address": "127.0.0.1", "ports": [1], "universe": 40, "priority": 90},
+        {"protocol": "artnet", "address": "127.0.0.1", "ports": [2], "universe": 513, "sync": true}]})");
+    std::string capture = dir.File("live.pcapng");
+    ChildProcess capturing =
+        StartChild(tshark, {"-i", "lo", "-f", "udp port 5568 or udp port 6454", "-w", capture},
+                   dir.path(), "capture");
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return ReadWholeFile(capturing.stderrPath).find("Capturing on") != std::string::npos;
+        },
+        10000))
+        << ReadWholeFile(capturing.stderrPath);
+    Sys_Sleep(300);
+    Play(config, frames, kFrames);
+    Sys_Sleep(300);
+    StopChild(capturing);
+
+    ChildProcess reading = StartChild(tshark,
+                                      {"-r",
+                                       capture,
+                                       "--enable-heuristic",
+                                       "acn",
+                                       "-o",
+                                       "acn.dmx_enable:TRUE",
+                                       "-T",
+                                       "fields",
+                                       "-E",
+                                       "separator=,",
+                                       "-e",
+                                       "acn.dmx.universe",
+                                       "-e",
+                                       "acn.dmx.seq_number",
+                                       "-e",
+                                       "acn.dmx.priority",
+                                       "-e",
+                                       "acn.dmx.source_name",
+                                       "-e",
+                                       "acn.dmx.options",
+                                       "-e",
+                                       "artnet.header.opcode",
+                                       "-e",
+                                       "artnet.output.universe",
+                                       "-e",
+                                       "artnet.output.sequence",
+                                       "-e",
+                                       "artnet.output.length",
+                                       "-e",
+                                       "_ws.malformed"},
+                                      dir.path(), "dissect");
+    ASSERT_TRUE(WaitForExit(reading, 20000));
+    std::istringstream lines(ReadWholeFile(reading.stdoutPath));
+    std::vector<std::string> got;
+    for (std::string line; std::getline(lines, line);) got.push_back(line);
+
+    std::vector<std::string> expected;
+    for (int f = 0; f < kFrames + 3; ++f) {
+        bool data = f < kFrames;
+        for (int u = 0; u < 2; ++u) {
+            expected.push_back(std::to_string(40 + u) + ",*,90,Quorvane," + (data ? "0" : "64") +
+                               ",,,,,");
+        }
+        if (!data) continue;
+        expected.push_back(",,,,,0x5000,513," + std::to_string(f + 1) + ",60,");
+        expected.push_back(",,,,,0x5200,,,,");
+    }
+    ASSERT_EQ(got.size(), expected.size()) << ReadWholeFile(reading.stdoutPath);
+    int first[2] = {-1, -1};
+    int seen[2] = {0, 0};
+    for (size_t i = 0; i < got.size(); ++i) {
+        std::string line = got[i];
+        size_t star = expected[i].find('*');
+        if (star != std::string::npos && line.size() > star) {
+            // The sequence: consecutive per universe from wherever it started.
+            size_t end = line.find(',', star);
+            ASSERT_NE(end, std::string::npos) << line;
+            int value = std::stoi(line.substr(star, end - star));
+            int u = expected[i][1] - '0';
+            if (first[u] < 0) first[u] = value;
+            EXPECT_EQ(value, (first[u] + seen[u]++) & 0xff) << i;
+            line = line.substr(0, star) + "*" + line.substr(end);
+        }
+        EXPECT_EQ(line, expected[i]) << i;
+    }
+}
+
+}  // namespace
