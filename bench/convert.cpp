@@ -27,6 +27,7 @@
 
 #include "model/layout.h"
 #include "platform/sys_fake.h"
+#include "synthetic_video.h"
 #include "video/color.h"
 #include "video/controller_sink.h"
 #include "video/conversion.h"
@@ -69,40 +70,6 @@ void BuildLayout(int ports, int width, int spacing) {
         SetLevelCount(port, CurrentLevel(port), kChainCapacity);
         MarkChain(port);
     }
-}
-
-// A moving picture with gradients, edges and some noise.
-cv::Mat SyntheticFrame(int width, int height, int f, bool noise) {
-    cv::Mat frame(height, width, CV_8UC3);
-    cv::RNG rng(uint64_t(1234 + f));
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = frame.ptr<uint8_t>(y);
-        for (int x = 0; x < width; ++x) {
-            const int n = noise ? rng.uniform(0, 24) : 0;
-            row[3 * x] = uint8_t((x + 4 * f) / 8 + n);
-            row[3 * x + 1] = uint8_t((y + 2 * f) / 5 + n);
-            row[3 * x + 2] = uint8_t(((x / 64 + y / 64 + f) % 2) * 160 + n);
-        }
-    }
-    return frame;
-}
-
-bool WriteVideo(const std::string& path, const char* code, int width, int height, int frames,
-                bool noise) {
-    cv::VideoWriter writer;
-    try {
-        if (!writer.open(path, cv::VideoWriter::fourcc(code[0], code[1], code[2], code[3]), 25.0,
-                         cv::Size(width, height), true))
-            return false;
-        // A few distinct pictures repeated: encoding is not what is measured.
-        std::vector<cv::Mat> pictures;
-        for (int f = 0; f < std::min(frames, 24); ++f)
-            pictures.push_back(SyntheticFrame(width, height, f, noise));
-        for (int f = 0; f < frames; ++f) writer.write(pictures[size_t(f) % pictures.size()]);
-    } catch (const cv::Exception&) {
-        return false;
-    }
-    return true;
 }
 
 // Frames per second of the reader alone; `cpu` (when given) gets the
@@ -169,7 +136,7 @@ void FullLayout1080p(const std::string& dir) {
     } codecs[] = {{"avc1", "H.264", "full.mp4"}, {"mp4v", "MPEG-4 part 2", "full.mp4v.mp4"}};
     for (const auto& codec : codecs) {
         video = dir + "/" + codec.file;
-        if (WriteVideo(video, codec.code, kWidth, kHeight, kFrames, true) &&
+        if (WriteSyntheticVideo(video, codec.code, kWidth, kHeight, kFrames) &&
             DecodeOnlyRate(video) > 0) {
             codecName = codec.name;
             break;
@@ -299,7 +266,7 @@ double LongConversionPeak(const std::string& video, const std::string& target, i
 void LongVideo(const std::string& dir) {
     constexpr int kFrames = 20000;
     const std::string video = dir + "/long.avi";
-    if (!WriteVideo(video, "MJPG", 256, 128, kFrames, false)) {
+    if (!WriteSyntheticVideo(video, "MJPG", 256, 128, kFrames, false)) {
         std::printf("long video: cannot be written here, skipped\n");
         return;
     }

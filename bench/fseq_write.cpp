@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "model/layout.h"
+#include "synthetic_video.h"
 #include "video/color.h"
 #include "video/controller_sink.h"
 #include "video/conversion.h"
@@ -68,12 +69,12 @@ void BuildFullLayout() {
 
 // A moving picture: gradients, a checker pattern, a moving disc and some
 // grain, so the LED values compress about as a real video's do.
-cv::Mat SyntheticFrame(int f) {
-    cv::Mat frame(kHeight, kWidth, CV_8UC3);
+cv::Mat DiscFrame(int width, int height, int f, bool) {
+    cv::Mat frame(height, width, CV_8UC3);
     cv::RNG rng(uint64_t(99 + f));
-    for (int y = 0; y < kHeight; ++y) {
+    for (int y = 0; y < height; ++y) {
         uint8_t* row = frame.ptr<uint8_t>(y);
-        for (int x = 0; x < kWidth; ++x) {
+        for (int x = 0; x < width; ++x) {
             const int grain = rng.uniform(0, 6);
             const int dx = x - 200 - 40 * (f % 40), dy = y - 540;
             const bool disc = dx * dx + dy * dy < 180 * 180;
@@ -83,21 +84,6 @@ cv::Mat SyntheticFrame(int f) {
         }
     }
     return frame;
-}
-
-bool WriteVideo(const std::string& path, const char* code) {
-    cv::VideoWriter writer;
-    try {
-        if (!writer.open(path, cv::VideoWriter::fourcc(code[0], code[1], code[2], code[3]), 25.0,
-                         cv::Size(kWidth, kHeight), true))
-            return false;
-        std::vector<cv::Mat> pictures;
-        for (int f = 0; f < 24; ++f) pictures.push_back(SyntheticFrame(f));
-        for (int f = 0; f < kFrames; ++f) writer.write(pictures[size_t(f) % pictures.size()]);
-    } catch (const cv::Exception&) {
-        return false;
-    }
-    return true;
 }
 
 struct Output {
@@ -173,10 +159,10 @@ int main() {
 
     std::string video = dir + "/bench.mp4";
     const char* codec = "H.264";
-    if (!WriteVideo(video, "avc1")) {
+    if (!WriteSyntheticVideo(video, "avc1", kWidth, kHeight, kFrames, true, 24, DiscFrame)) {
         video = dir + "/bench.mp4v.mp4";
         codec = "MPEG-4 part 2";
-        if (!WriteVideo(video, "mp4v")) {
+        if (!WriteSyntheticVideo(video, "mp4v", kWidth, kHeight, kFrames, true, 24, DiscFrame)) {
             std::printf("no test video could be written\n");
             return 1;
         }

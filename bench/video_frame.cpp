@@ -26,6 +26,7 @@
 
 #include "model/layout.h"
 #include "platform/sys_fake.h"
+#include "synthetic_video.h"
 #include "video/color.h"
 #include "video/export.h"
 #include "video/mapping.h"
@@ -66,35 +67,6 @@ void BuildFullLayout() {
         SetLevelCount(port, CurrentLevel(port), kChainCapacity);
         MarkChain(port);
     }
-}
-
-// A moving picture with gradients, edges and some noise.
-cv::Mat SyntheticFrame(int f) {
-    cv::Mat frame(kHeight, kWidth, CV_8UC3);
-    cv::RNG rng(uint64_t(1234 + f));
-    for (int y = 0; y < kHeight; ++y) {
-        uint8_t* row = frame.ptr<uint8_t>(y);
-        for (int x = 0; x < kWidth; ++x) {
-            const int noise = rng.uniform(0, 24);
-            row[3 * x] = uint8_t((x + 4 * f) / 8 + noise);
-            row[3 * x + 1] = uint8_t((y + 2 * f) / 5 + noise);
-            row[3 * x + 2] = uint8_t(((x / 64 + y / 64 + f) % 2) * 160 + noise);
-        }
-    }
-    return frame;
-}
-
-bool WriteVideo(const std::string& path, const char* code) {
-    cv::VideoWriter writer;
-    try {
-        if (!writer.open(path, cv::VideoWriter::fourcc(code[0], code[1], code[2], code[3]), 25.0,
-                         cv::Size(kWidth, kHeight), true))
-            return false;
-        for (int f = 0; f < kFrames; ++f) writer.write(SyntheticFrame(f));
-    } catch (const cv::Exception&) {
-        return false;
-    }
-    return true;
 }
 
 struct Timings {
@@ -175,7 +147,7 @@ int main() {
     }
 
     // The first frame after a layout change lists the LEDs first.
-    const cv::Mat first = SyntheticFrame(0);
+    const cv::Mat first = SyntheticFrame(kWidth, kHeight, 0, true);
     const auto listStart = Clock::now();
     MapFrameOntoGrid(first, 0, true);
     const double listed = Milliseconds(listStart, Clock::now());
@@ -207,7 +179,8 @@ int main() {
     for (const Codec& codec : codecs) {
         const std::string path = dir + "/" + codec.file;
         Timings t;
-        if (!WriteVideo(path, codec.code) || !TimeVideo(path, &t)) {
+        if (!WriteSyntheticVideo(path, codec.code, kWidth, kHeight, kFrames, true, kFrames) ||
+            !TimeVideo(path, &t)) {
             std::printf("%s: cannot be written or read here, skipped\n", codec.name);
             continue;
         }

@@ -22,6 +22,7 @@
 #include "common/packet.h"
 #include "common/protocol.h"
 #include "platform/sys.h"
+#include "synthetic_video.h"
 #include "video/mapping.h"
 #include "video/video.h"
 
@@ -30,36 +31,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kWidth = 1920, kHeight = 1080, kFrames = 120;
 constexpr int kPauseMs = 25;
-
-cv::Mat SyntheticFrame(int f) {
-    cv::Mat frame(kHeight, kWidth, CV_8UC3);
-    cv::RNG rng(uint64_t(1234 + f));
-    for (int y = 0; y < kHeight; ++y) {
-        uint8_t* row = frame.ptr<uint8_t>(y);
-        for (int x = 0; x < kWidth; ++x) {
-            const int noise = rng.uniform(0, 24);
-            row[3 * x] = uint8_t((x + 4 * f) / 8 + noise);
-            row[3 * x + 1] = uint8_t((y + 2 * f) / 5 + noise);
-            row[3 * x + 2] = uint8_t(((x / 64 + y / 64 + f) % 2) * 160 + noise);
-        }
-    }
-    return frame;
-}
-
-bool WriteVideo(const std::string& path, const char* code) {
-    cv::VideoWriter writer;
-    try {
-        if (!writer.open(path, cv::VideoWriter::fourcc(code[0], code[1], code[2], code[3]), 25.0,
-                         cv::Size(kWidth, kHeight), true))
-            return false;
-        std::vector<cv::Mat> pictures;
-        for (int f = 0; f < 24; ++f) pictures.push_back(SyntheticFrame(f));
-        for (int f = 0; f < kFrames; ++f) writer.write(pictures[size_t(f) % pictures.size()]);
-    } catch (const cv::Exception&) {
-        return false;
-    }
-    return true;
-}
 
 double ReaderPreviewRate(const std::string& video) {
     InstallVideoWindow();
@@ -138,7 +109,7 @@ int main() {
     } codecs[] = {{"avc1", "H.264", "preview.mp4"}, {"mp4v", "MPEG-4 part 2", "preview.mp4v.mp4"}};
     for (const auto& codec : codecs) {
         const std::string video = dir + "/" + codec.file;
-        if (!WriteVideo(video, codec.code)) {
+        if (!WriteSyntheticVideo(video, codec.code, kWidth, kHeight, kFrames)) {
             std::printf("%s: cannot be written here, skipped\n", codec.name);
             continue;
         }
