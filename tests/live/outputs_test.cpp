@@ -1,4 +1,4 @@
-// The OUTPUTS file: the example read whole, defaults, and every
+// The OUTPUTS file: the README's example read whole, defaults, and every
 // refusal with the entry it names.
 #include "live/outputs.h"
 
