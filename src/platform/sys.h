@@ -68,6 +68,10 @@ int Sys_UdpReceive(SysSocket socket, void* buffer, int size, int timeoutMs);
 
 // Starts a detached thread running fn(arg); false when it cannot be created.
 bool Sys_StartThread(void (*fn)(void*), void* arg);
+// Lowers the calling thread's scheduling priority; threads it starts
+// afterwards inherit it. Background work (decoding ahead) then yields to the
+// GUI thread on a busy machine and loses nothing on an idle one.
+void Sys_LowerThreadPriority();
 void Sys_Sleep(int milliseconds);
 // A monotonic clock in nanoseconds, and a sleep until one of its times.
 uint64_t Sys_MonotonicNanoseconds();

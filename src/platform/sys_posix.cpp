@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <netinet/in.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -101,6 +102,11 @@ bool Sys_StartThread(void (*fn)(void*), void* arg) {
     }
     ::pthread_detach(thread);
     return true;
+}
+
+void Sys_LowerThreadPriority() {
+    // The nice value is per thread on Linux; failure leaves it as it was.
+    ::setpriority(PRIO_PROCESS, ::gettid(), 10);
 }
 
 void Sys_Sleep(int milliseconds) {

@@ -1,7 +1,10 @@
 // The decode-ahead reader: a producer thread started through the platform
-// layer fills a queue of at most kFrameReaderQueueDepth frames; the consumer
-// takes them in order. Closing raises the stop flag, wakes the producer
-// and waits until it has released the capture.
+// layer opens the capture and fills a queue of at most
+// kFrameReaderQueueDepth frames; the consumer takes them in order. Closing
+// raises the stop flag, wakes the producer and waits until it has released
+// the capture. The producer opens the capture itself, so for a background
+// reader the decoder's own threads inherit its lower priority: on a busy
+// machine decoding ahead then yields to the window's drawing.
 #include "video/frame_reader.h"
 
 #include <cmath>
@@ -14,8 +17,12 @@
 #include "video/video_file.h"
 
 struct FrameReader {
+    std::string path;
+    ReaderPriority priority;
     cv::VideoCapture capture;
     FrameReaderInfo info;
+    bool openDone;  // the producer tried to open the capture
+    bool opened;    // and it opened
     std::mutex lock;
     std::condition_variable changed;
     std::deque<cv::Mat> queue;
@@ -26,8 +33,32 @@ struct FrameReader {
 
 namespace {
 
+// Opens the capture and reads what the consumer needs before frames.
+bool OpenCapture(FrameReader* reader) {
+    try {
+        if (!OpenVideoFile(reader->capture, reader->path.c_str())) return false;
+        reader->info.frameCount = ReportedFrameCount(reader->capture.get(cv::CAP_PROP_FRAME_COUNT));
+        const double fps = reader->capture.get(cv::CAP_PROP_FPS);
+        reader->info.framesPerSecond = std::isfinite(fps) && fps > 0 ? fps : 0.0;
+        reader->info.width = int32_t(reader->capture.get(cv::CAP_PROP_FRAME_WIDTH));
+        reader->info.height = int32_t(reader->capture.get(cv::CAP_PROP_FRAME_HEIGHT));
+        return true;
+    } catch (const cv::Exception&) {
+        return false;
+    }
+}
+
 void Produce(void* argument) {
     FrameReader* reader = static_cast<FrameReader*>(argument);
+    if (reader->priority == ReaderPriority::Background) Sys_LowerThreadPriority();
+    const bool opened = OpenCapture(reader);
+    {
+        std::lock_guard<std::mutex> hold(reader->lock);
+        reader->openDone = true;
+        reader->opened = opened;
+        if (!opened) reader->stop = true;
+        reader->changed.notify_all();
+    }
     for (;;) {
         {
             std::unique_lock<std::mutex> hold(reader->lock);
@@ -67,32 +98,25 @@ int32_t ReportedFrameCount(double count) {
     return int32_t(count);
 }
 
-FrameReader* OpenFrameReader(const char* path, std::string* error) {
+FrameReader* OpenFrameReader(const char* path, std::string* error, ReaderPriority priority) {
     FrameReader* reader = new FrameReader();
-    bool opened = false;
-    try {
-        opened = OpenVideoFile(reader->capture, path);
-        if (opened) {
-            reader->info.frameCount =
-                ReportedFrameCount(reader->capture.get(cv::CAP_PROP_FRAME_COUNT));
-            const double fps = reader->capture.get(cv::CAP_PROP_FPS);
-            reader->info.framesPerSecond = std::isfinite(fps) && fps > 0 ? fps : 0.0;
-            reader->info.width = int32_t(reader->capture.get(cv::CAP_PROP_FRAME_WIDTH));
-            reader->info.height = int32_t(reader->capture.get(cv::CAP_PROP_FRAME_HEIGHT));
-        }
-    } catch (const cv::Exception&) {
-        opened = false;
-    }
-    if (!opened) {
-        if (error != nullptr) *error = "cannot open the video";
-        delete reader;
-        return nullptr;
-    }
+    reader->path = path;
+    reader->priority = priority;
     reader->running = true;
     if (!Sys_StartThread(Produce, reader)) {
         if (error != nullptr) *error = "cannot start the video reading thread";
-        reader->running = false;
         delete reader;
+        return nullptr;
+    }
+    bool opened;
+    {
+        std::unique_lock<std::mutex> hold(reader->lock);
+        reader->changed.wait(hold, [reader] { return reader->openDone; });
+        opened = reader->opened;
+    }
+    if (!opened) {
+        if (error != nullptr) *error = "cannot open the video";
+        CloseFrameReader(reader);
         return nullptr;
     }
     return reader;

@@ -24,9 +24,14 @@ struct FrameReaderInfo {
 // enough to ride out the consumer waiting a moment for the disk.
 constexpr int kFrameReaderQueueDepth = 8;
 
+// Background: the decoding runs at a lower priority than the caller, for a
+// consumer (the window) whose own work must not wait behind decoding ahead.
+enum class ReaderPriority : uint8_t { Normal, Background };
+
 // Opens `path` and starts decoding at its first frame. Null (with the cause
 // in `error`) when the video library cannot open the file.
-FrameReader* OpenFrameReader(const char* path, std::string* error);
+FrameReader* OpenFrameReader(const char* path, std::string* error,
+                             ReaderPriority priority = ReaderPriority::Normal);
 const FrameReaderInfo& FrameReaderInfoOf(const FrameReader* reader);
 
 // The next frame in order, as decoded (8-bit, any channel count); false

@@ -159,7 +159,7 @@ void SetVideoPath(const char* path) {
 
 void StartVideo(const uint8_t* packet) {
     CloseReader();
-    g_playback.reader = OpenFrameReader(g_playback.videoPath, nullptr);
+    g_playback.reader = OpenFrameReader(g_playback.videoPath, nullptr, ReaderPriority::Background);
     // Silent; a playback still running ends at its next step.
     if (g_playback.reader == nullptr) return;
     g_playback.frameCount = FrameReaderInfoOf(g_playback.reader).frameCount;

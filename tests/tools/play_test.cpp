@@ -152,13 +152,13 @@ TEST_F(PlayTool, ReceiverGetsWhatTheControllerFilesHold) {
 
 TEST_F(PlayTool, FramesAndLoop) {
     ToolRun play =
-        RunTool("quorvane-play", "--fps 200 --frames 3 " + project_ + " " + video_ + " " + outputs_,
+        RunTool("quorvane-play", "--fps 50 --frames 3 " + project_ + " " + video_ + " " + outputs_,
                 dir_.path());
     ASSERT_EQ(play.status, 0) << play.error;
     EXPECT_EQ(ReceiveDdpFrames(receiver_).size(), 3u);
 
     play = RunTool("quorvane-play",
-                   "--fps 200 --loop --frames 12 " + project_ + " " + video_ + " " + outputs_,
+                   "--fps 50 --loop --frames 12 " + project_ + " " + video_ + " " + outputs_,
                    dir_.path());
     ASSERT_EQ(play.status, 0) << play.error;
     EXPECT_EQ(play.output.rfind("12 frames sent, 0 dropped, 12 packets sent, ", 0), 0u)
