@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <opencv2/core/utils/logger.hpp>
 #include <string>
 
 #include "common/common.h"
@@ -52,8 +51,7 @@ void ShowProgress(void* context, int32_t done, int32_t count) {
 }
 
 int Fail(const std::string& line) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str());
-    return 1;
+    return ToolError(kProgram, line);
 }
 
 }  // namespace
@@ -89,17 +87,8 @@ int main(int argc, char** argv) {
             ->check(CLI::Range(1, 255));
     AddColorOptions(app, &texts);
     AddProgressOption(app, &texts);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == 0) return app.exit(e);
-        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, e.what(),
-                     kProgram);
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
-        return 2;
-    }
+    const int parsed = ParseToolCommandLine(app, argc, argv, kProgram);
+    if (parsed >= 0) return parsed;
     if (target.empty() || target.back() == '/') {
         std::fprintf(stderr, "%s: TARGET needs a file name part: %s\n", kProgram, target.c_str());
         return 2;
@@ -115,10 +104,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // The video libraries' own messages would break the one-line errors;
-    // OPENCV_FFMPEG_LOGLEVEL set by the user still wins.
-    setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
-    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+    SilenceVideoLibraries();
 
     std::string error;
     if (!OpenLayoutForTool(layout, &error)) return Fail(error);

@@ -18,7 +18,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <opencv2/core/utils/logger.hpp>
 #include <string>
 
 #include "live/live_map.h"
@@ -43,8 +42,7 @@ void OnSignal(int) {
 }
 
 int Fail(const std::string& line) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str());
-    return 1;
+    return ToolError(kProgram, line);
 }
 
 void PrintSummary(const LiveStats& stats, double rate) {
@@ -75,20 +73,10 @@ int main(int argc, char** argv) {
     app.add_flag("--loop", loop, "start again after the last frame, until Ctrl+C");
     app.add_option("--frames", frames, "stop after N frames")->check(CLI::Range(1, INT32_MAX));
     AddColorOptions(app, &texts);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == 0) return app.exit(e);
-        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, e.what(),
-                     kProgram);
-        return 2;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
-        return 2;
-    }
+    const int parsed = ParseToolCommandLine(app, argc, argv, kProgram);
+    if (parsed >= 0) return parsed;
 
-    setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
-    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+    SilenceVideoLibraries();
 
     static LiveConfig config;
     char message[600];

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <opencv2/core/utils/logger.hpp>
 
 namespace {
 
@@ -199,4 +200,29 @@ void UpdateProgressLine(ProgressLine* line, int32_t done, int32_t count) {
 void EndProgressLine(ProgressLine* line) {
     if (line->drawn) std::fputc('\n', stderr);
     line->drawn = false;
+}
+
+int ParseToolCommandLine(CLI::App& app, int argc, char** argv, const char* program) {
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) return app.exit(e);
+        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program, e.what(),
+                     program);
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", program, e.what());
+        return 2;
+    }
+    return -1;
+}
+
+void SilenceVideoLibraries() {
+    setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
+    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+}
+
+int ToolError(const char* program, const std::string& line) {
+    std::fprintf(stderr, "%s: %s\n", program, line.c_str());
+    return 1;
 }

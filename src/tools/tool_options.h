@@ -1,6 +1,7 @@
 // What the command-line programs share: the colour options (--order,
 // --brightness, --black, --gamma, --white, --resize), the --progress option, their values as
-// conversion settings, and the progress line on standard error.
+// conversion settings, the parsing of the command line with its exit
+// statuses, one-line errors, and the progress line on standard error.
 #pragma once
 
 #include <chrono>
@@ -22,6 +23,18 @@ struct ToolOptionTexts {
     std::string resize;  // empty: off
     std::string progress = "auto";
 };
+
+// Parses the command line: -1 to go on, otherwise the exit status to end
+// with (0 after --help or --version; 2 on a usage error, its message and a
+// pointer to --help on standard error).
+int ParseToolCommandLine(CLI::App& app, int argc, char** argv, const char* program);
+
+// Keeps the video libraries' own messages off standard error, so errors stay
+// one line; OPENCV_FFMPEG_LOGLEVEL set by the user still wins.
+void SilenceVideoLibraries();
+
+// "<program>: <line>" on standard error; returns 1, the status of an error.
+int ToolError(const char* program, const std::string& line);
 
 // Adds the options to `app`; each value is checked while parsing, so a bad
 // one is a usage error of the parser.
