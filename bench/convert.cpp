@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "model/layout.h"
 #include "platform/sys_fake.h"
-#include "synthetic_video.h"
 #include "video/color.h"
 #include "video/controller_sink.h"
 #include "video/conversion.h"
@@ -42,34 +42,6 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
-}
-
-// Processor time of the whole process (all threads) so far, in seconds.
-double ProcessCpuSeconds() {
-    struct rusage usage = {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// `ports` full chains, LED k of the layout on picture pixel k * spacing
-// (row-major in a picture `width` wide).
-void BuildLayout(int ports, int width, int spacing) {
-    for (int port = 0; port < ports; ++port) {
-        StartLoadedChain(port, false);
-        ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
-        for (int i = 0; i < kChainCapacity; ++i) {
-            const int pixel = (port * kChainCapacity + i) * spacing;
-            points[i] = {uint16_t(pixel % width), uint16_t(kGridSide - 1 - pixel / width)};
-        }
-        SetLevelCount(port, CurrentLevel(port), kChainCapacity);
-        MarkChain(port);
-    }
 }
 
 // Frames per second of the reader alone; `cpu` (when given) gets the
@@ -126,7 +98,7 @@ double ConversionRate(const std::string& video, const std::string& target, int32
 
 void FullLayout1080p(const std::string& dir) {
     constexpr int kWidth = 1920, kHeight = 1080, kFrames = 300, kRounds = 3;
-    BuildLayout(kPortCount, kWidth, 3);
+    BuildPictureLayout(kPortCount, kWidth, 3);
     std::string video;
     const char* codecName = nullptr;
     const struct {
@@ -237,7 +209,7 @@ double LongConversionPeak(const std::string& video, const std::string& target, i
     if (child == 0) {
         close(pipeEnds[0]);
         ResetLayoutModel();
-        BuildLayout(16, 256, 1);
+        BuildPictureLayout(16, 256, 1);
         ControllerFileSink* files = new ControllerFileSink();
         SetControllerFileTarget(files, target.c_str());
         OutputSink sink = ControllerFileOutput(files);

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "model/layout.h"
-#include "synthetic_video.h"
 #include "video/color.h"
 #include "video/controller_sink.h"
 #include "video/conversion.h"
@@ -40,32 +40,6 @@ constexpr int kFrames = 96;
 constexpr int kRounds = 3;
 
 using Clock = std::chrono::steady_clock;
-
-double ProcessCpuSeconds() {
-    struct rusage usage = {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-// Every port full, LED k of the layout on picture pixel 3k (row-major).
-void BuildFullLayout() {
-    for (int port = 0; port < kPortCount; ++port) {
-        StartLoadedChain(port, false);
-        ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
-        for (int i = 0; i < kChainCapacity; ++i) {
-            const int pixel = (port * kChainCapacity + i) * 3;
-            points[i] = {uint16_t(pixel % kWidth), uint16_t(kGridSide - 1 - pixel / kWidth)};
-        }
-        SetLevelCount(port, CurrentLevel(port), kChainCapacity);
-        MarkChain(port);
-    }
-}
 
 // A moving picture: gradients, a checker pattern, a moving disc and some
 // grain, so the LED values compress about as a real video's do.
@@ -155,7 +129,7 @@ int main() {
     const std::string dir = std::filesystem::temp_directory_path().string() +
                             "/quorvane-bench-fseq-" + std::to_string(getpid());
     std::filesystem::create_directories(dir);
-    BuildFullLayout();
+    BuildPictureLayout(kPortCount, kWidth, 3);
 
     std::string video = dir + "/bench.mp4";
     const char* codec = "H.264";

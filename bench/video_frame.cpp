@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "model/layout.h"
 #include "platform/sys_fake.h"
-#include "synthetic_video.h"
 #include "video/color.h"
 #include "video/export.h"
 #include "video/mapping.h"
@@ -47,26 +47,6 @@ using Clock = std::chrono::steady_clock;
 
 double Milliseconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Every port full, LED k of the layout on picture pixel 3k (row-major), so
-// the chains run across the whole frame.
-void BuildFullLayout() {
-    for (int port = 0; port < kPortCount; ++port) {
-        StartLoadedChain(port, false);
-        ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
-        for (int i = 0; i < kChainCapacity; ++i) {
-            const int pixel = (port * kChainCapacity + i) * 3;
-            points[i] = {uint16_t(pixel % kWidth), uint16_t(kGridMax - pixel / kWidth)};
-        }
-        SetLevelCount(port, CurrentLevel(port), kChainCapacity);
-        MarkChain(port);
-    }
 }
 
 struct Timings {
@@ -138,7 +118,7 @@ int main() {
                             std::to_string(getpid());
     std::filesystem::create_directories(dir);
 
-    BuildFullLayout();
+    BuildPictureLayout(kPortCount, kWidth, 3);
     FakeSys_QueueSaveAnswer(dir + "/bench.led");
     SetColorSettings({int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}});
     if (!PrepareExport(kExportFrames)) {

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "app/video_window.h"
+#include "bench_support.h"
 #include "common/common.h"
 #include "common/packet.h"
 #include "common/protocol.h"
 #include "platform/sys.h"
-#include "synthetic_video.h"
 #include "video/mapping.h"
 #include "video/video.h"
 

@@ -1,6 +1,9 @@
-// The test videos of the benchmarks: synthetic moving pictures written
-// with OpenCV's writer in a given codec.
+// What the benchmarks share: synthetic moving pictures written as test
+// videos with OpenCV's writer, layouts laid over such pictures, medians and
+// the process's processor time.
 #pragma once
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -8,6 +11,8 @@
 #include <opencv2/videoio.hpp>
 #include <string>
 #include <vector>
+
+#include "model/layout.h"
 
 // A moving picture with gradients, edges and (with `noise`) some grain.
 inline cv::Mat SyntheticFrame(int width, int height, int f, bool noise) {
@@ -46,4 +51,33 @@ inline bool WriteSyntheticVideo(const std::string& path, const char* code, int w
         return false;
     }
     return true;
+}
+
+// `ports` full chains, LED k of the layout on picture pixel k * spacing
+// (row-major in a picture `width` wide).
+inline void BuildPictureLayout(int ports, int width, int spacing) {
+    for (int port = 0; port < ports; ++port) {
+        StartLoadedChain(port, false);
+        ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
+        for (int i = 0; i < kChainCapacity; ++i) {
+            const int pixel = (port * kChainCapacity + i) * spacing;
+            points[i] = {uint16_t(pixel % width), uint16_t(kGridMax - pixel / width)};
+        }
+        SetLevelCount(port, CurrentLevel(port), kChainCapacity);
+        MarkChain(port);
+    }
+}
+
+inline double Median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Processor time of the whole process (all threads) so far, in seconds.
+inline double ProcessCpuSeconds() {
+    struct rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
