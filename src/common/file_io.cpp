@@ -73,29 +73,6 @@ bool NoNewFileAllowed(int error) {
     return error == EACCES || error == EPERM || error == ENAMETOOLONG;
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = g_syscalls.write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-bool WriteAllAt(int fd, const uint8_t* data, size_t size, off_t offset) {
-    while (size > 0) {
-        const ssize_t n = g_syscalls.pwrite(fd, data, size, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= size_t(n);
-        offset += n;
-    }
-    return true;
-}
-
 // Reads from the descriptor's position up to `limit` bytes or the end.
 bool ReadUpTo(int fd, size_t limit, std::vector<uint8_t>& bytes) {
     bytes.clear();
@@ -157,7 +134,7 @@ int CreateTemporary(const std::string& temporary, mode_t mode) {
 
 // Content, permission bits and sync; the descriptor is closed in any case.
 bool FillTemporary(int fd, const uint8_t* data, size_t size, bool keepMode, mode_t mode) {
-    bool ok = WriteAll(fd, data, size);
+    bool ok = WriteFully(fd, data, size);
     ok = ok && (!keepMode || g_syscalls.fchmod(fd, mode) == 0);
     ok = ok && g_syscalls.fsync(fd) == 0;
     return g_syscalls.close(fd) == 0 && ok;
@@ -179,10 +156,10 @@ bool SyncDirectory(const std::string& directory) {
 bool RewriteInPlace(int fd, const uint8_t* data, size_t size) {
     std::vector<uint8_t> old;
     if (!ReadUpTo(fd, SIZE_MAX, old)) return false;
-    if (WriteAllAt(fd, data, size, 0) && g_syscalls.ftruncate(fd, off_t(size)) == 0 &&
+    if (WriteFully(fd, data, size, 0) && g_syscalls.ftruncate(fd, off_t(size)) == 0 &&
         g_syscalls.fsync(fd) == 0)
         return true;
-    if (WriteAllAt(fd, old.data(), old.size(), 0)) g_syscalls.ftruncate(fd, off_t(old.size()));
+    if (WriteFully(fd, old.data(), old.size(), 0)) g_syscalls.ftruncate(fd, off_t(old.size()));
     g_syscalls.fsync(fd);
     return false;
 }
@@ -225,6 +202,23 @@ FileSyscalls& CurrentFileSyscalls() {
 
 void ResetFileSyscalls() {
     g_syscalls = kDefaultSyscalls;
+}
+
+bool WriteFully(int fd, const void* data, size_t size, off_t at) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n =
+            at < 0 ? g_syscalls.write(fd, bytes, size) : g_syscalls.pwrite(fd, bytes, size, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        bytes += n;
+        size -= size_t(n);
+        if (at >= 0) at += n;
+    }
+    return true;
 }
 
 bool SaveFileReplacing(const char* path, const void* data, size_t size) {

@@ -54,6 +54,11 @@ void ResetFileSyscalls();
 // left alone. Returns whether the new content is in place and synced.
 bool SaveFileReplacing(const char* path, const void* data, size_t size);
 
+// Writes all `size` bytes at the descriptor's position (`at` < 0) or at
+// offset `at`, through the table, again after EINTR and short writes;
+// false with errno set (EIO when nothing could be written).
+bool WriteFully(int fd, const void* data, size_t size, off_t at = -1);
+
 // Where a save of `path` lands, for writers that stream their own
 // temporary file (`<target>.part`) and rename it as SaveFileReplacing does:
 // symbolic links followed to the final name (`target`), and the permission

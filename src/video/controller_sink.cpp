@@ -29,25 +29,6 @@ bool Fail(ControllerFileSink* sink, const std::string& path, const char* what, i
     return false;
 }
 
-// Writes all `size` bytes at `offset`; false with errno set on failure.
-bool WriteAt(int file, const uint8_t* data, size_t size, off_t offset) {
-    while (size > 0) {
-        const ssize_t done = CurrentFileSyscalls().pwrite(file, data, size, offset);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (done == 0) {
-            errno = EIO;
-            return false;
-        }
-        data += done;
-        size -= size_t(done);
-        offset += done;
-    }
-    return true;
-}
-
 void CloseAndRemove(ControllerFileSink* sink) {
     sink->batch = std::vector<uint8_t>();
     sink->batchCount = 0;
@@ -103,7 +84,7 @@ bool Begin(void* state, const ConversionInfo& info) {
         sink->file[port] = file;
         sink->temporary[port] = temporary;
         if ((mode != 0 && calls.fchmod(file, mode) != 0) || calls.ftruncate(file, size) != 0 ||
-            !WriteAt(file, header, sizeof header, 0))
+            !WriteFully(file, header, sizeof header, 0))
             return Fail(sink, named, "cannot write the file", errno);
     }
     return true;
@@ -120,7 +101,7 @@ bool Flush(ControllerFileSink* sink) {
     for (int port = 0; port < kPortCount; ++port) {
         if (sink->file[port] < 0) continue;
         const uint8_t* piece = sink->batch.data() + size_t(port) * kBatchFrames * stride;
-        if (!WriteAt(sink->file[port], piece, bytes, offset))
+        if (!WriteFully(sink->file[port], piece, bytes, offset))
             return Fail(sink, sink->target[port], "cannot write the file", errno);
 #if defined(__linux__)
         // Only starts the writing; its errors surface at the final flush.

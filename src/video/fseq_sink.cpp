@@ -79,31 +79,13 @@ std::vector<uint8_t> Variables(const char* videoPath) {
     return variables;
 }
 
-// Writes all of `size` bytes at the descriptor's position (`at` < 0) or at
-// offset `at`, through the syscall table.
-bool WriteAll(int fd, const uint8_t* data, size_t size, off_t at) {
-    FileSyscalls& io = CurrentFileSyscalls();
-    while (size > 0) {
-        const ssize_t n = at < 0 ? io.write(fd, data, size) : io.pwrite(fd, data, size, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-        if (at >= 0) at += n;
-    }
-    return true;
-}
-
 bool WriteFailed(FseqSinkState* s) {
     return Fail(s, "cannot write " + std::string(s->temporary) + ": " + SystemError());
 }
 
 bool FlushPending(FseqSinkState* s) {
     errno = 0;
-    const bool ok = WriteAll(s->fd, s->pending, s->pendingSize, -1);
+    const bool ok = WriteFully(s->fd, s->pending, s->pendingSize, -1);
     s->pendingSize = 0;
     return ok || WriteFailed(s);
 }
@@ -334,7 +316,7 @@ bool Finish(void* state, int32_t framesDone) {
     const std::vector<uint8_t> area = HeaderArea(s, {});
     FileSyscalls& io = CurrentFileSyscalls();
     errno = 0;
-    if (!WriteAll(s->fd, area.data(), s->header.variableHeaderOffset, 0)) return WriteFailed(s);
+    if (!WriteFully(s->fd, area.data(), s->header.variableHeaderOffset, 0)) return WriteFailed(s);
     if (s->replacesFile && io.fchmod(s->fd, mode_t(s->targetMode)) != 0) return WriteFailed(s);
     if (io.fsync(s->fd) != 0) return WriteFailed(s);
     const int fd = s->fd;
