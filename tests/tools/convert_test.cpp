@@ -30,6 +30,7 @@
 #include "support/edits.h"
 #include "support/fseq_read.h"
 #include "support/test_support.h"
+#include "tool_fixture.h"
 #include "tools/tool_options.h"
 #include "video/color.h"
 #include "video/controller_decode.h"
@@ -52,14 +53,7 @@ struct Rgb {
 // A lossless video of random frames.
 void WriteVideo(const std::string& path, int frames, int fourcc, int width = kWidth,
                 int height = kHeight) {
-    cv::VideoWriter writer(path, fourcc, 25.0, cv::Size(width, height), true);
-    ASSERT_TRUE(writer.isOpened()) << path;
-    cv::RNG rng(uint64_t(frames) * 7919u);
-    for (int f = 0; f < frames; ++f) {
-        cv::Mat frame(height, width, CV_8UC3);
-        rng.fill(frame, cv::RNG::UNIFORM, 0, 256);
-        writer.write(frame);
-    }
+    WriteRandomVideo(path, frames, fourcc, width, height, uint64_t(frames) * 7919u);
 }
 
 const int kFfv1 = cv::VideoWriter::fourcc('F', 'F', 'V', '1');
@@ -69,10 +63,6 @@ std::vector<uint8_t> Packet(CommandCode code) {
     std::vector<uint8_t> packet(kPacketSize, 0);
     WriteBE16(packet.data(), uint16_t(code));
     return packet;
-}
-
-void AddPictureLed(int port, int x, int y) {
-    AddLed(port, {uint16_t(x), uint16_t(kGridSide - 1 - y)});
 }
 
 // LEDs inside the picture, beyond its right and bottom edges, dark ones,
@@ -162,18 +152,8 @@ std::string FirstDifference(const std::vector<std::vector<uint8_t>>& a,
     return "";
 }
 
-struct ToolRun {
-    int status;
-    std::string error;  // standard error
-    std::string output;
-};
-
 ToolRun RunConvert(const std::string& args, const std::string& dir) {
-    const std::string err = dir + "/convert.err", out = dir + "/convert.out";
-    const std::string command = BuildDirectory() + "/quorvane-convert " + args + " > " + out +
-                                " 2> " + err + " < /dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile(err), ReadWholeFile(out)};
+    return RunTool("quorvane-convert", args, dir);
 }
 
 std::vector<std::string> ControllerFiles(const std::string& dir, const std::string& name) {
@@ -336,7 +316,7 @@ TEST_F(ConvertTool, ErrorsAreOneLineAndLeaveNoFile) {
         EXPECT_EQ(std::count(run.error.begin(), run.error.end(), '\n'), 1) << run.error;
         EXPECT_EQ(ReadWholeFile(dir_.File("PORT-1-show.led")), "earlier");
         EXPECT_EQ(OtherFiles(dir_.path(), before),
-                  (std::vector<std::string>{"convert.err", "convert.out"}));
+                  (std::vector<std::string>{"quorvane-convert.err", "quorvane-convert.out"}));
     }
 }
 

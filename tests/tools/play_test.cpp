@@ -18,6 +18,7 @@
 #include "support/edits.h"
 #include "support/process.h"
 #include "support/test_support.h"
+#include "tool_fixture.h"
 #include "video/controller_decode.h"
 
 namespace {
@@ -27,19 +28,8 @@ constexpr int kHeight = 12;
 constexpr int kFrames = 5;
 
 void WriteVideo(const std::string& path) {
-    cv::VideoWriter writer(path, cv::VideoWriter::fourcc('F', 'F', 'V', '1'), 25.0,
-                           cv::Size(kWidth, kHeight), true);
-    ASSERT_TRUE(writer.isOpened()) << path;
-    cv::RNG rng(4242);
-    for (int f = 0; f < kFrames; ++f) {
-        cv::Mat frame(kHeight, kWidth, CV_8UC3);
-        rng.fill(frame, cv::RNG::UNIFORM, 0, 256);
-        writer.write(frame);
-    }
-}
-
-void AddPictureLed(int port, int x, int y) {
-    AddLed(port, {uint16_t(x), uint16_t(kGridSide - 1 - y)});
+    WriteRandomVideo(path, kFrames, cv::VideoWriter::fourcc('F', 'F', 'V', '1'), kWidth, kHeight,
+                     4242);
 }
 
 // Ports 1, 2, 5 and 256: LEDs inside the picture, beyond its edge, and dark.
@@ -50,20 +40,6 @@ void BuildLayout(const std::string& project) {
     for (int k = 0; k < 12; ++k) AddPictureLed(4, 8, k + 1);
     for (int x = 0; x < 6; ++x) AddPictureLed(255, 15 - x, 11);
     SaveProject(project.c_str(), HeaderView{});
-}
-
-struct ToolRun {
-    int status;
-    std::string error;
-    std::string output;
-};
-
-ToolRun RunTool(const std::string& tool, const std::string& args, const std::string& dir) {
-    const std::string err = dir + "/" + tool + ".err", out = dir + "/" + tool + ".out";
-    const std::string command =
-        BuildDirectory() + "/" + tool + " " + args + " > " + out + " 2> " + err + " < /dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile(err), ReadWholeFile(out)};
 }
 
 // Every DDP frame that arrives, put together at its push packet.
