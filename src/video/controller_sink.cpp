@@ -130,16 +130,7 @@ bool Frame(void* state, const FrameLeds& leds) {
             std::memcpy(target, sink->stream, length);
             continue;
         }
-        // Eight bytes at a time: the values and the stream may not be aligned.
-        size_t k = 0;
-        for (; k + 8 <= length; k += 8) {
-            uint64_t data, stream;
-            std::memcpy(&data, values + k, 8);
-            std::memcpy(&stream, sink->stream + k, 8);
-            data ^= stream;
-            std::memcpy(target + k, &data, 8);
-        }
-        for (; k < length; ++k) target[k] = values[k] ^ sink->stream[k];
+        XorWithStream(target, values, sink->stream, length);
     }
     return sink->batchCount < kBatchFrames || Flush(sink);
 }

@@ -43,6 +43,24 @@ const cv::Mat* FrameForLeds(const cv::Mat& frame, const ResizeSettings& resize, 
     return work;
 }
 
+uint16_t LayOutFrameLeds(ConversionInfo* info, std::vector<uint8_t>* values,
+                         uint8_t* out[kPortCount], FrameLeds* leds) {
+    uint16_t longest = 0;
+    for (int port = 0; port < kPortCount; ++port) {
+        info->ledCount[port] = ChainLength(port);
+        longest = std::max(longest, info->ledCount[port]);
+    }
+    // Every port's values are 3 x the longest chain, as the controller files
+    // store them.
+    const size_t width = size_t(longest) * 3;
+    values->assign(size_t(kPortCount) * width, 0);
+    for (int port = 0; port < kPortCount; ++port) {
+        out[port] = info->ledCount[port] != 0 ? values->data() + size_t(port) * width : nullptr;
+        leds->values[port] = out[port];
+    }
+    return longest;
+}
+
 bool RunConversion(const char* videoPath, const ConversionSettings& settings, OutputSink& sink,
                    ConversionProgress progress, void* progressContext,
                    const std::atomic<bool>* stop, std::string* error, int32_t* framesDone) {
@@ -67,27 +85,16 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
         info.frameCount = settings.frameLimit;
     info.framesPerSecond = video.framesPerSecond;
     info.colorOrder = uint8_t(settings.color.order);
-    uint16_t longest = 0;
-    for (int port = 0; port < kPortCount; ++port) {
-        info.ledCount[port] = ChainLength(port);
-        longest = std::max(longest, info.ledCount[port]);
-    }
+    std::vector<uint8_t> values;
+    uint8_t* out[kPortCount];
+    FrameLeds leds = {};
+    const uint16_t longest = LayOutFrameLeds(&info, &values, out, &leds);
     if (longest == 0) {
         *error = std::string(videoPath) + ": the layout has no LEDs";
         CloseFrameReader(reader);
         return false;
     }
 
-    // Every port's values are 3 x the longest chain, as the controller files
-    // store them.
-    const size_t width = size_t(longest) * 3;
-    std::vector<uint8_t> values(size_t(kPortCount) * width);
-    FrameLeds leds = {};
-    uint8_t* out[kPortCount];
-    for (int port = 0; port < kPortCount; ++port) {
-        out[port] = info.ledCount[port] != 0 ? values.data() + size_t(port) * width : nullptr;
-        leds.values[port] = out[port];
-    }
     LedParts parts;
     BuildLedParts(settings.color, parts);
     std::unique_ptr<LedMap> map(new LedMap());

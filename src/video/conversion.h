@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <opencv2/core.hpp>
 #include <string>
+#include <vector>
 
 #include "video/color.h"
 #include "video/sink.h"
@@ -28,6 +29,14 @@ struct ConversionSettings {
     ResizeSettings resize;
     int32_t frameLimit;  // at most this many frames; 0 = all the video reports
 };
+
+// The layout's side of a run: info.ledCount from the current chains, and
+// `values` laid out as the sinks read it (3 x the longest chain per port),
+// with out[port] and leds.values[port] pointing into it for every port with
+// LEDs (nullptr otherwise). Returns the longest chain, 0 for a layout
+// without LEDs.
+uint16_t LayOutFrameLeds(ConversionInfo* info, std::vector<uint8_t>* values,
+                         uint8_t* out[kPortCount], FrameLeds* leds);
 
 // Called after every frame with the frames done and the frame count.
 typedef void (*ConversionProgress)(void* context, int32_t framesDone, int32_t frameCount);

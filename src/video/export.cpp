@@ -151,22 +151,25 @@ void ScrambleBytes(uint8_t* data, size_t length, uint8_t keyA, uint8_t keyB) {
     for (size_t k = 0; k < length; ++k) data[k] ^= ScrambleTable[start + k] ^ keys;
 }
 
+void XorWithStream(uint8_t* target, const uint8_t* data, const uint8_t* stream, size_t length) {
+    size_t k = 0;
+    for (; k + 8 <= length; k += 8) {
+        uint64_t word, key;
+        std::memcpy(&word, data + k, 8);
+        std::memcpy(&key, stream + k, 8);
+        word ^= key;
+        std::memcpy(target + k, &word, 8);
+    }
+    for (; k < length; ++k) target[k] = data[k] ^ stream[k];
+}
+
 void ScrambleFrame(int32_t frameIndex) {
     if (frameIndex < 0 || frameIndex >= g_export.frameCount) return;
     const size_t length = g_export.frameLength;
     for (int port = 0; port < kPortCount; ++port) {
         if (!g_export.prepared[port]) continue;
         uint8_t* frame = g_export.buffer[port] + FrameOffset(frameIndex);
-        // Eight bytes at a time: the frame and the stream may not be aligned.
-        size_t k = 0;
-        for (; k + 8 <= length; k += 8) {
-            uint64_t data, stream;
-            std::memcpy(&data, frame + k, 8);
-            std::memcpy(&stream, g_stream + k, 8);
-            data ^= stream;
-            std::memcpy(frame + k, &data, 8);
-        }
-        for (; k < length; ++k) frame[k] ^= g_stream[k];
+        XorWithStream(frame, frame, g_stream, length);
     }
 }
 

@@ -97,6 +97,10 @@ inline void StoreLed(const LedStoreFrame& store, unsigned port, unsigned positio
 // stream; a second call restores it. Frames outside the buffers are ignored.
 void ScrambleFrame(int32_t frameIndex);
 
+// target[k] = data[k] ^ stream[k] for `length` bytes (target may be data),
+// eight bytes at a time; the buffers need no alignment.
+void XorWithStream(uint8_t* target, const uint8_t* data, const uint8_t* stream, size_t length);
+
 // Applies the scrambling stream of keys (keyA, keyB) to `length` bytes.
 void ScrambleBytes(uint8_t* data, size_t length, uint8_t keyA, uint8_t keyB);
 

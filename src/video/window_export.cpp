@@ -25,6 +25,7 @@ struct WindowExport {
     std::vector<uint8_t> values;
     uint8_t* out[kPortCount];
     FrameLeds leds;
+    LedParts parts;  // the colour steps of this export's settings
     cv::Mat work;
 };
 
@@ -49,20 +50,9 @@ bool BeginWindowExport(int32_t frameCount) {
     info.videoPath = "";
     info.frameCount = frameCount;
     info.colorOrder = uint8_t(CurrentColorSettings().order);
-    uint16_t longest = 0;
-    for (int port = 0; port < kPortCount; ++port) {
-        info.ledCount[port] = ChainLength(port);
-        longest = std::max(longest, info.ledCount[port]);
-    }
-    g_window.positions = longest;
-    g_window.values.assign(size_t(kPortCount) * longest * 3, 0);
     g_window.leds = {};
-    for (int port = 0; port < kPortCount; ++port) {
-        g_window.out[port] = info.ledCount[port] != 0
-                                 ? g_window.values.data() + size_t(port) * longest * 3
-                                 : nullptr;
-        g_window.leds.values[port] = g_window.out[port];
-    }
+    g_window.positions = LayOutFrameLeds(&info, &g_window.values, g_window.out, &g_window.leds);
+    BuildLedParts(CurrentColorSettings(), g_window.parts);
     g_window.active = true;
     g_window.failed = false;
     if (!g_window.sink.begin(g_window.sink.state, info)) Fail();
@@ -79,9 +69,8 @@ void StoreWindowExportFrame(const cv::Mat& walked, int32_t frameIndex) {
     const cv::Mat* bgr = FrameForLeds(walked, asIs, &g_window.work);
     if (bgr != nullptr) {
         UpdateLedMap(g_window.map.get(), bgr->cols, bgr->rows);
-        LedParts parts;
-        BuildLedParts(CurrentColorSettings(), parts);
-        MapFrameLeds(*g_window.map, bgr->ptr<uint8_t>(0), parts, g_window.positions, g_window.out);
+        MapFrameLeds(*g_window.map, bgr->ptr<uint8_t>(0), g_window.parts, g_window.positions,
+                     g_window.out);
     } else {
         std::fill(g_window.values.begin(), g_window.values.end(), 0);
     }
