@@ -3,8 +3,6 @@
 #include "video/fseq_sink.h"
 
 #include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <zstd.h>
 
@@ -175,41 +173,28 @@ void Release(FseqSinkState* s) {
     s->pendingSize = 0;
 }
 
-// Where the sequence goes: through a symbolic link to its final target. A
-// target that exists must be a regular file we may write; its permission
-// bits are kept.
+// Where the sequence goes, found as every save finds it (through symbolic
+// links to the final target). A target that exists must be a regular file we
+// may write; its permission bits are kept.
 bool ResolveTarget(FseqSinkState* s) {
-    FileSyscalls& io = CurrentFileSyscalls();
-    struct stat info;
-    std::snprintf(s->destination, sizeof s->destination, "%s", s->target);
-    if (io.lstat(s->target, &info) == 0 && S_ISLNK(info.st_mode)) {
-        char resolved[PATH_MAX];
-        if (realpath(s->target, resolved) != nullptr &&
-            std::strlen(resolved) < sizeof s->destination)
-            std::snprintf(s->destination, sizeof s->destination, "%s", resolved);
+    std::string destination;
+    mode_t mode = 0;
+    if (!SaveTargetOf(s->target, &destination, &mode)) {
+        if (errno == EINVAL) return Fail(s, "not a regular file");
+        return Fail(s, std::string("cannot replace the file: ") + OpenFailureText(errno));
     }
+    if (destination.size() >= sizeof s->destination) return Fail(s, "the path is too long");
+    std::snprintf(s->destination, sizeof s->destination, "%s", destination.c_str());
     std::snprintf(s->temporary, sizeof s->temporary, "%s.part", s->destination);
-    s->replacesFile = io.stat(s->destination, &info) == 0;
+    struct stat info;
+    s->replacesFile = CurrentFileSyscalls().stat(s->destination, &info) == 0;
     if (!s->replacesFile) return true;
-    if (!S_ISREG(info.st_mode)) return Fail(s, "not a regular file");
-    s->targetMode = info.st_mode & 07777;
+    s->targetMode = mode;
     errno = 0;
     const int fd = OpenRegularFile(s->destination, O_RDWR);
     if (fd < 0) return Fail(s, std::string("cannot replace the file: ") + OpenFailureText(errno));
-    io.close(fd);
+    CurrentFileSyscalls().close(fd);
     return true;
-}
-
-// Makes the rename durable; a directory we may not read cannot be synced.
-void SyncDirectoryOf(const char* path) {
-    std::string directory = path;
-    const size_t slash = directory.rfind('/');
-    directory = slash == std::string::npos ? "." : slash == 0 ? "/" : directory.substr(0, slash);
-    FileSyscalls& io = CurrentFileSyscalls();
-    const int fd = io.open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (fd < 0) return;
-    io.fsync(fd);
-    io.close(fd);
 }
 
 bool Begin(void* state, const ConversionInfo& info) {
