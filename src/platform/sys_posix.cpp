@@ -115,6 +115,18 @@ void Sys_Sleep(int milliseconds) {
     }
 }
 
+uint64_t Sys_MonotonicNanoseconds() {
+    timespec now;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000000ull + uint64_t(now.tv_nsec);
+}
+
+void Sys_SleepUntilNanoseconds(uint64_t deadline) {
+    timespec until = {time_t(deadline / 1000000000ull), long(deadline % 1000000000ull)};
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
 bool Sys_FileExists(const char* path) {
     struct stat info;
     return ::stat(path, &info) == 0;

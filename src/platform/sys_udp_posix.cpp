@@ -1,4 +1,4 @@
-// UDP datagrams and the monotonic clock on Linux. Live output sends
+// UDP datagrams on Linux. Live output sends
 // thousands of datagrams per frame, so they go out in batches through
 // sendmmsg, with the message headers built on the stack per batch.
 #include <arpa/inet.h>
@@ -6,7 +6,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -87,16 +86,4 @@ int Sys_UdpReceive(SysSocket socket, void* buffer, int size, int timeoutMs) {
     if (ready <= 0) return ready;
     ssize_t n = ::recv(int(socket), buffer, size_t(size), 0);
     return n < 0 ? -1 : int(n);
-}
-
-uint64_t Sys_MonotonicNanoseconds() {
-    timespec now;
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return uint64_t(now.tv_sec) * 1000000000ull + uint64_t(now.tv_nsec);
-}
-
-void Sys_SleepUntilNanoseconds(uint64_t deadline) {
-    timespec until = {time_t(deadline / 1000000000ull), long(deadline % 1000000000ull)};
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
 }
