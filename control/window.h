@@ -35,6 +35,8 @@ struct ControlHooks {
     std::function<QString(const QString&, const QString&, const QString&)> saveFile;
     // Where the remembered folders and colours live; empty: the user's settings.
     QString settingsFile;
+    // Where the command-line tools are; empty: beside the control program.
+    QString toolFolder;
 };
 
 // The four colours of Quorvane's settings, in the order of commands 166-169.
