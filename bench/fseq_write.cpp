@@ -26,11 +26,11 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "convert/color.h"
+#include "convert/controller_sink.h"
+#include "convert/conversion.h"
+#include "convert/fseq_sink.h"
 #include "model/layout.h"
-#include "video/color.h"
-#include "video/controller_sink.h"
-#include "video/conversion.h"
-#include "video/fseq_sink.h"
 
 namespace {
 

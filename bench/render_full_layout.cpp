@@ -55,7 +55,7 @@ void BeginRedraw() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     ApplyMaterialAndLight();
     ApplyWindowProjection(kWidth, kHeight);
-    DrawGridDots();
+    DrawGridDots(false);
 }
 
 double Redraw(bool straightforward) {
@@ -65,7 +65,7 @@ double Redraw(bool straightforward) {
     if (straightforward) {
         DrawChainsStraightforward();
     } else {
-        DrawChains();
+        DrawChains(false);
     }
     glFinish();
     ReleaseWindowSize();

@@ -67,7 +67,7 @@ double CapturePreviewRate(const std::string& video) {
         if (!capture.read(frame)) break;
         cv::imshow("Video", frame);
         cv::waitKey(1);
-        MapFrameOntoGrid(frame, frames, false);
+        MapFrameOntoGrid(frame);
         ++frames;
     }
     cv::destroyWindow("Video");
@@ -89,7 +89,7 @@ void StepParts(const std::string& video) {
     const double show =
         std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames.size();
     start = Clock::now();
-    for (size_t f = 0; f < frames.size(); ++f) MapFrameOntoGrid(frames[f], int32_t(f), false);
+    for (size_t f = 0; f < frames.size(); ++f) MapFrameOntoGrid(frames[f]);
     const double paint =
         std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames.size();
     cv::destroyWindow("Video");

@@ -1,10 +1,12 @@
 # Helpers shared by the CMake files of the subsystems, tests and benchmarks.
 #
-# Layers, lowest first: common -> platform -> model -> files and video ->
-# render -> app -> net. Each library names the layers it may include
-# (LAYERS) and gets an include root of its own holding only those source
-# folders, so an include of a higher layer does not compile. Each library
-# links its own PUBLIC dependencies, lower layers only.
+# Layers, lowest first: common -> platform -> model -> files and the
+# conversion core (convert) -> live and the window's video (video) ->
+# render -> app -> net; the command-line tools (tools) sit on the core.
+# Each library names the layers it may include (LAYERS) and gets an include
+# root of its own holding only those source folders, so an include of a
+# higher layer does not compile. Each library links its own PUBLIC
+# dependencies, lower layers only.
 
 # quorvane_library(<name> LAYERS <folders...> SOURCES <files...>)
 function(quorvane_library name)
@@ -45,8 +47,9 @@ endfunction()
 
 # A GoogleTest executable. LINK names the highest library it needs (the
 # whole program, qv_net, when omitted); RESET names the reset of the
-# run-wide records it links: model, core (model, files, video, scripted
-# platform) or all. Each test case becomes one CTest test.
+# run-wide records it links (tests/support/reset_<RESET>.cpp): none, model,
+# files, convert, video, core (files and video) or all. Each test case
+# becomes one CTest test.
 function(quorvane_test name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "" "RESET" "LINK;SOURCES")
   if(NOT ARG_LINK)

@@ -105,11 +105,13 @@ void DrawScene() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     TrackWindowGeometry();
-    DrawGridDots();
+    const VideoModeKind mode = VideoMode();
+    const bool videoShowing = mode == VideoModeKind::Preview || mode == VideoModeKind::Convert;
+    DrawGridDots(videoShowing);
     DrawBackgroundImage();
     SaveFrameImageIfRequested();
     StepVideoFrame();
-    if (VideoMode() != VideoModeKind::ConvertHidden) DrawChains();
+    if (mode != VideoModeKind::ConvertHidden) DrawChains(videoShowing);
     if (CurrentSceneOptions().boundingFrameVisible) DrawBoundingFrame();
     const MousePosition mouse = LastMousePosition();
     DrawCursorReadout(ScreenToGrid(PackWindowPosition(mouse.x, mouse.y)));

@@ -9,10 +9,6 @@ void SetReportHook(const ReportHook& hook) {
     g_hook = hook;
 }
 
-const ReportHook& CurrentReportHook() {
-    return g_hook;
-}
-
 void ReportPortLoaded(uint16_t port) {
     if (g_hook.portLoaded != nullptr) g_hook.portLoaded(port);
 }

@@ -13,7 +13,6 @@ struct ReportHook {
 
 // Replaces the hook; entries may be nullptr.
 void SetReportHook(const ReportHook& hook);
-const ReportHook& CurrentReportHook();
 
 void ReportPortLoaded(uint16_t port);
 void ReportFrameDone(uint32_t frameNumber, uint32_t frameCount);

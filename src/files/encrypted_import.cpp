@@ -22,10 +22,6 @@ ImportRecord g_importedChainTable[kPortCount];
 
 }  // namespace
 
-const ImportRecord& ImportedChain(int port) {
-    return g_importedChainTable[port];
-}
-
 void EmptyImportedChainTable() {
     std::memset(g_importedChainTable, 0, sizeof g_importedChainTable);
 }

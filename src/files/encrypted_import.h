@@ -6,7 +6,6 @@
 
 #include "files/file_formats.h"
 
-const ImportRecord& ImportedChain(int port);
 void EmptyImportedChainTable();
 
 // Reads entries 0..n-1 of the ImportNameList from ProjectDirectory, in

@@ -8,9 +8,9 @@
 
 #include <cstdint>
 
+#include "convert/sink.h"
 #include "live/outputs.h"
 #include "live/pacer.h"
-#include "video/sink.h"
 
 struct LiveStats {
     int64_t framesSent;

@@ -26,7 +26,6 @@
 #include "render/settings.h"
 #include "render/view_state.h"
 #include "render/window.h"
-#include "video/video.h"
 
 namespace {
 
@@ -71,11 +70,6 @@ void LedColorToFloats(uint32_t color, float rgb[3]) {
     rgb[0] = static_cast<float>((color >> 16) & 0xFF) / 255.0f;
     rgb[1] = static_cast<float>((color >> 8) & 0xFF) / 255.0f;
     rgb[2] = static_cast<float>(color & 0xFF) / 255.0f;
-}
-
-bool VideoShowing() {
-    const VideoModeKind mode = VideoMode();
-    return mode == VideoModeKind::Preview || mode == VideoModeKind::Convert;
 }
 
 uint32_t ChainColorValue(int port) {
@@ -209,10 +203,10 @@ void ClearDrawnTexts() {
     g_drawnTexts.clear();
 }
 
-void DrawGridDots() {
+void DrawGridDots(bool videoShowing) {
     const ViewState& view = View();
     const int c = view.cellSize;
-    if (!VideoShowing() && c > 3) {
+    if (!videoShowing && c > 3) {
         const int width = WindowWidth();
         const int height = WindowHeight();
         float rgb[3];
@@ -236,17 +230,17 @@ void DrawGridDots() {
     g_bounds = kEmptyBounds;
 }
 
-void DrawChains() {
+void DrawChains(bool videoShowing) {
     const int c = View().cellSize;
-    const bool lines = !VideoShowing();
+    const bool lines = !videoShowing;
     for (int port = 0; port < kPortCount; ++port) {
         if (ChainLength(port) == 0) continue;
-        DrawPortLeds(port, c);
+        DrawPortLeds(port, c, videoShowing);
         if (lines) DrawChainLines(port, c);
     }
 }
 
-void DrawPortLeds(int port, int c) {
+void DrawPortLeds(int port, int c, bool video) {
     const int n = ChainLength(port);
     if (n == 0) return;
     const ViewState& view = View();
@@ -258,7 +252,6 @@ void DrawPortLeds(int port, int c) {
     const SceneOptions& values = g_options;
     const bool square = values.ledShape == LedShape::Square;
     const int32_t outer = LedOuterRadius(c, values.ledSizeFactor);
-    const bool video = VideoShowing();
     const Projection projection = CurrentProjection();
 
     // [lit][first in chain]; the quadric draws nothing for a radius <= 0.

@@ -27,8 +27,11 @@ struct LayoutBoundsRecord {
     uint32_t minY;
 };
 
-void DrawGridDots();
-void DrawChains();
+// `videoShowing`: a playback paints the cells (preview or convert); the
+// LEDs then take their cells' video colours, and dots and chain lines are
+// left out.
+void DrawGridDots(bool videoShowing);
+void DrawChains(bool videoShowing);
 void DrawBoundingFrame();
 // `cell`: the grid cell under the mouse, column in the low 16 bits, row in
 // the high 16 (values above 2047 lie outside the grid).

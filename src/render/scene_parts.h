@@ -9,7 +9,8 @@
 
 // Both expect the drawing state of a redraw: the window's orthographic
 // projection and an identity modelview matrix.
-void DrawPortLeds(int port, int cellSize);
+// `videoColors`: the LEDs take their cells' colours (a playback shows).
+void DrawPortLeds(int port, int cellSize, bool videoColors);
 void DrawChainLines(int port, int cellSize);
 
 // The outer radius of an LED disk: 1 for cells up to 5 pixels, half the

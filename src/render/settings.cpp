@@ -132,7 +132,3 @@ void ResetSettings() {
     g_placement = WindowPlacement{};
     g_placed = false;
 }
-
-const uint8_t* SettingsRecordImage() {
-    return g_record;
-}

@@ -68,5 +68,3 @@ void SettleWindowPosition();
 
 // Tests: everything back to process start (all zero).
 void ResetSettings();
-// Tests: the 1024-byte record image.
-const uint8_t* SettingsRecordImage();

@@ -24,14 +24,14 @@
 #include "common/common.h"
 #include "common/file_io.h"
 #include "common/packet.h"
+#include "convert/controller_sink.h"
+#include "convert/conversion.h"
+#include "convert/fseq_sink.h"
 #include "files/layout_files.h"
 #include "model/layout.h"
 #include "platform/sys_console.h"
 #include "tools/open_layout.h"
 #include "tools/tool_options.h"
-#include "video/controller_sink.h"
-#include "video/conversion.h"
-#include "video/fseq_sink.h"
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "unknown"

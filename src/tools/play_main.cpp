@@ -20,13 +20,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "convert/conversion.h"
 #include "live/live_map.h"
 #include "live/live_sink.h"
 #include "live/outputs.h"
 #include "model/layout.h"
 #include "tools/open_layout.h"
 #include "tools/tool_options.h"
-#include "video/conversion.h"
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "unknown"

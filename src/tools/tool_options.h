@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "video/conversion.h"
+#include "convert/conversion.h"
 
 namespace CLI {
 class App;

@@ -1,21 +1,8 @@
-// The pixel walk, done as two passes with the same results as one row-by-row
-// walk over the picture.
-//
-// Painting: the grid's colour plane is column-major (the cells of one column
-// are adjacent) while frames are row-major, so the frame is painted in tiles
-// of 16 x 16 pixels: a tile's 16 rows of one column are one 64-byte line of
-// the plane, converted in a small buffer and written whole, streamed past
-// the caches.
-//
-// Storing: the LEDs are the occupied cells, and testing every covered cell
-// would read the marks of the whole picture area every frame. Instead the
-// cells of the LEDs come from the listing of led_map.h, by port and chain
-// position, rebuilt only when the model reports a change of the marks.
-// Each frame then stores the covered LEDs port by port in chain
-// order, so every port's buffer is written front to back. Where several
-// cells name the same LED, they are stored afterwards in the order of a
-// row-by-row walk (picture row, then column), so the one such a walk meets
-// last wins, as it would there.
+// Painting a video frame onto the grid's colour plane. The plane is
+// column-major (the cells of one column are adjacent) while frames are
+// row-major, so the frame is painted in tiles of 16 x 16 pixels: a tile's 16
+// rows of one column are one 64-byte line of the plane, converted in a small
+// buffer and written whole, streamed past the caches.
 #include "video/mapping.h"
 
 #include <algorithm>
@@ -25,8 +12,6 @@
 #include <vector>
 
 #include "model/layout.h"
-#include "video/export.h"
-#include "video/led_map.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -99,44 +84,12 @@ void PaintBgr(const cv::Mat& frame) {
 #endif
 }
 
-void StoreBgr(const cv::Mat& frame, const LedStoreFrame& store) {
-    const LedCells& cells = ListLedCells();
-    const unsigned width = unsigned(std::min(frame.cols, kGridSide));
-    const unsigned height = unsigned(std::min(frame.rows, kGridSide));
-    const size_t step = frame.step[0];
-    const uint8_t* top = frame.ptr<uint8_t>(0);
-    for (int port = 0; port < kPortCount; ++port) {
-        if (store.frame[port] == nullptr) continue;
-        const unsigned end = std::min(unsigned(cells.portEnd[port]), store.positions);
-        for (unsigned position = 0; position < end; ++position) {
-            const uint32_t cell = cells.cell[port][position];
-            const unsigned x = cell & 0x7FF, row = cell >> 11;
-            if (x >= width || row >= height) continue;
-            const uint8_t* pixel = top + row * step + x * 3;
-            StoreLed(store, unsigned(port), position, pixel[2], pixel[1], pixel[0]);
-        }
-    }
-    for (const uint64_t key : cells.shared) {
-        const unsigned x = unsigned(key & 0xFFFF), row = unsigned(key >> 16 & 0xFFFF);
-        if (x >= width || row >= height) continue;
-        const uint8_t* pixel = top + row * step + x * 3;
-        StoreLed(store, unsigned(key >> 48), unsigned(key >> 32 & 0xFFFF), pixel[2], pixel[1],
-                 pixel[0]);
-    }
-}
-
-void Walk(const cv::Mat& bgr, int32_t frameIndex, bool store) {
-    PaintBgr(bgr);
-    LedStoreFrame frameStore;
-    if (store && BeginLedStoreFrame(frameIndex, &frameStore)) StoreBgr(bgr, frameStore);
-}
-
 }  // namespace
 
-void MapFrameOntoGrid(const cv::Mat& frame, int32_t frameIndex, bool store) {
+void MapFrameOntoGrid(const cv::Mat& frame) {
     if (frame.empty() || frame.depth() != CV_8U) return;
     if (frame.channels() == 3) {
-        Walk(frame, frameIndex, store);
+        PaintBgr(frame);
         return;
     }
     cv::Mat bgr;
@@ -146,5 +99,5 @@ void MapFrameOntoGrid(const cv::Mat& frame, int32_t frameIndex, bool store) {
         cv::cvtColor(frame, bgr, cv::COLOR_BGRA2BGR);
     else
         return;
-    Walk(bgr, frameIndex, store);
+    PaintBgr(bgr);
 }

@@ -14,12 +14,12 @@
 #include <string>
 
 #include "common/report.h"
+#include "convert/color.h"
+#include "convert/frame_reader.h"
+#include "convert/led_map.h"
 #include "platform/boxes.h"
 #include "platform/sys.h"
-#include "video/color.h"
-#include "video/export.h"
-#include "video/frame_reader.h"
-#include "video/led_map.h"
+#include "video/export_target.h"
 #include "video/mapping.h"
 #include "video/window_export.h"
 
@@ -215,7 +215,7 @@ void StepVideoFrame() {
     try {
         walked = &FrameToWalk();
         ShowFrame(g_playback.currentFrame);
-        MapFrameOntoGrid(*walked, g_playback.frameIndex, false);
+        MapFrameOntoGrid(*walked);
     } catch (const cv::Exception&) {
     }
     if (convert)
@@ -263,7 +263,7 @@ void ResetPlayback() {
 void ResetVideoState() {
     ResetPlayback();
     ResetRawFrames();
-    ResetExport();
-    ResetColorSettings();
-    ResetLedCells();
+    ResetExportTarget();
+    ResetConvertState();
+    g_display = {nullptr, nullptr, nullptr};
 }

@@ -7,7 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "common/packet.h"
-#include "video/conversion.h"
+#include "convert/conversion.h"
 #include "video/video.h"
 
 struct PlaybackInfo {

@@ -49,5 +49,5 @@ struct VideoDisplay {
 void SetVideoDisplay(const VideoDisplay& display);
 
 // Tests: every video record back to program start (capture closed, export
-// released, settings cleared, observers removed).
+// target forgotten, the core's settings cleared, the display removed).
 void ResetVideoState();

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "common/common.h"
+#include "convert/color.h"
+#include "convert/controller_sink.h"
+#include "convert/conversion.h"
+#include "convert/led_map.h"
 #include "model/layout.h"
-#include "video/color.h"
-#include "video/controller_sink.h"
-#include "video/conversion.h"
-#include "video/export.h"
-#include "video/led_map.h"
+#include "video/export_target.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void Fail() {
 bool BeginWindowExport(int32_t frameCount) {
     AbortWindowExport();
     if (!ChooseAndCheckExport(frameCount)) return false;
-    const ExportState& target = CurrentExport();
+    const ExportTarget& target = CurrentExportTarget();
     if (!g_window.files) g_window.files.reset(new ControllerFileSink());
     if (!g_window.map) g_window.map.reset(new LedMap());
     SetControllerFileTarget(g_window.files.get(), JoinPath(target.directory, target.name).c_str());
@@ -57,10 +57,6 @@ bool BeginWindowExport(int32_t frameCount) {
     g_window.failed = false;
     if (!g_window.sink.begin(g_window.sink.state, info)) Fail();
     return true;
-}
-
-bool WindowExportActive() {
-    return g_window.active;
 }
 
 void StoreWindowExportFrame(const cv::Mat& walked, int32_t frameIndex) {

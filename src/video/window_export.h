@@ -13,7 +13,6 @@
 // was cancelled or a check refused; a file that cannot be created is
 // reported at the end, as a failed write always was.
 bool BeginWindowExport(int32_t frameCount);
-bool WindowExportActive();
 
 // Stores frame `frameIndex` (the frame as walked: resized when resizing is
 // on) with the current colour settings and lit/dark flags.

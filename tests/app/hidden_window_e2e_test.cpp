@@ -16,15 +16,16 @@
 #include "common/common.h"
 #include "common/packet.h"
 #include "common/protocol.h"
+#include "convert/color.h"
+#include "convert/controller_decode.h"
 #include "files/chain_file.h"
 #include "files/layout_files.h"
 #include "model/layout.h"
 #include "support/live_edits.h"
 #include "support/own_display.h"
 #include "support/process.h"
+#include "support/reference_color.h"
 #include "support/test_support.h"
-#include "video/color.h"
-#include "video/controller_decode.h"
 
 // Xlib last: its macros (None, Bool, Status) clash with names in the headers above.
 #include <X11/Xlib.h>

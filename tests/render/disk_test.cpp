@@ -126,7 +126,7 @@ TEST_F(DiskTest, BatchedPortGivesTheOneByOnePixels) {
                 const std::vector<uint8_t> reference = ReadFrame();
                 BeginFrame();
                 for (int port = 0; port < ports; ++port) {
-                    DrawPortLeds(port, c);
+                    DrawPortLeds(port, c, false);
                     DrawChainLines(port, c);
                 }
                 EXPECT_TRUE(reference == ReadFrame());

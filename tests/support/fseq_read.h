@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "video/fseq_format.h"
+#include "convert/fseq_format.h"
 
 using FseqBytes = std::vector<uint8_t>;
 

@@ -1,17 +1,15 @@
-// ResetRunState for tests that link the layout files and the video core
-// together (the command-line tools): model, files, video, report hook and
-// the scripted platform layer.
-#include "common/report.h"
-#include "files/layout_files.h"
-#include "model/layout.h"
+// ResetRunState for tests that link the layout files, the conversion core
+// and the window's video together (the command-line tools, compared with the
+// window's conversion).
 #include "platform/sys_fake.h"
+#include "support/layer_reset_files.h"
+#include "support/layer_reset_video.h"
 #include "support/test_support.h"
-#include "video/video.h"
+#include "support/whole_video_export.h"
 
 void ResetRunState() {
-    ResetLayoutModel();
-    ResetLayoutFiles();
-    ResetVideoState();
-    ResetReportHook();
+    ResetFilesLayer();
+    ResetVideoLayer();
+    ResetExport();
     FakeSys_Reset();
 }

@@ -1,14 +1,10 @@
-// The reset for tests linked with the file layer and the scripted platform
-// layer, without the window and the video core.
-#include "common/report.h"
-#include "files/layout_files.h"
-#include "model/layout.h"
+// ResetRunState for tests that link the layout files and the scripted
+// platform layer.
 #include "platform/sys_fake.h"
+#include "support/layer_reset_files.h"
 #include "support/test_support.h"
 
 void ResetRunState() {
-    ResetLayoutModel();
-    ResetLayoutFiles();
-    ResetReportHook();
+    ResetFilesLayer();
     FakeSys_Reset();
 }

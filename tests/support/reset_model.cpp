@@ -1,9 +1,7 @@
-// The reset for tests linked with the model alone.
-#include "common/report.h"
-#include "model/layout.h"
+// ResetRunState for tests that link the model and what is below it.
+#include "support/layer_reset_model.h"
 #include "support/test_support.h"
 
 void ResetRunState() {
-    ResetLayoutModel();
-    ResetReportHook();
+    ResetModelLayer();
 }

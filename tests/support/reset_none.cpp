@@ -1,10 +1,7 @@
-// The reset for tests of the lowest layers, which keep no run-wide record
-// beyond the report hook and the file syscall table.
-#include "common/file_io.h"
-#include "common/report.h"
+// ResetRunState for tests that link the lowest layers only.
+#include "support/layer_reset_common.h"
 #include "support/test_support.h"
 
 void ResetRunState() {
-    ResetReportHook();
-    ResetFileSyscalls();
+    ResetCommonLayer();
 }

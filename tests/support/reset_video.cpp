@@ -1,14 +1,12 @@
-// The reset for tests linked with the video core and the scripted platform
-// layer, without the window.
-#include "common/report.h"
-#include "model/layout.h"
+// ResetRunState for tests that link the window's video (and the core below
+// it) with the scripted platform layer, without the window.
 #include "platform/sys_fake.h"
+#include "support/layer_reset_video.h"
 #include "support/test_support.h"
-#include "video/video.h"
+#include "support/whole_video_export.h"
 
 void ResetRunState() {
-    ResetLayoutModel();
-    ResetVideoState();
-    ResetReportHook();
+    ResetVideoLayer();
+    ResetExport();
     FakeSys_Reset();
 }

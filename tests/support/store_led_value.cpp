@@ -2,9 +2,10 @@
 // calibration and colour order applied through the colour module's own steps.
 #include "support/store_led_value.h"
 
+#include "convert/color.h"
 #include "model/layout.h"
-#include "video/color.h"
-#include "video/export.h"
+#include "support/reference_color.h"
+#include "support/whole_video_export.h"
 
 void StoreLedValue(int port, int32_t frameIndex, int position, const uint8_t rgb[3]) {
     const ExportState& state = CurrentExport();

@@ -23,6 +23,10 @@
 #include "common/file_io.h"
 #include "common/packet.h"
 #include "common/protocol.h"
+#include "convert/color.h"
+#include "convert/controller_decode.h"
+#include "convert/controller_sink.h"
+#include "convert/conversion.h"
 #include "files/layout_files.h"
 #include "files/project_file.h"
 #include "model/layout.h"
@@ -30,13 +34,9 @@
 #include "support/edits.h"
 #include "support/fseq_read.h"
 #include "support/test_support.h"
+#include "support/whole_video_export.h"
 #include "tool_fixture.h"
 #include "tools/tool_options.h"
-#include "video/color.h"
-#include "video/controller_decode.h"
-#include "video/controller_sink.h"
-#include "video/conversion.h"
-#include "video/export.h"
 #include "video/mapping.h"
 #include "video/playback.h"
 #include "video/video.h"
@@ -120,7 +120,8 @@ void RunGridPathConvert(const std::string& video, const ColorSettings& color,
                        resize.interpolation);
             walked = &resized;
         }
-        MapFrameOntoGrid(*walked, f, true);
+        MapFrameOntoGrid(*walked);
+        StoreFrameInExport(*walked, f);
         ScrambleFrame(f);
     }
     ASSERT_TRUE(WriteControllerFiles());

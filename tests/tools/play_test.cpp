@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/controller_decode.h"
 #include "files/project_file.h"
 #include "model/layout.h"
 #include "platform/sys.h"
@@ -19,7 +20,6 @@
 #include "support/process.h"
 #include "support/test_support.h"
 #include "tool_fixture.h"
-#include "video/controller_decode.h"
 
 namespace {
 

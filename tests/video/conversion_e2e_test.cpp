@@ -16,14 +16,15 @@
 #include "common/common.h"
 #include "common/packet.h"
 #include "common/protocol.h"
+#include "convert/color.h"
+#include "convert/controller_decode.h"
 #include "files/layout_files.h"
 #include "model/layout.h"
 #include "net/dispatch.h"
 #include "support/live_edits.h"
 #include "support/process.h"
+#include "support/reference_color.h"
 #include "support/test_support.h"
-#include "video/color.h"
-#include "video/controller_decode.h"
 #include "video/video.h"
 
 namespace {

@@ -1,21 +1,20 @@
 // Controller export: strides, header, file names, the scrambling stream and
 // the refusals of PrepareExport.
-#include "video/export.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "convert/color.h"
+#include "convert/controller_decode.h"
 #include "model/layout.h"
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
 #include "support/edits.h"
 #include "support/store_led_value.h"
 #include "support/test_support.h"
-#include "video/color.h"
-#include "video/controller_decode.h"
+#include "support/whole_video_export.h"
 #include "video/video.h"
 
 namespace {

@@ -11,14 +11,14 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
+#include "convert/color.h"
+#include "convert/led_map.h"
 #include "model/layout.h"
 #include "platform/sys_fake.h"
 #include "support/edits.h"
 #include "support/store_led_value.h"
 #include "support/test_support.h"
-#include "video/color.h"
-#include "video/export.h"
-#include "video/led_map.h"
+#include "support/whole_video_export.h"
 #include "video/video.h"
 
 namespace {
@@ -101,7 +101,8 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     // Every colour order, and 6 (black).
     for (int order = int(ColorOrder::RGB); order <= 6; ++order) {
         SetColorSettings({order, {90, 100, 150}, {4, 0, 2}});
-        MapFrameOntoGrid(frame, 0, true);
+        MapFrameOntoGrid(frame);
+        StoreFrameInExport(frame, 0);
         ReferenceWalk(frame, 1);
         ExpectSameStoredFrames(0);
     }
@@ -110,7 +111,8 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     calibrated.gamma[1] = 2.2;
     calibrated.white[0] = 80;
     SetColorSettings(calibrated);
-    MapFrameOntoGrid(frame, 0, true);
+    MapFrameOntoGrid(frame);
+    StoreFrameInExport(frame, 0);
     ReferenceWalk(frame, 1);
     ExpectSameStoredFrames(0);
     ExpectPainted(frame);
@@ -120,7 +122,8 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     AddLed(0, {30, kTop - 4});
     UndoChain(1);
     cv::randu(frame, 0, 256);
-    MapFrameOntoGrid(frame, 2, true);
+    MapFrameOntoGrid(frame);
+    StoreFrameInExport(frame, 2);
     ReferenceWalk(frame, 3);
     ExpectSameStoredFrames(2);
     ExpectPainted(frame);
@@ -164,7 +167,8 @@ TEST(LedMap, GivesTheBytesThePaintingWalkStores) {
         for (int port = 0; port < kPortCount; ++port)
             if (state.prepared[port])
                 std::memset(state.buffer[port] + kControllerHeaderSize, 0, state.frameLength);
-        MapFrameOntoGrid(frame, 0, true);
+        MapFrameOntoGrid(frame);
+        StoreFrameInExport(frame, 0);
         uint32_t parts[3][256];
         BuildLedParts(settings, parts);
         EXPECT_EQ(UpdateLedMap(map, c.width, c.height), true);

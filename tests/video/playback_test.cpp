@@ -17,14 +17,14 @@
 #include "common/packet.h"
 #include "common/protocol.h"
 #include "common/report.h"
+#include "convert/color.h"
+#include "convert/controller_decode.h"
 #include "model/layout.h"
 #include "platform/sys.h"
 #include "platform/sys_fake.h"
 #include "support/edits.h"
+#include "support/reference_color.h"
 #include "support/test_support.h"
-#include "video/color.h"
-#include "video/controller_decode.h"
-#include "video/export.h"
 #include "video/mapping.h"
 #include "video/video.h"
 
@@ -251,7 +251,6 @@ TEST_F(PlaybackTest, StoppedConversionLeavesNothingForALaterPreview) {
     std::filesystem::remove(dir_.File("PORT-1-show.led"));
 
     StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
-    EXPECT_FALSE(CurrentExport().prepared[0]);
     RunToEnd();
     EXPECT_TRUE(PortFiles().empty());
     ASSERT_EQ(FakeSys_Boxes().size(), 1u);
@@ -355,11 +354,11 @@ TEST(Mapping, FramesLargerThanTheGridAreClipped) {
     ResetRunState();
     cv::Mat frame(2100, 2100, CV_8UC3, cv::Scalar(3, 2, 1));
     frame.at<cv::Vec3b>(2047, 2047) = cv::Vec3b(30, 20, 10);
-    MapFrameOntoGrid(frame, 0, true);
+    MapFrameOntoGrid(frame);
     EXPECT_EQ(CellColor(0, 2047), 0x010203u);
     EXPECT_EQ(CellColor(2047, 0), 0x0A141Eu);
     cv::Mat gray(4, 4, CV_8UC1, cv::Scalar(7));
-    MapFrameOntoGrid(gray, 0, false);
+    MapFrameOntoGrid(gray);
     EXPECT_EQ(CellColor(3, 2044), 0x070707u);
     ResetLayoutModel();
 }

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "video/fseq_format.h"
+#include "convert/fseq_format.h"
 
 namespace {
 

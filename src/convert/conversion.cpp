@@ -1,13 +1,14 @@
 // The conversion loop: reader, LED map, colour tables and one sink.
-#include "video/conversion.h"
+#include "convert/conversion.h"
 
 #include <memory>
 #include <opencv2/imgproc.hpp>
 #include <vector>
 
+#include "convert/color.h"
+#include "convert/frame_reader.h"
+#include "convert/led_map.h"
 #include "model/layout.h"
-#include "video/frame_reader.h"
-#include "video/led_map.h"
 
 const cv::Mat* FrameForLeds(const cv::Mat& frame, const ResizeSettings& resize, cv::Mat* work) {
     if (frame.empty() || frame.depth() != CV_8U) return nullptr;
@@ -143,4 +144,9 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
     if (!ok) sink.abort(sink.state);
     if (framesDone != nullptr) *framesDone = done;
     return ok;
+}
+
+void ResetConvertState() {
+    ResetColorSettings();
+    ResetLedCells();
 }

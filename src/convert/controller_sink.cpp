@@ -1,6 +1,6 @@
 // The controller-file output: temporary files beside the targets, written
 // with positioned writes, renamed over the targets at the end.
-#include "video/controller_sink.h"
+#include "convert/controller_sink.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 
 #include "common/common.h"
 #include "common/file_io.h"
-#include "video/export.h"
+#include "convert/controller_format.h"
 
 namespace {
 

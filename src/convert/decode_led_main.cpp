@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "video/controller_decode.h"
+#include "convert/controller_decode.h"
 
 int main(int argc, char** argv) {
     const bool binary = argc == 4 && std::strcmp(argv[2], "--binary") == 0;

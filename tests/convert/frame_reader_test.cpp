@@ -1,7 +1,7 @@
 // The decode-ahead reader: the same frames in the same order as reading the
 // capture directly, the reported count, a close at any point while the
 // decoding thread runs ahead, and an unopenable file.
-#include "video/frame_reader.h"
+#include "convert/frame_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The FSEQ sink: header area first (with room for the whole block index),
 // frames streamed after it, header and index rewritten at the end.
-#include "video/fseq_sink.h"
+#include "convert/fseq_sink.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

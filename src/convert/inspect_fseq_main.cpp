@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "common/file_io.h"
-#include "video/fseq_format.h"
+#include "convert/fseq_format.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Opening a video: names the video library would take for a URL or a
 // numbered image sequence open the local file they name, and what is not a
 // regular file is refused without waiting.
-#include "video/video_file.h"
+#include "convert/video_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

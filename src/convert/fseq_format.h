@@ -29,7 +29,6 @@
 constexpr size_t kFseqHeaderSize = 32;
 constexpr size_t kFseqBlockEntrySize = 8;
 constexpr size_t kFseqSparseRangeSize = 6;
-constexpr uint32_t kFseqMaxBlockCount = 4095;  // 12 bits
 // What a writer uses: readers of minor version 0 read the count from byte 21
 // alone, so a writer stays within its 8 bits.
 constexpr uint32_t kFseqWriterMaxBlocks = 255;

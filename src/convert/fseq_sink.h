@@ -21,8 +21,8 @@
 #include <cstdint>
 
 #include "common/packet.h"
-#include "video/fseq_format.h"
-#include "video/sink.h"
+#include "convert/fseq_format.h"
+#include "convert/sink.h"
 
 struct ZSTD_CCtx_s;
 

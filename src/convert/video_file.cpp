@@ -3,7 +3,7 @@
 // %d is read as a numbered image sequence. So the file is opened here first,
 // checked to be a regular file, and the library opens that very file through
 // the descriptor's /proc name, which has none of those meanings.
-#include "video/video_file.h"
+#include "convert/video_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // The LED cells listed from the grid marks, and the LED map built from them
 // for one frame size.
-#include "video/led_map.h"
+#include "convert/led_map.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 // FSEQ v2 header, index and variable headers, the writer's block plan, and
 // the frame decoder (plain or zstd blocks, streamed one frame at a time).
-#include "video/fseq_format.h"
+#include "convert/fseq_format.h"
 
 #include <zstd.h>
 

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "common/file_io.h"
+#include "convert/fseq_format.h"
+#include "convert/fseq_sink.h"
 #include "platform/sys.h"
 #include "support/fseq_read.h"
 #include "support/test_support.h"
-#include "video/fseq_format.h"
-#include "video/fseq_sink.h"
 
 namespace {
 

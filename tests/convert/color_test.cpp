@@ -1,11 +1,13 @@
 // Colour processing: brightness truncation and saturation, black levels,
 // calibration and colour orders.
-#include "video/color.h"
+#include "convert/color.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
+
+#include "support/reference_color.h"
 
 namespace {
 
@@ -79,7 +81,8 @@ TEST(ColorProcessing, TablesMatchTheSteps) {
     for (const ColorSettings& settings :
          {ColorSettings{int(ColorOrder::RGB), {100, 37, 250}, {3, 0, 200}}, calibrated}) {
         SetColorSettings(settings);
-        const uint8_t(*tables)[256] = ChannelTables();
+        uint8_t tables[3][256];
+        ProgramChannelTables(tables);
         for (int v = 0; v < 256; ++v) {
             uint8_t rgb[3] = {uint8_t(v), uint8_t(v), uint8_t(v)};
             ApplyBlackLevel(rgb);
@@ -97,7 +100,7 @@ TEST(ColorProcessing, TablesMatchTheSteps) {
 TEST(ColorCalibration, NeutralSettingsKeepTheUncalibratedBytes) {
     SetColorSettings({int(ColorOrder::GRB), {100, 37, 250}, {3, 0, 200}});
     uint8_t plain[3][256];
-    std::memcpy(plain, ChannelTables(), sizeof plain);
+    ProgramChannelTables(plain);
     ColorSettings neutral = {int(ColorOrder::GRB), {100, 37, 250}, {3, 0, 200}};
     for (int c = 0; c < 3; ++c) {
         neutral.gamma[c] = 1.0;
@@ -105,7 +108,9 @@ TEST(ColorCalibration, NeutralSettingsKeepTheUncalibratedBytes) {
     }
     EXPECT_TRUE(CalibrationIsIdentity(neutral));
     SetColorSettings(neutral);
-    EXPECT_EQ(std::memcmp(plain, ChannelTables(), sizeof plain), 0);
+    uint8_t tables[3][256];
+    ProgramChannelTables(tables);
+    EXPECT_EQ(std::memcmp(plain, tables, sizeof plain), 0);
     for (int v = 0; v < 256; ++v) {
         // Just off the shortcut: the formula itself rounds back to v.
         EXPECT_EQ(CalibratedValue(uint8_t(v), 1.0 + 1e-12, 100.0), v) << v;

@@ -38,18 +38,6 @@ const ColorSettings& CurrentColorSettings();
 void SetColorSettings(const ColorSettings& settings);
 void ResetColorSettings();
 
-// rgb is red, green, blue; each changes it in place using the current settings.
-void ApplyBlackLevel(uint8_t rgb[3]);
-void ApplyBrightness(uint8_t rgb[3]);
-void ApplyCalibration(uint8_t rgb[3]);
-// The three output bytes for `order`; rgb is left unchanged.
-void ReorderColor(const uint8_t rgb[3], int order, uint8_t out[3]);
-
-// The steps above as one lookup per channel, rebuilt whenever the settings
-// change: table[c][v] is ApplyCalibration(ApplyBrightness(ApplyBlackLevel(v)))
-// of channel c. Gives the same bytes as the calls, without the arithmetic.
-const uint8_t (*ChannelTables())[256];
-
 // The output bytes of a lit LED for `settings`, per channel value: byte k
 // (bits 8k..8k+7) of parts[c][v] is channel c's processed value v when the
 // order puts that channel at byte k, else 0; so one LED's three output

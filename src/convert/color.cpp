@@ -1,6 +1,6 @@
 // Black level, brightness, calibration and colour order of the stored LED
-// values, with the per-channel lookup tables the per-frame path uses.
-#include "video/color.h"
+// values, as the per-channel lookups the per-frame path uses.
+#include "convert/color.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -9,7 +9,9 @@
 namespace {
 
 ColorSettings g_settings = {int(ColorOrder::RGB), {0, 0, 0}, {0, 0, 0}};
-uint8_t g_tables[3][256];
+
+// Which processed channel goes to output byte 0, 1, 2 for each order.
+constexpr uint8_t kPick[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
 
 uint8_t BlackLevel(uint8_t value, uint8_t level) {
     return value < level ? 0 : uint8_t(value - level);
@@ -32,13 +34,6 @@ bool ChannelIsIdentity(double gamma, double white) {
 uint8_t ProcessedValue(const ColorSettings& settings, int c, uint8_t v, bool identity) {
     const uint8_t value = Brightness(BlackLevel(v, settings.blackLevel[c]), settings.brightness[c]);
     return identity ? value : CalibratedValue(value, settings.gamma[c], settings.white[c]);
-}
-
-void RebuildTables() {
-    const bool identity = CalibrationIsIdentity(g_settings);
-    for (int c = 0; c < 3; ++c)
-        for (int v = 0; v < 256; ++v)
-            g_tables[c][v] = ProcessedValue(g_settings, c, uint8_t(v), identity);
 }
 
 // Digits with at most one point, at most twelve characters, at most
@@ -87,7 +82,6 @@ const ColorSettings& CurrentColorSettings() {
 
 void SetColorSettings(const ColorSettings& settings) {
     g_settings = settings;
-    RebuildTables();
 }
 
 void ResetColorSettings() {
@@ -108,41 +102,6 @@ uint8_t CalibratedValue(uint8_t value, double gamma, double white) {
     return rounded >= 255.0 ? 255 : uint8_t(rounded);
 }
 
-void ApplyBlackLevel(uint8_t rgb[3]) {
-    for (int c = 0; c < 3; ++c) rgb[c] = BlackLevel(rgb[c], g_settings.blackLevel[c]);
-}
-
-void ApplyBrightness(uint8_t rgb[3]) {
-    for (int c = 0; c < 3; ++c) rgb[c] = Brightness(rgb[c], g_settings.brightness[c]);
-}
-
-void ApplyCalibration(uint8_t rgb[3]) {
-    if (CalibrationIsIdentity(g_settings)) return;
-    for (int c = 0; c < 3; ++c)
-        rgb[c] = CalibratedValue(rgb[c], g_settings.gamma[c], g_settings.white[c]);
-}
-
-void ReorderColor(const uint8_t rgb[3], int order, uint8_t out[3]) {
-    static const uint8_t kPick[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
-                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
-    if (order < 0 || order > 5) {
-        out[0] = out[1] = out[2] = 0;
-        return;
-    }
-    const uint8_t r = rgb[0], g = rgb[1], b = rgb[2];
-    const uint8_t in[3] = {r, g, b};
-    for (int k = 0; k < 3; ++k) out[k] = in[kPick[order][k]];
-}
-
-const uint8_t (*ChannelTables())[256] {
-    static bool built = [] {
-        RebuildTables();
-        return true;
-    }();
-    (void)built;
-    return g_tables;
-}
-
 bool ParseGammaText(const char* text, double out[3]) {
     double values[3];
     if (!ParseDecimals(text, 10.0, true, values)) return false;
@@ -157,8 +116,6 @@ bool ParseWhiteText(const char* text, double out[3]) {
 }
 
 void BuildLedParts(const ColorSettings& settings, uint32_t parts[3][256]) {
-    static const uint8_t kPick[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
-                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
     for (int c = 0; c < 3; ++c)
         for (int v = 0; v < 256; ++v) parts[c][v] = 0;
     if (settings.order < 0 || settings.order > 5) return;

@@ -5,7 +5,7 @@
 // the capture. The producer opens the capture itself, so for a background
 // reader the decoder's own threads inherit its lower priority: on a busy
 // machine decoding ahead then yields to the window's drawing.
-#include "video/frame_reader.h"
+#include "convert/frame_reader.h"
 
 #include <cmath>
 #include <condition_variable>
@@ -13,8 +13,8 @@
 #include <mutex>
 #include <opencv2/videoio.hpp>
 
+#include "convert/video_file.h"
 #include "platform/sys.h"
-#include "video/video_file.h"
 
 struct FrameReader {
     std::string path;

@@ -1,19 +1,18 @@
-// The controller files of a conversion: target choice, buffers with their
-// 512-byte header, the per-LED stores, the per-frame scrambling, writing
-// and release.
-#include "video/export.h"
+// The whole-video reference export: buffers with their 512-byte header, the
+// per-LED stores, the per-frame scrambling, writing and release.
+#include "support/whole_video_export.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <opencv2/imgproc.hpp>
 #include <string>
 
-#include "common/common.h"
 #include "common/file_io.h"
+#include "convert/color.h"
+#include "convert/led_map.h"
 #include "platform/boxes.h"
-#include "platform/sys.h"
-#include "video/color.h"
-#include "video/scramble_table.h"
+#include "video/export_target.h"
 
 namespace {
 
@@ -36,63 +35,40 @@ size_t FrameOffset(int32_t frameIndex) {
     return size_t(kControllerHeaderSize) + size_t(frameIndex) * g_export.frameStride;
 }
 
+void StoreBgr(const cv::Mat& frame, const LedStoreFrame& store) {
+    const LedCells& cells = ListLedCells();
+    const unsigned width = unsigned(std::min(frame.cols, kGridSide));
+    const unsigned height = unsigned(std::min(frame.rows, kGridSide));
+    const size_t step = frame.step[0];
+    const uint8_t* top = frame.ptr<uint8_t>(0);
+    for (int port = 0; port < kPortCount; ++port) {
+        if (store.frame[port] == nullptr) continue;
+        const unsigned end = std::min(unsigned(cells.portEnd[port]), store.positions);
+        for (unsigned position = 0; position < end; ++position) {
+            const uint32_t cell = cells.cell[port][position];
+            const unsigned x = cell & 0x7FF, row = cell >> 11;
+            if (x >= width || row >= height) continue;
+            const uint8_t* pixel = top + row * step + x * 3;
+            StoreLed(store, unsigned(port), position, pixel[2], pixel[1], pixel[0]);
+        }
+    }
+    for (const uint64_t key : cells.shared) {
+        const unsigned x = unsigned(key & 0xFFFF), row = unsigned(key >> 16 & 0xFFFF);
+        if (x >= width || row >= height) continue;
+        const uint8_t* pixel = top + row * step + x * 3;
+        StoreLed(store, unsigned(key >> 48), unsigned(key >> 32 & 0xFFFF), pixel[2], pixel[1],
+                 pixel[0]);
+    }
+}
+
 }  // namespace
 
-// Tests: replaces the buffer allocation (nullptr restores calloc).
 void SetExportAllocatorForTests(void* (*allocate)(size_t)) {
     g_allocate = allocate;
 }
 
 const ExportState& CurrentExport() {
     return g_export;
-}
-
-uint32_t FrameStrideFor(uint32_t length) {
-    if (length == 0) return 512;
-    if (length > kMaxFrameLength) return kMaxFrameStride;
-    return (length + 511) / 512 * 512;
-}
-
-void DrawControllerKeys(uint8_t* keyA, uint8_t* keyB) {
-    std::srand(uint32_t(std::time(nullptr)) >> 1);
-    *keyA = uint8_t(std::rand() % 255 + 1);
-    *keyB = uint8_t(std::rand() % 255 + 1);
-}
-
-void WriteControllerHeader(uint8_t* header, uint32_t frameLength, uint8_t keyA, uint8_t keyB) {
-    std::memset(header, 0, kControllerHeaderSize);
-    WriteLE16(header, uint16_t(frameLength));
-    header[254] = keyA;
-    header[255] = keyB;
-}
-
-bool ChooseExportTarget() {
-    const SysSaveDialog dialog = {"Bin Files", "*.led", "led", true};
-    char path[260] = {0};
-    if (!Sys_SaveFileDialog(dialog, path, sizeof path)) return false;
-    path[sizeof path - 1] = '\0';
-    const std::string name = FileNameOf(path);
-    const std::string directory = DirectoryOf(path);
-    std::memset(g_export.name, 0, sizeof g_export.name);
-    std::memset(g_export.directory, 0, sizeof g_export.directory);
-    std::strncpy(g_export.name, name.c_str(), sizeof g_export.name - 1);
-    std::strncpy(g_export.directory, directory.c_str(), sizeof g_export.directory - 1);
-    return true;
-}
-
-bool ChooseAndCheckExport(int32_t frameCount) {
-    if (!ChooseExportTarget()) return false;
-    if (frameCount > kMaxExportFrames) {
-        ShowErrorBox("File size is very large.");
-        return false;
-    }
-    // A count of 0 or below leaves no room for frames (and a negative file
-    // size); such a video cannot be converted.
-    if (frameCount <= 0) {
-        ShowErrorBox("The video reports no frames, so it cannot be converted.");
-        return false;
-    }
-    return true;
 }
 
 bool PrepareExport(int32_t frameCount) {
@@ -144,23 +120,17 @@ bool BeginLedStoreFrame(int32_t frameIndex, LedStoreFrame* out) {
     return any;
 }
 
-void ScrambleBytes(uint8_t* data, size_t length, uint8_t keyA, uint8_t keyB) {
-    const size_t start = uint8_t(keyA + 4 * keyB);
-    if (length > size_t(kScrambleTableSize) - start) length = size_t(kScrambleTableSize) - start;
-    const uint8_t keys = keyA ^ keyB;
-    for (size_t k = 0; k < length; ++k) data[k] ^= ScrambleTable[start + k] ^ keys;
-}
-
-void XorWithStream(uint8_t* target, const uint8_t* data, const uint8_t* stream, size_t length) {
-    size_t k = 0;
-    for (; k + 8 <= length; k += 8) {
-        uint64_t word, key;
-        std::memcpy(&word, data + k, 8);
-        std::memcpy(&key, stream + k, 8);
-        word ^= key;
-        std::memcpy(target + k, &word, 8);
-    }
-    for (; k < length; ++k) target[k] = data[k] ^ stream[k];
+void StoreFrameInExport(const cv::Mat& frame, int32_t frameIndex) {
+    if (frame.empty() || frame.depth() != CV_8U) return;
+    cv::Mat bgr = frame;
+    if (frame.channels() == 1)
+        cv::cvtColor(frame, bgr, cv::COLOR_GRAY2BGR);
+    else if (frame.channels() == 4)
+        cv::cvtColor(frame, bgr, cv::COLOR_BGRA2BGR);
+    else if (frame.channels() != 3)
+        return;
+    LedStoreFrame store;
+    if (BeginLedStoreFrame(frameIndex, &store)) StoreBgr(bgr, store);
 }
 
 void ScrambleFrame(int32_t frameIndex) {
@@ -174,11 +144,12 @@ void ScrambleFrame(int32_t frameIndex) {
 }
 
 bool WriteControllerFiles() {
+    const ExportTarget& target = CurrentExportTarget();
     for (int n = 1; n <= kPortCount; ++n) {
         const int port = n - 1;
         if (!g_export.prepared[port]) continue;
-        const std::string fileName = "PORT-" + std::to_string(n) + "-" + g_export.name;
-        const std::string path = JoinPath(g_export.directory, fileName);
+        const std::string fileName = "PORT-" + std::to_string(n) + "-" + target.name;
+        const std::string path = JoinPath(target.directory, fileName);
         if (!SaveFileReplacing(path.c_str(), g_export.buffer[port], size_t(g_export.fileSize)))
             return false;
     }

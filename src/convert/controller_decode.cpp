@@ -1,12 +1,12 @@
 // Decoding of controller files: the exact inverse of the export's scrambling.
-#include "video/controller_decode.h"
+#include "convert/controller_decode.h"
 
 #include <cerrno>
 #include <cstdio>
 
 #include "common/common.h"
 #include "common/file_io.h"
-#include "video/export.h"
+#include "convert/controller_format.h"
 
 bool DecodeControllerFile(const char* path, DecodedControllerFile* out, std::string* error) {
     const long size = FileSizeOf(path);

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "common/packet.h"
+#include "convert/controller_format.h"
+#include "convert/sink.h"
 #include "model/layout.h"
-#include "video/export.h"
-#include "video/sink.h"
 
 struct ControllerFileSink {
     char directory[kPathBufferSize];

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "video/color.h"
-#include "video/sink.h"
+#include "convert/color.h"
+#include "convert/sink.h"
 
 struct ResizeSettings {
     int32_t width;
@@ -58,3 +58,7 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
 // (not 8-bit, or a channel count other than 1, 3 or 4). `work` keeps the
 // converted copy.
 const cv::Mat* FrameForLeds(const cv::Mat& frame, const ResizeSettings& resize, cv::Mat* work);
+
+// Tests: the core's run-wide records (colour settings, LED listing) back to
+// program start.
+void ResetConvertState();

@@ -1,0 +1,21 @@
+// The reset of the whole window program: drawing, view, edits and
+// background, over the video's and the files layer's.
+#pragma once
+
+#include "app/edit.h"
+#include "app/view.h"
+#include "render/background.h"
+#include "render/scene.h"
+#include "render/settings.h"
+#include "support/layer_reset_files.h"
+#include "support/layer_reset_video.h"
+
+inline void ResetWindowLayer() {
+    ResetFilesLayer();
+    ResetVideoLayer();
+    ResetSettings();
+    ResetView();
+    ResetEdit();
+    ResetSceneState();
+    ResetBackgroundImage();
+}
