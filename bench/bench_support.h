@@ -56,15 +56,13 @@ inline bool WriteSyntheticVideo(const std::string& path, const char* code, int w
 // `ports` full chains, LED k of the layout on picture pixel k * spacing
 // (row-major in a picture `width` wide).
 inline void BuildPictureLayout(int ports, int width, int spacing) {
+    static ChainPoint points[kChainCapacity];
     for (int port = 0; port < ports; ++port) {
-        StartLoadedChain(port, false);
-        ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
         for (int i = 0; i < kChainCapacity; ++i) {
             const int pixel = (port * kChainCapacity + i) * spacing;
             points[i] = {uint16_t(pixel % width), uint16_t(kGridMax - pixel / width)};
         }
-        SetLevelCount(port, CurrentLevel(port), kChainCapacity);
-        MarkChain(port);
+        InstallLoadedChain(port, ChainColor(port), points, kChainCapacity, kChainCapacity);
     }
 }
 

@@ -38,11 +38,11 @@ double TimeEmptyAll() {
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
-void FillLevel(int port, int level) {
-    ChainPoint* points = WritableLevelPoints(port, level);
-    for (int i = 0; i < kChainCapacity; ++i)
-        points[i] = {uint16_t(i), uint16_t((port * 8 + level) % kGridSide)};
-    SetLevelCount(port, level, kChainCapacity);
+// A full chain on row port * 8, loaded whole (one history level).
+void LoadFullChain(int port) {
+    static ChainPoint points[kChainCapacity];
+    for (int i = 0; i < kChainCapacity; ++i) points[i] = {uint16_t(i), uint16_t(port * 8)};
+    InstallLoadedChain(port, ChainColor(port), points, kChainCapacity, kChainCapacity);
 }
 
 }  // namespace
@@ -57,15 +57,17 @@ int main() {
     ClearGrid();  // opening a layout wipes the grid: its 40 MiB (marks and colours) become resident
     std::printf("resident after ClearGrid:          %8.1f MiB\n", MiB(ResidentKiB()));
 
-    for (int port = 0; port < kPortCount; ++port) {
-        StartLoadedChain(port, false);
-        FillLevel(port, 1);
-    }
+    for (int port = 0; port < kPortCount; ++port) LoadFullChain(port);
     std::printf("resident, 256 x 2048 LEDs loaded:  %8.1f MiB\n", MiB(ResidentKiB()));
     std::printf("EmptyPortChain x256, full layout:  %8.3f ms\n", TimeEmptyAll());
 
-    for (int port = 0; port < kPortCount; ++port)
-        for (int level = 0; level < kHistoryLevels; ++level) FillLevel(port, level);
+    // Placed LED by LED: every LED a history level, so every level of the
+    // ring is written.
+    for (int port = 0; port < kPortCount; ++port) {
+        ClearChain(port);
+        for (int i = 0; i < kChainCapacity; ++i)
+            AddLed(port, {uint16_t(i), uint16_t(port * 8)}, {});
+    }
     std::printf("resident, every level written:     %8.1f MiB\n", MiB(ResidentKiB()));
     std::printf("EmptyPortChain x256, full history: %8.3f ms\n", TimeEmptyAll());
     std::printf("EmptyPortChain x256, again empty:  %8.3f ms\n", TimeEmptyAll());

@@ -28,19 +28,16 @@ constexpr int kHeight = 960;
 
 void BuildFullLayout() {
     ResetLayoutModel();
+    static ChainPoint points[kChainCapacity];
     for (int port = 0; port < kPortCount; ++port) {
-        StartLoadedChain(port, true);
-        ChainPoint* points = WritableLevelPoints(port, 1);
         for (int i = 0; i < kChainCapacity; ++i) {
             const int g = port * kChainCapacity + i;
             points[i] = {static_cast<uint16_t>((g % 1024) * 2),
                          static_cast<uint16_t>(2047 - (g / 1024) * 4)};
         }
-        SetLevelCount(port, 1, kChainCapacity);
-        MarkChain(port);
-        SetChainColor(port, static_cast<uint8_t>(port * 37), static_cast<uint8_t>(255 - port),
-                      static_cast<uint8_t>(port * 11));
-        SetActiveRange(port, 0, kChainCapacity, 1);
+        const uint8_t color[3] = {static_cast<uint8_t>(port * 37), static_cast<uint8_t>(255 - port),
+                                  static_cast<uint8_t>(port * 11)};
+        InstallLoadedChain(port, color, points, kChainCapacity, kChainCapacity);
         for (int i = 3; i < kChainCapacity; i += 7) SetActiveRange(port, i, i + 1, 0);
     }
 }

@@ -65,14 +65,6 @@ void AesReleaseKey(AesKey& key) {
     key = {0, nullptr, nullptr};
 }
 
-bool AesEncryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out) {
-    return RunBlocks(key, key.encrypt, in, out, 1);
-}
-
-bool AesDecryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out) {
-    return RunBlocks(key, key.decrypt, in, out, 1);
-}
-
 bool AesEncryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount) {
     return RunBlocks(key, key.encrypt, data, data, blockCount);
 }

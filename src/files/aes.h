@@ -25,13 +25,8 @@ struct AesKey {
 bool AesExpandKey(AesKey& key, const uint8_t* keyBytes, size_t keySize);
 void AesReleaseKey(AesKey& key);
 
-// One 16-byte block; `in` and `out` may be the same buffer. False when no key
-// is set or the cipher failed; the output is then not to be used.
-bool AesEncryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out);
-bool AesDecryptBlock(const AesKey& key, const uint8_t* in, uint8_t* out);
-
-// `blockCount` independent blocks in place, each with the same key (no
-// chaining, no padding): the same as one block call per block, faster.
-// False as above.
+// `blockCount` independent 16-byte blocks in place, each with the same key
+// (no chaining, no padding). False when no key is set or the cipher failed;
+// the output is then not to be used.
 bool AesEncryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount);
 bool AesDecryptBlocks(const AesKey& key, uint8_t* data, size_t blockCount);

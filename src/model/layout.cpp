@@ -108,10 +108,6 @@ uint32_t CellColor(int x, int y) {
     return g_colors[x * kGridSide + y];
 }
 
-void SetCellColor(int x, int y, uint32_t color) {
-    g_colors[x * kGridSide + y] = color;
-}
-
 uint32_t* CellColorColumn(int x) {
     return g_colors + x * kGridSide;
 }
@@ -191,17 +187,14 @@ const ChainPoint* CurrentPoints(int port) {
     return LevelPoints(port, CurrentLevel(port));
 }
 
-ChainPoint* WritableLevelPoints(int port, int level) {
+// Loaders write a level's points directly.
+static ChainPoint* WritableLevelPoints(int port, int level) {
     LevelBlock*& block = g_ports[port].levels[level];
     if (block == nullptr) {
         block = TakeBlock();
         std::memset(block, 0, sizeof *block);
     }
     return block->points;
-}
-
-void SetLevelCount(int port, int level, uint16_t count) {
-    g_ports[port].counts[level] = count > kChainCapacity ? kChainCapacity : count;
 }
 
 // ---- flags and storage -----------------------------------------------------------
@@ -220,7 +213,7 @@ void EmptyPortChain(int port) {
 
 // ---- grid marks ------------------------------------------------------------------
 
-void MarkChain(int port) {
+static void MarkChain(int port) {
     const ChainPoint* points = CurrentPoints(port);
     const int count = ChainLength(port);
     ++g_marksVersion;
@@ -286,7 +279,10 @@ void ClearChain(int port) {
     g_ports[port].counts[0] = 0;
 }
 
-void StartLoadedChain(int port, bool emptyFirst) {
+// The fresh history every loaded chain starts with: UnmarkChain,
+// ResetHistory, ResetActive, PushLevel, and EmptyPortChain when
+// `emptyFirst`. Afterwards the current level is 1 and depth is 1.
+static void StartLoadedChain(int port, bool emptyFirst) {
     UnmarkChain(port);
     ResetHistory(port);
     ResetActive(port);

@@ -58,7 +58,6 @@ uint32_t GridMarksVersion();
 
 // The video colour of a cell, 0x00RRGGBB; written only by the video mapping.
 uint32_t CellColor(int x, int y);
-void SetCellColor(int x, int y, uint32_t color);
 // The 2048 colours of column x, row 0 first, for writing a whole frame.
 // 64-byte aligned.
 uint32_t* CellColorColumn(int x);
@@ -92,9 +91,6 @@ bool PopLevel(int port);
 uint16_t LevelCount(int port, int level);
 const ChainPoint* LevelPoints(int port, int level);
 const ChainPoint* CurrentPoints(int port);
-// Loaders write a level's points and count directly (count <= 2048).
-ChainPoint* WritableLevelPoints(int port, int level);
-void SetLevelCount(int port, int level, uint16_t count);
 
 // ---- flags and storage -----------------------------------------------------------
 
@@ -103,7 +99,6 @@ void EmptyPortChain(int port);
 
 // ---- grid marks ------------------------------------------------------------------
 
-void MarkChain(int port);
 void UnmarkChain(int port);
 
 // ---- chain edits ----------------------------------------------------------------
@@ -115,13 +110,8 @@ void AddLed(int port, ChainPoint point, PackedColor background);
 void UndoChain(int port);
 void ClearChain(int port);
 
-// Loaders: the fresh history every loaded chain starts with. UnmarkChain,
-// ResetHistory, ResetActive, PushLevel, and EmptyPortChain when
-// `emptyFirst`. Afterwards the current level is 1 and depth is 1.
-void StartLoadedChain(int port, bool emptyFirst);
-
-// Installs a loaded chain whole: a fresh history (StartLoadedChain, emptied
-// first when level 1 held LEDs), the colour, the `count` points as level 1,
+// Installs a loaded chain whole: a fresh history (current level 1, depth 1;
+// every level emptied first when level 1 held LEDs), the colour, the `count` points as level 1,
 // positions 0..lit-1 lit, and the grid marks. Every loader goes through it.
 void InstallLoadedChain(int port, const uint8_t color[3], const ChainPoint* points, uint16_t count,
                         int lit);

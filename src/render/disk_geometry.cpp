@@ -71,11 +71,3 @@ const DiskMesh& DiskMeshFor(double outer, double inner, int slices) {
     BuildMesh(mesh);
     return mesh;
 }
-
-void DrawDiskMesh(const DiskMesh& mesh) {
-    glNormal3f(0.0f, 0.0f, 1.0f);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 0, mesh.outline.data());
-    glDrawArrays(mesh.primitive, 0, static_cast<GLsizei>(mesh.outline.size() / 2));
-    glDisableClientState(GL_VERTEX_ARRAY);
-}

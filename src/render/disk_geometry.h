@@ -22,7 +22,3 @@ struct DiskMesh {
 // Radii as the quadric gets them: inner 0 for a filled disk. The reference
 // stays valid for the whole run. Outer radius must be above 0.
 const DiskMesh& DiskMeshFor(double outer, double inner, int slices);
-
-// Draws the mesh once at the current matrix, with the current colour and
-// normal (GUI thread, a current GL context).
-void DrawDiskMesh(const DiskMesh& mesh);

@@ -40,17 +40,14 @@ void StartQt() {
 // Every port full: 256 chains of 2048 LEDs over the whole grid.
 void BuildFullLayout() {
     ResetRunState();
+    static ChainPoint points[kChainCapacity];
     for (int port = 0; port < kPortCount; ++port) {
-        StartLoadedChain(port, true);
-        ChainPoint* points = WritableLevelPoints(port, 1);
         for (int i = 0; i < kChainCapacity; ++i) {
             const int g = port * kChainCapacity + i;
             points[i] = {uint16_t((g % 1024) * 2), uint16_t(2047 - (g / 1024) * 4)};
         }
-        SetLevelCount(port, 1, kChainCapacity);
-        MarkChain(port);
-        SetChainColor(port, uint8_t(port * 37), uint8_t(255 - port), uint8_t(port * 11));
-        SetActiveRange(port, 0, kChainCapacity, 1);
+        const uint8_t color[3] = {uint8_t(port * 37), uint8_t(255 - port), uint8_t(port * 11)};
+        InstallLoadedChain(port, color, points, kChainCapacity, kChainCapacity);
     }
 }
 

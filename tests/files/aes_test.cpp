@@ -38,9 +38,9 @@ TEST(Aes, Fips197AppendixCVectorsForAllKeySizes) {
         ASSERT_TRUE(AesExpandKey(key, keyBytes.data(), keyBytes.size()));
         EXPECT_EQ(key.rounds, v.rounds);
         std::vector<uint8_t> block = plain;
-        EXPECT_TRUE(AesEncryptBlock(key, block.data(), block.data()));
+        EXPECT_TRUE(AesEncryptBlocks(key, block.data(), 1));
         EXPECT_EQ(block, Hex(v.cipher));
-        EXPECT_TRUE(AesDecryptBlock(key, block.data(), block.data()));
+        EXPECT_TRUE(AesDecryptBlocks(key, block.data(), 1));
         EXPECT_EQ(block, plain);
 
         // Many blocks at once are independent single blocks.
@@ -69,7 +69,7 @@ TEST(Aes, OtherKeySizesAreRefused) {
 TEST(Aes, FailedCipherRunsReportFailure) {
     uint8_t block[32] = {};
     const auto allFail = [&](const AesKey& key) {
-        return !AesEncryptBlock(key, block, block) && !AesDecryptBlock(key, block, block) &&
+        return !AesEncryptBlocks(key, block, 1) && !AesDecryptBlocks(key, block, 1) &&
                !AesEncryptBlocks(key, block, 2) && !AesDecryptBlocks(key, block, 2);
     };
     AesKey key = {};
@@ -84,7 +84,7 @@ TEST(Aes, FailedCipherRunsReportFailure) {
     ASSERT_TRUE(AesExpandKey(key, keyBytes.data(), 32));
     EVP_CIPHER_CTX_reset(key.decrypt);
     EXPECT_FALSE(AesDecryptBlocks(key, block, 2));
-    EXPECT_FALSE(AesDecryptBlock(key, block, block));
+    EXPECT_FALSE(AesDecryptBlocks(key, block, 1));
     EXPECT_TRUE(AesEncryptBlocks(key, block, 2));
     AesReleaseKey(key);
 }

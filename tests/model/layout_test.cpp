@@ -246,8 +246,9 @@ TEST_F(LayoutTest, EmptyPortChainZeroesEveryLevelButKeepsTheRing) {
     EXPECT_EQ(ActiveFlags(4)[0], 0);
 
     // Blocks handed back are reused by other ports and read as zeros there.
-    ChainPoint* written = WritableLevelPoints(5, 7);
-    for (int i = 0; i < kChainCapacity; ++i) EXPECT_EQ(written[i], (ChainPoint{0, 0}));
+    const ChainPoint one = {7, 7};
+    InstallLoadedChain(5, ChainColor(5), &one, 1, 1);
+    for (int i = 1; i < kChainCapacity; ++i) EXPECT_EQ(LevelPoints(5, 1)[i], (ChainPoint{0, 0}));
     AddLed(6, {100, 100});
     AddLed(6, {101, 100});
     EXPECT_EQ(CurrentChain(6), (std::vector<ChainPoint>{{100, 100}, {101, 100}}));
@@ -258,60 +259,38 @@ TEST_F(LayoutTest, LoadedChainStartsAFreshHistory) {
     for (int i = 0; i < 5; ++i) AddLed(0, {uint16_t(i), 0});
     UndoChain(0);
     UndoChain(0);  // level 3 current, level 1 still holds one LED
-    StartLoadedChain(0, /*emptyFirst=*/true);
+    const ChainPoint points[] = {{50, 60}, {51, 60}};
+    const uint8_t color[3] = {1, 2, 3};
+    InstallLoadedChain(0, color, points, 2, 1);
     EXPECT_EQ(Ring(0).head, 1);
     EXPECT_EQ(Ring(0).depth, 1);
-    EXPECT_EQ(ChainLength(0), 0);
-    EXPECT_EQ(ActiveFlags(0)[0], 0);  // emptying comes last; the loader lights its LEDs
-    ChainPoint* points = WritableLevelPoints(0, 1);
-    points[0] = {50, 60};
-    points[1] = {51, 60};
-    SetLevelCount(0, 1, 2);
-    MarkChain(0);
+    EXPECT_EQ(CurrentChain(0), (std::vector<ChainPoint>{{50, 60}, {51, 60}}));
+    EXPECT_EQ(ActiveFlags(0)[0], 1);
+    EXPECT_EQ(ActiveFlags(0)[1], 0);  // the older level's flags are gone with it
+    EXPECT_EQ(CellAt(0, 0).occupied, 0);
     ExpectGridMatchesChains({0});
-    UndoChain(0);
+    UndoChain(0);  // the level before is the emptied one
     EXPECT_EQ(ChainLength(0), 0);
+    for (int level = 2; level < kHistoryLevels; ++level) EXPECT_EQ(LevelCount(0, level), 0);
     ExpectGridMatchesChains({0});
-
-    // Without emptying, the older levels keep their contents.
-    ResetLayoutModel();
-    AddLed(1, {1, 1});
-    AddLed(1, {2, 1});
-    StartLoadedChain(1, false);
-    EXPECT_EQ(ChainLength(1), 1);
-    EXPECT_EQ(ActiveFlags(1)[5], 1);
-    EXPECT_EQ(CellAt(1, 1).occupied, 0);
 }
 
-TEST_F(LayoutTest, MarkChainAfterPopLevelRestoresOlderIndexes) {
-    // Two chains overlapping as a loader may bring them in.
-    ChainPoint* points = WritableLevelPoints(0, 1);
-    points[0] = {9, 9};
-    points[1] = {8, 8};
-    SetLevelCount(0, 1, 2);
-    points = WritableLevelPoints(0, 2);
-    points[0] = {8, 8};
-    points[1] = {9, 9};
-    SetLevelCount(0, 2, 2);
-    PushLevel(0);
-    PushLevel(0);
-    MarkChain(0);
-    EXPECT_EQ(CellAt(8, 8).index, 0);
+TEST_F(LayoutTest, UndoAfterALoadRestoresTheLoadedIndexes) {
+    const ChainPoint points[] = {{9, 9}, {8, 8}};
+    InstallLoadedChain(0, ChainColor(0), points, 2, 2);
+    AddLed(0, {7, 7});
+    EXPECT_EQ(CellAt(7, 7).index, 2);
     UndoChain(0);
-    EXPECT_EQ(CellAt(8, 8).index, 1);
+    EXPECT_EQ(CellAt(7, 7).occupied, 0);
     EXPECT_EQ(CellAt(9, 9).index, 0);
+    EXPECT_EQ(CellAt(8, 8).index, 1);
+    ExpectGridMatchesChains({0});
 }
 
 TEST_F(LayoutTest, MarksSkipPointsOutsideTheGrid) {
     // A loaded chain file may hold any coordinates; the grid must stay intact.
-    StartLoadedChain(0, false);
-    ChainPoint* points = WritableLevelPoints(0, 1);
-    points[0] = {5, 5};
-    points[1] = {60000, 3};
-    points[2] = {3, 2048};
-    points[3] = {6, 5};
-    SetLevelCount(0, 1, 4);
-    MarkChain(0);
+    const ChainPoint points[] = {{5, 5}, {60000, 3}, {3, 2048}, {6, 5}};
+    InstallLoadedChain(0, ChainColor(0), points, 4, 4);
     EXPECT_EQ(CellAt(6, 5).index, 3);
     EXPECT_EQ(CellAt(5, 5).index, 0);
     EXPECT_EQ(CountOccupied(), 2u);

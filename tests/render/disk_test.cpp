@@ -21,6 +21,16 @@
 
 namespace {
 
+// The mesh drawn once at the current matrix, as the scene's batches draw
+// each disk.
+void DrawDiskMesh(const DiskMesh& mesh) {
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, mesh.outline.data());
+    glDrawArrays(mesh.primitive, 0, static_cast<GLsizei>(mesh.outline.size() / 2));
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
 class DiskTest : public ::testing::Test {
 protected:
     void SetUp() override {

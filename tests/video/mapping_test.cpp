@@ -35,12 +35,9 @@ void ReferenceWalk(const cv::Mat& frame, int32_t frameIndex) {
 }
 
 void LoadChain(int port, std::initializer_list<ChainPoint> points) {
-    StartLoadedChain(port, false);
-    ChainPoint* level = WritableLevelPoints(port, CurrentLevel(port));
-    int n = 0;
-    for (const ChainPoint& point : points) level[n++] = point;
-    SetLevelCount(port, CurrentLevel(port), uint16_t(n));
-    MarkChain(port);
+    const std::vector<ChainPoint> chain(points);
+    InstallLoadedChain(port, ChainColor(port), chain.data(), uint16_t(chain.size()),
+                       int(chain.size()));
 }
 
 // Frame `frameIndex` of every prepared buffer equals frame `frameIndex` + 1.
@@ -64,8 +61,8 @@ void ExpectPainted(const cv::Mat& frame) {
         }
 }
 
-// LEDs inside and outside the picture, cells named twice, a stale cell, a
-// cell taken over by another port, dark LEDs.
+// LEDs inside and outside the picture, cells named twice, a cell taken
+// over by another port, dark LEDs.
 void BuildMixedLayout() {
     constexpr int kTop = kGridMax;
     // Port 0: a row inside and a column reaching below the picture.
@@ -73,10 +70,8 @@ void BuildMixedLayout() {
     for (int y = 15; y < 30; ++y) AddLed(0, {5, uint16_t(kTop - y)});
     // Port 1: one cell named twice in the chain (it names position 2).
     LoadChain(1, {{1, kTop}, {2, kTop - 1}, {1, kTop}});
-    // Port 2: a stale second cell naming position 0, in an earlier row.
+    // Port 2: one LED, in an earlier row than port 1's.
     LoadChain(2, {{3, kTop - 7}});
-    WritableLevelPoints(2, CurrentLevel(2))[0] = {4, kTop - 6};
-    MarkChain(2);
     // Port 3 takes over a cell of port 0.
     LoadChain(3, {{10, kTop - 2}, {36, kTop - 22}});
     // Port 4: dark LEDs in the middle.
@@ -90,7 +85,7 @@ TEST(MappingWalk, StoresWhatARowByRowWalkStores) {
     ScopedTempDir dir;
     constexpr int kTop = kGridMax;
     BuildMixedLayout();
-    SetCellColor(40, kTop, 0x123456);
+    CellColorColumn(40)[kTop] = 0x123456;
 
     SetColorSettings({int(ColorOrder::BRG), {90, 100, 150}, {4, 0, 2}});
     FakeSys_QueueSaveAnswer(dir.File("walk.led"));

@@ -128,7 +128,7 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColors) {
     for (const Led& led : leds) AddLed(led.port, {uint16_t(led.x), uint16_t(2047 - led.y)});
     SetActiveRange(2, 1, 2, 0);
     AddLed(5, {100, 100});
-    SetCellColor(100, 100, 0x123456);
+    CellColorColumn(100)[100] = 0x123456;
 
     FakeSys_QueueSaveAnswer(dir_.File("show.led"));
     const Rgb brightness = {100, 50, 200}, black = {10, 0, 5};
