@@ -194,8 +194,8 @@ QWidget* BuildVideoPage(ControlWindow& control) {
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(BuildPlaybackBox(control));
     layout->addWidget(BuildResizeBox(control));
-    layout->addWidget(BuildRawBox(control));
     layout->addWidget(BuildToolConvertBox(control));
+    layout->addWidget(BuildRawBox(control));
     layout->addStretch(1);
     auto* scroll = new QScrollArea;
     scroll->setWidget(page);

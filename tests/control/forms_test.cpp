@@ -91,6 +91,21 @@ protected:
         return ok;
     }
 
+    // A new window whose quorvane-convert is a shell script with `body`.
+    void UseStandInConverter(const QTemporaryDir& tools, const QByteArray& body) {
+        QFile tool(tools.filePath("quorvane-convert"));
+        ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+        tool.write(QByteArray("#!/bin/sh\n") + body);
+        tool.close();
+        tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        control.reset();
+        hooks.toolFolder = tools.path();
+        control = CreateControlWindow(server.serverPort(), hooks);
+        ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Connected; }));
+        ASSERT_TRUE(WaitFor([this] { return LinkIdle(control->link); }));
+        arrivals.clear();
+    }
+
     void SendStatus(const Packet& bytes) {
         client->write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
         client->flush();
@@ -413,20 +428,8 @@ TEST_F(ControlForms, MissingToolsAreNamedInTheirForms) {
 }
 
 TEST_F(ControlForms, LayoutSaveForAToolEndsWithTheConnection) {
-    // A stand-in tool, so that Start asks Quorvane for the layout.
     QTemporaryDir tools;
-    QFile tool(tools.filePath("quorvane-convert"));
-    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
-    tool.write("#!/bin/sh\nexit 0\n");
-    tool.close();
-    tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-    control.reset();
-    hooks.toolFolder = tools.path();
-    control = CreateControlWindow(server.serverPort(), hooks);
-    ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Connected; }));
-    ASSERT_TRUE(WaitFor([this] { return LinkIdle(control->link); }));
-    arrivals.clear();
-
+    ASSERT_NO_FATAL_FAILURE(UseStandInConverter(tools, "exit 0\n"));
     autoAnswer = false;
     control->convertVideo->setText("/media/clip.mp4");
     control->convertTarget->setText("/shows/out.led");
@@ -448,6 +451,28 @@ TEST_F(ControlForms, LayoutSaveForAToolEndsWithTheConnection) {
     EXPECT_EQ(control->convertForm.status->text(),
               "The connection to Quorvane was lost before it saved the layout.");
     EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(control->convertForm.start->isEnabled());
+}
+
+TEST_F(ControlForms, StopWhileQuorvaneSavesKeepsTheToolFromStarting) {
+    QTemporaryDir tools;
+    ASSERT_NO_FATAL_FAILURE(
+        UseStandInConverter(tools, QString("touch '%1'\n").arg(tools.filePath("ran")).toUtf8()));
+    autoAnswer = false;
+    control->convertVideo->setText("/media/clip.mp4");
+    control->convertTarget->setText("/shows/out.led");
+    control->convertForm.start->click();
+    ASSERT_TRUE(WaitFor([this] { return arrivals.size() == 1; }));
+    control->convertForm.stop->click();
+    // Quorvane takes the save, then the code-0 packet behind it.
+    SendStatus(kAnswer);
+    ASSERT_TRUE(WaitFor([this] { return arrivals.size() == 2; }));
+    SendStatus(kAnswer);
+    ASSERT_TRUE(WaitFor([this] { return !control->convertForm.savingLayout; }));
+    EXPECT_EQ(control->convertForm.status->text(), "Stopped before quorvane-convert started.");
+    EXPECT_FALSE(ToolRunning(control->convertForm.run));
+    Pause(kQuietMs);
+    EXPECT_FALSE(QFileInfo::exists(tools.filePath("ran")));
     EXPECT_TRUE(control->convertForm.start->isEnabled());
 }
 

@@ -4,9 +4,9 @@
 // conversion from the form is byte for byte what quorvane-convert writes
 // when run by hand; a stopped one leaves nothing; a refused OUTPUTS file
 // shows the tool's line whole; a live run reaches a receiver, with its
-// frames counted in the form while it plays. Packets go to 127.0.0.1 only
-// (run the test inside `unshare -rn` to keep even those in a namespace of
-// its own).
+// frames counted in the form while it plays. Packets go to 127.0.0.1 only,
+// and CTest starts every case in a network namespace of its own with
+// loopback only (tests/control/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -63,6 +63,16 @@ HandRun RunByHand(const std::string& tool, const std::string& args, const std::s
         BuildDirectory() + "/" + tool + " " + args + " > /dev/null 2> " + err + " < /dev/null";
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile(err)};
+}
+
+// True where loopback is the only network interface.
+bool OnlyLoopback() {
+    const QStringList lines = QString::fromStdString(ReadWholeFile("/proc/net/dev"))
+                                  .split('\n', Qt::SkipEmptyParts)
+                                  .mid(2);
+    for (const QString& line : lines)
+        if (line.section(':', 0, 0).trimmed() != "lo") return false;
+    return !lines.isEmpty();
 }
 
 QString Q(const std::string& text) {
@@ -192,6 +202,7 @@ TEST_F(ToolForms, RefusedOutputsShowTheToolsLineWhole) {
 }
 
 TEST_F(ToolForms, LiveRunReachesTheReceiverAndCountsItsFrames) {
+    ASSERT_TRUE(OnlyLoopback()) << "run through CTest, which gives the test a network namespace";
     SysSocket receiver = Sys_UdpSocket();
     uint16_t port = 0;
     ASSERT_TRUE(Sys_UdpBind(receiver, 0x7f000001, 0, &port));
