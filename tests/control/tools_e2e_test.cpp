@@ -156,7 +156,7 @@ TEST_F(ToolForms, FseqFromTheFormIsWhatTheToolWritesByHand) {
               ReadWholeFile(dir.File("hand.fseq.channels.csv")));
 }
 
-TEST_F(ToolForms, StoppedConversionLeavesNothing) {
+TEST_F(ToolForms, StoppedConversionLeavesNothingAndTheNextRunEnds) {
     // Every frame scaled to the whole grid: slow enough to stop halfway.
     const std::string video = dir.File("long.avi");
     WriteVideo(video, 200);
@@ -177,7 +177,16 @@ TEST_F(ToolForms, StoppedConversionLeavesNothing) {
               "Stopped: no file was written and none replaced.");
     EXPECT_EQ(QDir(Q(dir.File("out"))).entryList(QDir::Files | QDir::Hidden), QStringList());
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(ToolProject(control->convertForm)).absolutePath()));
-    EXPECT_TRUE(control->convertForm.start->isEnabled());
+
+    // Run again to the end: one controller file per port, listed in port order.
+    ASSERT_TRUE(control->convertForm.start->isEnabled());
+    control->convertColors.resizeOn->setChecked(false);
+    control->convertForm.start->click();
+    ASSERT_TRUE(WaitForEnd(control->convertForm, 60000));
+    EXPECT_TRUE(control->convertForm.status->text().startsWith("Converted 200 frames"))
+        << control->convertForm.status->text().toStdString();
+    EXPECT_EQ(control->convertOutputs->text(),
+              Q(dir.File("out/PORT-1-stopped.led") + "\n" + dir.File("out/PORT-3-stopped.led")));
 }
 
 TEST_F(ToolForms, RefusedOutputsShowTheToolsLineWhole) {
