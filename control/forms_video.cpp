@@ -1,11 +1,12 @@
 // The Video page: the video file (164) and the conversion settings sent with
 // Start (170), pause (182), stop (175), frame resize (185), saving the
-// current frame (183), the progress of a playback, and raw frames to video
-// (208, 209).
+// current frame (183), the progress of a playback, raw frames to video
+// (208, 209), and the "Convert" section that runs quorvane-convert.
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "forms.h"
@@ -30,25 +31,6 @@ QSpinBox* SizeSpin(int value) {
     spin->setRange(1, 2048);
     spin->setValue(value);
     return spin;
-}
-
-// A line edit with a Browse button that fills it from a dialog.
-QHBoxLayout* PathRow(ControlWindow& control, QLineEdit* edit, bool save, const char* kind,
-                     const char* title, const char* filter) {
-    auto* row = new QHBoxLayout;
-    auto* browse = new QPushButton("Browse...");
-    row->addWidget(edit, 1);
-    row->addWidget(browse);
-    ControlWindow* c = &control;
-    QObject::connect(browse, &QPushButton::clicked, edit, [c, edit, save, kind, title, filter] {
-        QString folder = LastFolder(*c, kind);
-        QString path = save ? c->hooks.saveFile(title, folder, filter)
-                            : c->hooks.openFile(title, folder, filter);
-        if (path.isEmpty()) return;
-        RememberFolder(*c, kind, path);
-        edit->setText(path);
-    });
-    return row;
 }
 
 void StartVideo(ControlWindow& c) {
@@ -212,7 +194,12 @@ QWidget* BuildVideoPage(ControlWindow& control) {
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(BuildPlaybackBox(control));
     layout->addWidget(BuildResizeBox(control));
+    layout->addWidget(BuildToolConvertBox(control));
     layout->addWidget(BuildRawBox(control));
     layout->addStretch(1);
-    return page;
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(page);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    return scroll;
 }

@@ -1,4 +1,4 @@
-// Assembly of the control window: the connection line, the four form pages,
+// Assembly of the control window: the connection line, the five form pages,
 // the message line, the remembered folders, the real dialogs, and the
 // handling of Quorvane's status messages.
 #include "window.h"
@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "forms.h"
@@ -35,8 +36,8 @@ struct SaveCheck {
     bool existedBefore;
     QDateTime modifiedBefore;
     QDateTime sentAt;
-    QString saved, notSaved;
     int pollsLeft;
+    std::function<void(bool written)> finished;
 };
 
 // The file is there and was written by the command: changed since we looked
@@ -51,14 +52,47 @@ bool WrittenSinceCommand(const SaveCheck& check) {
 
 void FinishSaveCheck(ControlWindow* control, const std::shared_ptr<SaveCheck>& check) {
     if (WrittenSinceCommand(*check)) {
-        ShowNotice(*control, check->saved);
+        check->finished(true);
     } else if (check->pollsLeft-- > 0) {
         QTimer::singleShot(kSaveCheckPollMs, control->window.get(),
                            [control, check] { FinishSaveCheck(control, check); });
     } else {
-        ShowNotice(*control, check->notSaved, true);
+        check->finished(false);
     }
 }
+
+// Sends `packet`, which makes Quorvane write `path`, then the code-0 packet
+// whose answer can only come once the command has run: then `answered`
+// runs, and `finished` learns whether the file was written. Neither runs
+// when the connection is lost first. False when nothing was sent.
+bool SendCheckedSave(ControlWindow& control, const Packet& packet, const QString& path,
+                     const QString& refusal, std::function<void()> answered,
+                     std::function<void(bool written)> finished) {
+    auto check = std::make_shared<SaveCheck>();
+    QFileInfo before(path);
+    check->path = before.absoluteFilePath();
+    check->existedBefore = before.isFile();
+    if (check->existedBefore) check->modifiedBefore = before.lastModified();
+    check->sentAt = QDateTime::currentDateTime();
+    check->pollsLeft = kSaveCheckPolls;
+    check->finished = std::move(finished);
+    if (!SendFromForm(control, packet, refusal)) return false;
+    ControlWindow* c = &control;
+    SendCommand(control.link, EncodeNoCommand(), [c, check, answered] {
+        if (answered) answered();
+        FinishSaveCheck(c, check);
+    });
+    return true;
+}
+
+}  // namespace
+
+struct PendingLayoutSave {
+    std::shared_ptr<ToolLayout> layout;
+    std::function<void(std::shared_ptr<ToolLayout>, const QString&)> done;
+};
+
+namespace {
 
 ControlHooks WithDefaultDialogs(ControlHooks hooks) {
     if (!hooks.chooseColor)
@@ -98,6 +132,12 @@ void ShowLinkState(ControlWindow& control, LinkState state) {
                        control.lastSavePath + ": check the file.",
                    true);
     }
+    if (state == LinkState::Lost) {
+        std::vector<std::shared_ptr<PendingLayoutSave>> saves;
+        saves.swap(control.layoutSaves);
+        for (const auto& save : saves)
+            save->done(nullptr, "The connection to Quorvane was lost before it saved the layout.");
+    }
     if (state == LinkState::Connected) {
         // Quorvane starts in the switch-LEDs mode on port index 0; make it
         // agree with the form (the port may have been chosen before).
@@ -118,6 +158,14 @@ void PlaceBesideQuorvane(ControlWindow& control) {
 }  // namespace
 
 ControlWindow::~ControlWindow() {
+    // A tool still running is stopped as Ctrl+C stops it, so it removes what
+    // it had begun, rather than killed with its process record.
+    for (ToolForm* form : {&convertForm, &liveForm}) {
+        form->finished = nullptr;
+        if (!ToolRunning(form->run)) continue;
+        StopTool(form->run);
+        form->run.process->waitForFinished(10000);
+    }
     // The socket still emits while the window deletes it; nobody listens now.
     if (link.socket) link.socket->disconnect();
     if (link.retryTimer) link.retryTimer->disconnect();
@@ -160,24 +208,47 @@ bool SendFromForm(ControlWindow& control, const Packet& packet, const QString& r
 
 bool SendSaveCommand(ControlWindow& control, const Packet& packet, const QString& path,
                      const QString& saved, const QString& notSaved, const QString& refusal) {
-    auto check = std::make_shared<SaveCheck>();
-    QFileInfo before(path);
-    check->path = before.absoluteFilePath();
-    check->existedBefore = before.isFile();
-    if (check->existedBefore) check->modifiedBefore = before.lastModified();
-    check->sentAt = QDateTime::currentDateTime();
-    check->saved = saved;
-    check->notSaved = notSaved;
-    check->pollsLeft = kSaveCheckPolls;
-    if (!SendFromForm(control, packet, refusal)) return false;
     ControlWindow* c = &control;
-    SendCommand(control.link, EncodeNoCommand(), [c, check] {
-        --c->savesPending;
-        FinishSaveCheck(c, check);
-    });
+    auto answered = [c] { --c->savesPending; };
+    auto finished = [c, saved, notSaved](bool written) {
+        ShowNotice(*c, written ? saved : notSaved, !written);
+    };
+    if (!SendCheckedSave(control, packet, path, refusal, answered, finished)) return false;
     ++control.savesPending;
     control.lastSavePath = path;
     ShowNotice(control, "Waiting for Quorvane to save " + path + " ...");
+    return true;
+}
+
+bool SaveLayoutForTool(ControlWindow& control,
+                       std::function<void(std::shared_ptr<ToolLayout>, const QString& error)> done,
+                       QString* error) {
+    auto save = std::make_shared<PendingLayoutSave>();
+    save->layout = std::make_shared<ToolLayout>();
+    save->done = std::move(done);
+    if (!save->layout->folder.isValid()) {
+        *error = "No temporary folder for the layout: " + save->layout->folder.errorString();
+        return false;
+    }
+    save->layout->project = save->layout->folder.filePath("layout.quor");
+    ControlWindow* c = &control;
+    auto answered = [c, save] {
+        auto& saves = c->layoutSaves;
+        saves.erase(std::remove(saves.begin(), saves.end(), save), saves.end());
+    };
+    auto finished = [save](bool written) {
+        if (written)
+            save->done(save->layout, QString());
+        else
+            save->done(nullptr, "Quorvane did not save its layout for the tool (into " +
+                                    save->layout->folder.path() + ").");
+    };
+    if (!SendCheckedSave(control, EncodeSaveProject(PathBytes(save->layout->project)),
+                         save->layout->project, kPathTooLongText, answered, finished)) {
+        *error = control.messageLabel->text();
+        return false;
+    }
+    control.layoutSaves.push_back(save);
     return true;
 }
 
@@ -265,6 +336,7 @@ std::unique_ptr<ControlWindow> CreateControlWindow(uint16_t port, const ControlH
     tabs->addTab(BuildEditingPage(c), "Editing and view");
     tabs->addTab(BuildFilesPage(c), "Files");
     tabs->addTab(BuildVideoPage(c), "Video");
+    tabs->addTab(BuildLivePage(c), "Live");
     layout->addWidget(tabs, 1);
 
     c.messageLabel = new QLabel;

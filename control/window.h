@@ -8,6 +8,10 @@
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,12 +23,16 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QString>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "encoder.h"
 #include "link.h"
+#include "tool_runner.h"
 
 // The interactive dialogs, replaceable for tests. An invalid colour or an
 // empty path means the user cancelled.
@@ -41,6 +49,44 @@ struct ControlHooks {
 
 // The four colours of Quorvane's settings, in the order of commands 166-169.
 constexpr int kSettingsColorCount = 4;
+
+// The window's layout saved as a project for a command-line tool, in a
+// temporary folder of the control program's own; the folder and all in it
+// are removed with the record.
+struct ToolLayout {
+    QTemporaryDir folder{QDir::temp().filePath("quorvane-layout-XXXXXX")};
+    QString project;  // the .quor file in `folder`
+};
+
+// The colour options of a tool form: the tools' --order, --brightness,
+// --black, --gamma, --white and --resize.
+struct ToolColorFields {
+    QComboBox* order = nullptr;
+    QSpinBox* brightness[3] = {};
+    QSpinBox* blackLevel[3] = {};
+    QLineEdit* gamma = nullptr;  // empty: no gamma curve
+    QLineEdit* white = nullptr;  // empty: no white point
+    QCheckBox* resizeOn = nullptr;
+    QSpinBox* resizeWidth = nullptr;
+    QSpinBox* resizeHeight = nullptr;
+    QComboBox* resizeMethod = nullptr;
+};
+
+// A form that runs a tool on the window's layout: Quorvane saves the layout
+// first, then the tool runs on it, then the layout is removed.
+struct ToolForm {
+    const char* tool = "";  // the program's file name
+    ToolRun run;
+    std::shared_ptr<ToolLayout> layout;  // while saving and while the tool runs
+    bool savingLayout = false;           // waiting for Quorvane's save
+    bool stopWhileSaving = false;        // Stop came before the tool started
+    QDateTime startedAt;
+    // The tool ended (`ok`: exit status 0), before the layout is removed.
+    std::function<void(bool ok, int exitCode)> finished;
+    QPushButton* start = nullptr;
+    QPushButton* stop = nullptr;
+    QLabel* status = nullptr;  // what the run does, its outcome or the tool's error
+};
 
 struct ControlWindow {
     ~ControlWindow();
@@ -101,6 +147,37 @@ struct ControlWindow {
     QLineEdit* rawOutput = nullptr;
     QPushButton* convertRawButton = nullptr;
 
+    // Video: "Convert" through quorvane-convert.
+    QLineEdit* convertVideo = nullptr;
+    QComboBox* convertFormat = nullptr;  // controller files, FSEQ
+    QComboBox* convertCompression = nullptr;
+    QSpinBox* convertStepMs = nullptr;  // 0: from the video's frame rate
+    QLineEdit* convertTarget = nullptr;
+    ToolColorFields convertColors;
+    QProgressBar* convertProgress = nullptr;
+    QLabel* convertOutputs = nullptr;  // the files written, after a run
+    ToolForm convertForm;
+
+    // Live: quorvane-play.
+    QLineEdit* outputsPath = nullptr;
+    QTableWidget* outputsTable = nullptr;
+    QJsonObject outputsRest;  // the file's keys besides "outputs" (source_name)
+    bool outputsEdited = false;
+    QPushButton* outputsOpenButton = nullptr;
+    QPushButton* outputsSaveButton = nullptr;
+    QPushButton* outputsAddButton = nullptr;
+    QPushButton* outputsRemoveButton = nullptr;
+    QLineEdit* liveVideo = nullptr;
+    QDoubleSpinBox* liveFps = nullptr;  // 0: the video's rate
+    QCheckBox* liveLoop = nullptr;
+    ToolColorFields liveColors;
+    QLabel* liveStats = nullptr;  // frames sent, dropped, rate
+    ToolForm liveForm;
+
+    // Layout saves for the tools that Quorvane has not answered yet; told
+    // when the connection is lost, as their answers will not come.
+    std::vector<std::shared_ptr<struct PendingLayoutSave>> layoutSaves;
+
     // Saves sent whose outcome is not known yet, and the last one's path.
     int savesPending = 0;
     QString lastSavePath;
@@ -138,6 +215,15 @@ bool SendFromForm(ControlWindow& control, const Packet& packet, const QString& r
 bool SendSaveCommand(ControlWindow& control, const Packet& packet, const QString& path,
                      const QString& saved, const QString& notSaved,
                      const QString& refusal = QString());
+
+// Asks Quorvane to save its layout into a new temporary folder for a tool:
+// command 176, then the code-0 packet whose answer proves the save ran, and
+// the file check of SendSaveCommand. `done` gets the saved layout, or null
+// and the reason (Quorvane did not write it, the connection was lost).
+// False with the reason in `error` when nothing was sent.
+bool SaveLayoutForTool(ControlWindow& control,
+                       std::function<void(std::shared_ptr<ToolLayout>, const QString& error)> done,
+                       QString* error);
 
 // Shows a notice (or with `error`, a refusal) in the window's message line.
 void ShowNotice(ControlWindow& control, const QString& text, bool error = false);

@@ -8,13 +8,15 @@
 // OUTPUTS file and the layout are checked before anything is sent. Frames go
 // out at the video's rate (or --fps), late ones dropped; at the end or on
 // Ctrl+C one line tells frames sent and dropped, packets sent and the rate
-// achieved. Exit status 0 when the video played (also when stopped with
-// Ctrl+C), 1 on an error (one line on standard error naming the file or
-// address and the cause), 2 on a usage error.
+// achieved; with --stats the same line also comes once a second while it
+// plays, for a program that shows it. Exit status 0 when the video played
+// (also when stopped with Ctrl+C), 1 on an error (one line on standard
+// error naming the file or address and the cause), 2 on a usage error.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +55,21 @@ void PrintSummary(const LiveStats& stats, double rate) {
                 (long long)stats.packetsSent, achieved, rate);
 }
 
+// The --stats line once a second, from the conversion's per-frame call.
+struct StatsLine {
+    LiveSink* live;
+    std::chrono::steady_clock::time_point next;
+};
+
+void PrintStatsLine(void* context, int32_t, int32_t) {
+    StatsLine* line = static_cast<StatsLine*>(context);
+    const auto now = std::chrono::steady_clock::now();
+    if (now < line->next) return;
+    line->next = now + std::chrono::seconds(1);
+    PrintSummary(LiveSinkStatsOf(line->live), LiveSinkRate(line->live));
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,6 +89,9 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0.1, 1000.0));
     app.add_flag("--loop", loop, "start again after the last frame, until Ctrl+C");
     app.add_option("--frames", frames, "stop after N frames")->check(CLI::Range(1, INT32_MAX));
+    bool statsEachSecond = false;
+    app.add_flag("--stats", statsEachSecond,
+                 "print the frames sent and dropped and the rate once a second while playing");
     AddColorOptions(app, &texts);
     const int parsed = ParseToolCommandLine(app, argc, argv, kProgram);
     if (parsed >= 0) return parsed;
@@ -96,13 +116,16 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 
+    StatsLine statsLine = {live, std::chrono::steady_clock::now() + std::chrono::seconds(1)};
     ConversionSettings settings = SettingsFromOptions(texts);
     int64_t total = 0;
     bool ok = true;
     while (true) {
         settings.frameLimit = frames > 0 ? int32_t(frames - total) : 0;
         int32_t done = 0;
-        ok = RunConversion(video.c_str(), settings, sink, nullptr, nullptr, &g_stop, &error, &done);
+        ok =
+            RunConversion(video.c_str(), settings, sink, statsEachSecond ? PrintStatsLine : nullptr,
+                          &statsLine, &g_stop, &error, &done);
         total += done;
         if (!ok || !loop || g_stop.load() || done == 0) break;
         if (frames > 0 && total >= frames) break;

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -85,6 +89,21 @@ protected:
         Pause(kQuietMs);  // nothing further may follow
         EXPECT_EQ(Stream(), expected);
         return ok;
+    }
+
+    // A new window whose quorvane-convert is a shell script with `body`.
+    void UseStandInConverter(const QTemporaryDir& tools, const QByteArray& body) {
+        QFile tool(tools.filePath("quorvane-convert"));
+        ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+        tool.write(QByteArray("#!/bin/sh\n") + body);
+        tool.close();
+        tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        control.reset();
+        hooks.toolFolder = tools.path();
+        control = CreateControlWindow(server.serverPort(), hooks);
+        ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Connected; }));
+        ASSERT_TRUE(WaitFor([this] { return LinkIdle(control->link); }));
+        arrivals.clear();
     }
 
     void SendStatus(const Packet& bytes) {
@@ -382,6 +401,122 @@ TEST_F(ControlForms, LostConnectionIsShownAndCommandsAreRefused) {
               "the file.");
     control->portList->setCurrentRow(9);
     EXPECT_TRUE(control->messageLabel->text().contains("no connection"));
+}
+
+TEST_F(ControlForms, MissingToolsAreNamedInTheirForms) {
+    // Nothing beside this test program is a tool.
+    const QString folder = QCoreApplication::applicationDirPath();
+    const struct {
+        ToolForm* form;
+        const char* tool;
+    } forms[] = {{&control->convertForm, "quorvane-convert"},
+                 {&control->liveForm, "quorvane-play"}};
+    const QString missing =
+        " was not found in " + folder + "; it is installed beside the control program.";
+    for (const auto& f : forms) {
+        SCOPED_TRACE(f.tool);
+        EXPECT_EQ(f.form->status->text(), f.tool + missing);
+        EXPECT_TRUE(f.form->status->styleSheet().contains("#b00000"));
+    }
+    control->convertVideo->setText("/media/clip.mp4");
+    control->convertTarget->setText("/shows/out.led");
+    control->convertForm.status->clear();
+    control->convertForm.start->click();
+    EXPECT_EQ(control->convertForm.status->text(), QString("quorvane-convert") + missing);
+    Pause(kQuietMs);
+    EXPECT_TRUE(arrivals.empty());  // Quorvane was not asked to save for nothing
+}
+
+TEST_F(ControlForms, LayoutSaveForAToolEndsWithTheConnection) {
+    QTemporaryDir tools;
+    ASSERT_NO_FATAL_FAILURE(UseStandInConverter(tools, "exit 0\n"));
+    autoAnswer = false;
+    control->convertVideo->setText("/media/clip.mp4");
+    control->convertTarget->setText("/shows/out.led");
+    control->convertForm.start->click();
+    ASSERT_TRUE(WaitFor([this] { return arrivals.size() == 1; }));
+    // Command 176 with a project in a folder of the control program's own.
+    Packet save = arrivals[0].bytes;
+    ASSERT_GT(save.size(), 5u);
+    EXPECT_EQ(save[1], 0xB0);
+    const QString project = QString::fromLocal8Bit(reinterpret_cast<const char*>(save.data()) + 4,
+                                                   int(save.size()) - 5);
+    const QString folder = QFileInfo(project).absolutePath();
+    EXPECT_TRUE(QFileInfo(folder).fileName().startsWith("quorvane-layout-"));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_FALSE(control->convertForm.start->isEnabled());
+
+    client->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([this] { return control->link.state == LinkState::Lost; }));
+    EXPECT_EQ(control->convertForm.status->text(),
+              "The connection to Quorvane was lost before it saved the layout.");
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(control->convertForm.start->isEnabled());
+}
+
+TEST_F(ControlForms, StopWhileQuorvaneSavesKeepsTheToolFromStarting) {
+    QTemporaryDir tools;
+    ASSERT_NO_FATAL_FAILURE(
+        UseStandInConverter(tools, QString("touch '%1'\n").arg(tools.filePath("ran")).toUtf8()));
+    autoAnswer = false;
+    control->convertVideo->setText("/media/clip.mp4");
+    control->convertTarget->setText("/shows/out.led");
+    control->convertForm.start->click();
+    ASSERT_TRUE(WaitFor([this] { return arrivals.size() == 1; }));
+    control->convertForm.stop->click();
+    // Quorvane takes the save, then the code-0 packet behind it.
+    SendStatus(kAnswer);
+    ASSERT_TRUE(WaitFor([this] { return arrivals.size() == 2; }));
+    SendStatus(kAnswer);
+    ASSERT_TRUE(WaitFor([this] { return !control->convertForm.savingLayout; }));
+    EXPECT_EQ(control->convertForm.status->text(), "Stopped before quorvane-convert started.");
+    EXPECT_FALSE(ToolRunning(control->convertForm.run));
+    Pause(kQuietMs);
+    EXPECT_FALSE(QFileInfo::exists(tools.filePath("ran")));
+    EXPECT_TRUE(control->convertForm.start->isEnabled());
+}
+
+TEST_F(ControlForms, OutputsTableKeepsWhatItHasNoColumnFor) {
+    const QString path = settingsDir.filePath("outputs.json");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"source_name": "Stage", "outputs": [
+        {"protocol": "sacn", "address": "10.0.0.5", "ports": [1, 2, 3, 7], "universe": 5,
+         "priority": 150, "sync_universe": 7000, "pixels_per_universe": 100},
+        {"protocol": "artnet", "address": "10.0.0.6", "ports": [4], "sync": true,
+         "udp_port": 6455}]})");
+    file.close();
+    nextPath = path;
+    control->outputsOpenButton->click();
+    QTableWidget* table = control->outputsTable;
+    ASSERT_EQ(table->rowCount(), 2);
+    const QStringList first = {table->item(0, 1)->text(), table->item(0, 2)->text(),
+                               table->item(0, 3)->text(), table->item(0, 4)->text(),
+                               table->item(0, 5)->text()};
+    EXPECT_EQ(first, QStringList({"10.0.0.5", "1-3, 7", "5", "150", "7000"}));
+    EXPECT_EQ(table->item(1, 5)->text(), "yes");
+    EXPECT_FALSE(control->outputsEdited);
+
+    table->item(0, 2)->setText("1-2, 9");
+    control->outputsAddButton->click();
+    qobject_cast<QComboBox*>(table->cellWidget(2, 0))->setCurrentText("ddp");
+    table->item(2, 1)->setText("10.0.0.9");
+    table->item(2, 2)->setText("5, x");  // not port numbers: for the tool to refuse
+    EXPECT_TRUE(control->outputsEdited);
+    nextPath = settingsDir.filePath("edited");
+    control->outputsSaveButton->click();
+    EXPECT_EQ(control->outputsPath->text(), nextPath + ".json");
+    QFile saved(nextPath + ".json");
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QJsonObject expected = QJsonDocument::fromJson(R"({"source_name": "Stage", "outputs": [
+        {"protocol": "sacn", "address": "10.0.0.5", "ports": [1, 2, 9], "universe": 5,
+         "priority": 150, "sync_universe": 7000, "pixels_per_universe": 100},
+        {"protocol": "artnet", "address": "10.0.0.6", "ports": [4], "sync": true,
+         "udp_port": 6455},
+        {"protocol": "ddp", "address": "10.0.0.9", "ports": "5, x"}]})")
+                                     .object();
+    EXPECT_EQ(QJsonDocument::fromJson(saved.readAll()).object(), expected);
+    EXPECT_FALSE(control->outputsEdited);
 }
 
 TEST(ControlConnect, RetriesUntilQuorvaneListens) {

@@ -20,22 +20,14 @@
 #include "model/layout.h"
 #include "qt_wait.h"
 #include "render/view_state.h"
+#include "scripted_quorvane.h"
 #include "support/process.h"
 #include "support/test_support.h"
 #include "window.h"
 
 namespace {
 
-void StartQt() {
-    static int argc = 1;
-    static char name[] = "control_link_e2e_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    (void)application;
-}
+using ControlLinkEndToEnd = ScriptedQuorvane;
 
 // Every port full: 256 chains of 2048 LEDs over the whole grid.
 void BuildFullLayout() {
@@ -72,44 +64,6 @@ std::string ArrivalLine(const Packet& packet) {
     return "Get: " + std::to_string(packet[0] * 256 + packet[1]) + "----" +
            std::to_string(packet.size()) + " Bytes";
 }
-
-class ControlLinkEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        StartQt();
-        WriteExecutable(dir.File("Quorvane_Net.exe"), "#!/bin/sh\nexec sleep 120\n");
-        quorvane = StartChild(BuildDirectory() + "/quorvane_scripted", {}, dir.path(), "quorvane",
-                              {"QT_QPA_PLATFORM=xcb"});
-        hooks.saveFile = [this](const QString&, const QString&, const QString&) {
-            return nextPath;
-        };
-        hooks.openFile = hooks.saveFile;
-        hooks.settingsFile = QString::fromStdString(dir.File("control.ini"));
-        control = CreateControlWindow(kCommandPort, hooks);
-        // A slow start may outlast one round of connection attempts.
-        ASSERT_TRUE(WaitFor(
-            [this] {
-                if (control->link.state == LinkState::NotFound) RetryControlLink(control->link);
-                return control->link.state == LinkState::Connected;
-            },
-            30000))
-            << ReadWholeFile(quorvane.stdoutPath);
-        // The edit mode that the window sends on connecting.
-        ASSERT_TRUE(WaitFor([this] { return LinkIdle(control->link); }, 5000));
-    }
-    void TearDown() override {
-        control.reset();
-        StopChild(quorvane);
-    }
-
-    std::string Log() const { return ReadWholeFile(quorvane.stdoutPath); }
-
-    ScopedTempDir dir;
-    ChildProcess quorvane;
-    ControlHooks hooks;
-    QString nextPath;
-    std::unique_ptr<ControlWindow> control;
-};
 
 TEST_F(ControlLinkEndToEnd, BurstWhileAFullLayoutOpensAndRedrawsArrivesCompleteAndInOrder) {
     const std::string project = dir.File("full.quor");
