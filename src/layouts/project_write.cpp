@@ -62,21 +62,20 @@ bool SaveLayoutProject(const std::string& path, const Layout& layout, const Proj
                  "of at most 63)";
         return false;
     }
-    static ProjectHeader bytes;
-    bytes = header;
+    ProjectHeader bytes = header;
     SetHeaderView(bytes, view.scrollX, view.scrollY, uint8_t(view.cellSize));
     std::vector<StagedFile> files;
-    static ChainPoint points[kChainCapacity];
+    std::vector<ChainPoint> points(kChainCapacity);
     for (int port = 0; port < kPortCount; ++port) {
         const std::vector<PlacedLed>& leds = layout.ports[port];
         SetHeaderPortFlag(bytes, port, !leds.empty());
         if (leds.empty()) continue;
         for (size_t i = 0; i < leds.size(); ++i)
             points[i] = {uint16_t(leds[i].x), uint16_t(kGridMax - leds[i].y)};
-        files.push_back(
-            {ChainFilePath(port + 1),
-             {},
-             BuildChainFile(layout.colors[port], uint16_t(port), points, uint16_t(leds.size()))});
+        files.push_back({ChainFilePath(port + 1),
+                         {},
+                         BuildChainFile(layout.colors[port], uint16_t(port), points.data(),
+                                        uint16_t(leds.size()))});
     }
     files.push_back(
         {path, {}, std::vector<uint8_t>(bytes.bytes, bytes.bytes + sizeof bytes.bytes)});
