@@ -195,9 +195,22 @@ bool OpenProject(const std::string& path, HeaderView* view, std::string* error) 
     return true;
 }
 
-std::string PortRange(int first, int last) {
-    if (first == last) return "port " + std::to_string(first + 1);
-    return "ports " + std::to_string(first + 1) + "-" + std::to_string(last + 1);
+// "port 3", "ports 1-4", "ports 2, 7-9".
+std::string PortList(const bool added[kPortCount]) {
+    std::string list;
+    int count = 0;
+    for (int port = 0; port < kPortCount; ++port) {
+        if (!added[port]) continue;
+        int last = port;
+        while (last + 1 < kPortCount && added[last + 1]) ++last;
+        if (!list.empty()) list += ", ";
+        list += std::to_string(port + 1);
+        if (last > port) list += "-" + std::to_string(last + 1);
+        count += last - port + 1;
+        port = last;
+    }
+    if (count == 0) return "no port";
+    return (count == 1 ? "port " : "ports ") + list;
 }
 
 // Puts the piece onto the target's project and saves it.
@@ -235,17 +248,16 @@ int Place(const LayoutPiece& piece, const Target& target) {
         RemoveFolders(made);
         return Fail(error);
     }
-    int first = -1, last = -1, added = 0;
+    bool addedPorts[kPortCount];
+    int added = 0;
     for (int port = 0; port < kPortCount; ++port) {
-        if (before[port] || layout->ports[port].empty()) continue;
-        if (first < 0) first = port;
-        last = port;
-        added += int(layout->ports[port].size());
+        addedPorts[port] = !before[port] && !layout->ports[port].empty();
+        if (addedPorts[port]) added += int(layout->ports[port].size());
     }
     const int ports = LayoutPortCount(*layout);
     std::printf("%s: %d LEDs added on %s; %d LEDs on %d %s in all\n", path.c_str(), added,
-                first < 0 ? "no port" : PortRange(first, last).c_str(), LayoutLedCount(*layout),
-                ports, ports == 1 ? "port" : "ports");
+                PortList(addedPorts).c_str(), LayoutLedCount(*layout), ports,
+                ports == 1 ? "port" : "ports");
     return 0;
 }
 
