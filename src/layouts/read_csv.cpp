@@ -67,7 +67,8 @@ bool ReadCsvLayout(const std::string& name, const std::string& text, const ReadO
     bool haveHeader = false;
     uint32_t lineNumber = 0;
     long long order = 0;
-    size_t position = 0;
+    // Spreadsheets often save a byte order mark before the header.
+    size_t position = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     auto fail = [&](const std::string& cause) {
         *error = name + ":" + std::to_string(lineNumber) + ": " + cause;
         return false;

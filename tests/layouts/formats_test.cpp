@@ -109,7 +109,9 @@ TEST_F(FormatsTest, CsvPlacesScaledYUpPointsInIndexOrder) {
     ReadOptions options;
     options.place.scale = 0.1;  // millimetres to 10 mm cells
     options.place.yUp = true;
-    const std::string text = "# facade\nX;Y;Index;Port\n100;0;2;3\n0;0;0;3\n\n50;20;1;3\n";
+    // As a spreadsheet saves it: a byte order mark, semicolons, CR LF.
+    const std::string text =
+        "\xEF\xBB\xBF# facade\r\nX;Y;Index;Port\r\n100;0;2;3\r\n0;0;0;3\r\n\r\n50;20;1;3\r\n";
     auto layout = NewLayout();
     std::string error;
     ASSERT_TRUE(ReadInto(LayoutFormat::Csv, text, options, layout.get(), &error)) << error;
