@@ -116,7 +116,7 @@ bool ReadCompressed(const std::string& data, NodeGrid& grid, std::string* cause)
             *cause = where + "expected node,row,column[,layer] as whole numbers, counted from 0";
             return false;
         }
-        layers = std::max(layers, values[3] + 1);
+        layers = std::max(layers, std::min(values[3], kNodeLimit) + 1);  // for the warning
         if (values[0] > 0 && !PutNode(grid, values[0], values[1], values[2], cause)) {
             *cause = where + *cause;
             return false;
