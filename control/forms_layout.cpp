@@ -53,6 +53,16 @@ QHBoxLayout* PathRow(ControlWindow& control, QLineEdit* edit, bool save, const c
     return row;
 }
 
+// The point-list options only for a point list: chosen, or by the file's name.
+void EnablePointListOptions(LayoutToolForm& form) {
+    const int chosen = form.format->currentIndex();
+    const bool csv =
+        chosen == 1 || (chosen == 0 && form.source->text().endsWith(".csv", Qt::CaseInsensitive));
+    form.port->setEnabled(csv);
+    form.scale->setEnabled(csv);
+    form.yUp->setEnabled(csv);
+}
+
 void ShowResult(LayoutToolForm& form, const QString& text, bool error) {
     form.result->setStyleSheet(error ? "color:#b00000" : "");
     form.result->setText(text);
@@ -143,10 +153,12 @@ QStringList LayoutToolArguments(const LayoutToolForm& form, bool matrix, QString
         }
         arguments << "import" << QFileInfo(form.source->text()).absoluteFilePath();
         if (form.format->currentIndex() > 0) arguments << "--format" << form.format->currentText();
-        if (form.port->value() > 0) arguments << "--port" << QString::number(form.port->value());
-        if (!form.scale->text().trimmed().isEmpty() && form.scale->text().trimmed() != "1")
-            arguments << "--scale" << form.scale->text().trimmed();
-        if (form.yUp->isChecked()) arguments << "--y-up";
+        if (form.port->isEnabled() && form.port->value() > 0)
+            arguments << "--port" << QString::number(form.port->value());
+        const QString scale = form.scale->text().trimmed();
+        if (form.scale->isEnabled() && !scale.isEmpty() && scale != "1")
+            arguments << "--scale" << scale;
+        if (form.yUp->isEnabled() && form.yUp->isChecked()) arguments << "--y-up";
     }
     if (!form.origin->text().trimmed().isEmpty())
         arguments << "--origin" << form.origin->text().trimmed();
@@ -185,6 +197,12 @@ void ShowImportLayoutForm(ControlWindow& control) {
         form.yUp = new QCheckBox("y grows upwards");
         fields->addRow("Point lists", form.yUp);
         BuildForm(control, form, "Import layout", "Import", fields, false);
+        LayoutToolForm* f = &form;
+        auto update = [f] { EnablePointListOptions(*f); };
+        QObject::connect(form.format, qOverload<int>(&QComboBox::currentIndexChanged), form.dialog,
+                         update);
+        QObject::connect(form.source, &QLineEdit::textChanged, form.dialog, update);
+        update();
     }
     form.dialog->show();
     form.dialog->raise();
