@@ -160,6 +160,20 @@ TEST_F(LayoutToolTest, ExportedFormatsImportBackToTheSameChains) {
     }
 }
 
+TEST_F(LayoutToolTest, ExportThatDoesNotFitIsRefusedAndWritesNothing) {
+    ASSERT_EQ(RunLayoutTool("line --from 0,0 --to 299,0 -o wide.quor", dir_.path()).status, 0);
+    const ToolRun run = RunLayoutTool("export wide.quor --to ledmap wide.json", dir_.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.error,
+              "quorvane-layout: wide.json: the layout spans 300 x 1 cells; a ledmap holds at "
+              "most 255 x 255\n");
+    EXPECT_LT(FileSizeOf(dir_.File("wide.json").c_str()), 0);
+    const ToolRun missing = RunLayoutTool("export none.quor --to csv none.csv", dir_.path());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.error.find("none.quor: cannot open the file"), std::string::npos)
+        << missing.error;
+}
+
 TEST_F(LayoutToolTest, ImportsThePeersSamples) {
     const char* given = std::getenv("QUORVANE_SHARED_DIR");
     const std::string folder =
