@@ -18,7 +18,9 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -242,12 +244,18 @@ int Place(const LayoutPiece& piece, const Target& target) {
     if (!AddPiece(piece, target.firstPort - 1, target.ledsPerPort, layout.get(), &error))
         return Fail(error);
 
+    // Ctrl+C or a stop during the save takes effect once it is over, so the
+    // project is there whole or not at all.
+    sigset_t stops, previous;
+    sigemptyset(&stops);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    sigprocmask(SIG_BLOCK, &stops, &previous);
     std::vector<std::string> made;
-    if (!MakeFolders(path, &made, &error)) return Fail(error);
-    if (!SaveLayoutProject(path, *layout, header, view, &error)) {
-        RemoveFolders(made);
-        return Fail(error);
-    }
+    bool saved = MakeFolders(path, &made, &error);
+    saved = saved && SaveLayoutProject(path, *layout, header, view, &error);
+    if (!saved) RemoveFolders(made);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    if (!saved) return Fail(error);
     bool addedPorts[kPortCount];
     int added = 0;
     for (int port = 0; port < kPortCount; ++port) {
