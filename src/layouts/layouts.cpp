@@ -24,6 +24,7 @@ void ClearLayout(Layout* layout) {
         layout->ports[port].clear();
         DefaultPortColor(port, layout->colors[port]);
         layout->sources[port].clear();
+        layout->entryNames[port].clear();
     }
 }
 
@@ -31,9 +32,20 @@ void DefaultPortColor(int port, uint8_t out[3]) {
     std::memcpy(out, kPalette[port % 8], 3);
 }
 
-std::string LedWhere(const std::string& source, const PlacedLed& led) {
-    if (led.line == 0) return source + ": ";
-    return source + ":" + std::to_string(led.line) + ": ";
+std::string LedWhere(const std::string& source, const std::string& entryName,
+                     const PlacedLed& led) {
+    if (led.line != 0) return source + ":" + std::to_string(led.line) + ": ";
+    if (!entryName.empty())
+        return source + ": " + entryName + " " + std::to_string(led.entry) + ": ";
+    return source + ": ";
+}
+
+std::string LedSource(const std::string& source, const std::string& entryName,
+                      const PlacedLed& led) {
+    if (led.line != 0) return " (" + source + ":" + std::to_string(led.line) + ")";
+    if (!entryName.empty())
+        return " (" + source + " " + entryName + " " + std::to_string(led.entry) + ")";
+    return " (" + source + ")";
 }
 
 std::string CellText(int64_t x, int64_t y) {
@@ -68,13 +80,14 @@ bool AddPiece(const LayoutPiece& piece, int firstPort, int ledsPerPort, Layout* 
             std::vector<PlacedLed>& target = next.ports[chain.port];
             if (!target.empty()) {
                 const PlacedLed first = chain.leds.empty() ? PlacedLed{0, 0, 0} : chain.leds[0];
-                *error = LedWhere(piece.source, first) + "port " + std::to_string(chain.port + 1) +
-                         " already holds " + std::to_string(target.size()) + " LEDs (" +
-                         next.sources[chain.port] + ")";
+                *error = LedWhere(piece.source, piece.entryName, first) + "port " +
+                         std::to_string(chain.port + 1) + " already holds " +
+                         std::to_string(target.size()) + " LEDs (" + next.sources[chain.port] + ")";
                 return false;
             }
             target = chain.leds;
             next.sources[chain.port] = piece.source;
+            next.entryNames[chain.port] = piece.entryName;
             DefaultPortColor(chain.port, next.colors[chain.port]);
             continue;
         }
@@ -83,14 +96,15 @@ bool AddPiece(const LayoutPiece& piece, int firstPort, int ledsPerPort, Layout* 
             if (port < 0 || int(next.ports[port].size()) >= ledsPerPort) {
                 while (cursor < kPortCount && !next.ports[cursor].empty()) ++cursor;
                 if (cursor >= kPortCount) {
-                    *error = LedWhere(piece.source, chain.leds[i]) + "no free port left for " +
-                             CellText(chain.leds[i].x, chain.leds[i].y) +
+                    *error = LedWhere(piece.source, piece.entryName, chain.leds[i]) +
+                             "no free port left for " + CellText(chain.leds[i].x, chain.leds[i].y) +
                              " (a layout has at most 256 ports of at most " +
                              std::to_string(ledsPerPort) + " LEDs here)";
                     return false;
                 }
                 port = cursor;
                 next.sources[port] = piece.source;
+                next.entryNames[port] = piece.entryName;
                 DefaultPortColor(port, next.colors[port]);
             }
             next.ports[port].push_back(chain.leds[i]);
@@ -106,15 +120,16 @@ bool CheckLayout(const Layout& layout, std::string* error) {
     for (int port = 0; port < kPortCount; ++port) {
         const std::vector<PlacedLed>& leds = layout.ports[port];
         const std::string& source = layout.sources[port];
+        const std::string& entryName = layout.entryNames[port];
         if (leds.size() > size_t(kChainCapacity)) {
-            *error = LedWhere(source, leds[kChainCapacity]) + "port " + std::to_string(port + 1) +
-                     " gets more than 2048 LEDs";
+            *error = LedWhere(source, entryName, leds[kChainCapacity]) + "port " +
+                     std::to_string(port + 1) + " gets more than 2048 LEDs";
             return false;
         }
         for (size_t i = 0; i < leds.size(); ++i) {
             const PlacedLed& led = leds[i];
             if (led.x < 0 || led.x > kGridMax || led.y < 0 || led.y > kGridMax) {
-                *error = LedWhere(source, led) + CellText(led.x, led.y) + " of " +
+                *error = LedWhere(source, entryName, led) + CellText(led.x, led.y) + " of " +
                          LedName(port, i) + " is off the 2048 x 2048 grid";
                 return false;
             }
@@ -123,11 +138,9 @@ bool CheckLayout(const Layout& layout, std::string* error) {
                 const int otherPort = int((cell - 1) / kChainCapacity);
                 const size_t otherIndex = (cell - 1) % kChainCapacity;
                 const PlacedLed& other = layout.ports[otherPort][otherIndex];
-                std::string otherWhere = layout.sources[otherPort];
-                if (other.line != 0) otherWhere += ":" + std::to_string(other.line);
-                *error = LedWhere(source, led) + CellText(led.x, led.y) + " of " +
+                *error = LedWhere(source, entryName, led) + CellText(led.x, led.y) + " of " +
                          LedName(port, i) + " already holds " + LedName(otherPort, otherIndex) +
-                         " (" + otherWhere + ")";
+                         LedSource(layout.sources[otherPort], layout.entryNames[otherPort], other);
                 return false;
             }
             cell = uint32_t(port) * kChainCapacity + uint32_t(i) + 1;

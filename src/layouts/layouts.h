@@ -20,9 +20,10 @@
 #include "model/layout.h"
 
 struct PlacedLed {
-    int64_t x;      // column from the left
-    int64_t y;      // row from the top
-    uint32_t line;  // line of the source file it came from; 0 for none
+    int64_t x;           // column from the left
+    int64_t y;           // row from the top
+    uint32_t line;       // line of the source file it came from; 0 for none
+    uint32_t entry = 0;  // its number in a source that names its entries (entryName)
 };
 
 // One run of LEDs in chain order. `port` is an index 0..255 when the source
@@ -34,12 +35,14 @@ struct PieceChain {
 };
 
 // What a reader or generator gives: chains to be put onto ports, the name of
-// its source for messages ("walls.csv", "matrix 64x32") and the warnings
-// about what was changed on the way (depth layers flattened, ...).
+// its source for messages ("walls.csv", "matrix 64x32"), what its entries are
+// called there, and the warnings about what was changed on the way (depth
+// layers flattened, ...).
 struct LayoutPiece {
     std::string source;
     std::vector<PieceChain> chains;
     std::vector<std::string> warnings;
+    std::string entryName = "";  // "node", "map entry": what PlacedLed::entry counts
 };
 
 // A whole layout: per port index its chain (empty for an unused port), the
@@ -47,7 +50,8 @@ struct LayoutPiece {
 struct Layout {
     std::vector<PlacedLed> ports[kPortCount];
     uint8_t colors[kPortCount][3];
-    std::string sources[kPortCount];  // "walls.csv", or the project it was read from
+    std::string sources[kPortCount];     // "walls.csv", or the project it was read from
+    std::string entryNames[kPortCount];  // the source's LayoutPiece::entryName
 };
 
 // Every port empty, the colours those of fresh generated ports.

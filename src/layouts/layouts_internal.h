@@ -8,8 +8,11 @@
 
 #include "layouts/layouts.h"
 
-// "<source>:<line>: " (or "<source>: " without a line).
-std::string LedWhere(const std::string& source, const PlacedLed& led);
+// "<source>:<line>: ", "<source>: <entry name> <entry>: " or "<source>: ".
+std::string LedWhere(const std::string& source, const std::string& entryName, const PlacedLed& led);
+// The same in brackets: " (<source>:<line>)", " (<source> <entry name> <entry>)".
+std::string LedSource(const std::string& source, const std::string& entryName,
+                      const PlacedLed& led);
 // "cell (x, y)".
 std::string CellText(int64_t x, int64_t y);
 // "LED <index + 1> of port <port + 1>".

@@ -145,7 +145,7 @@ bool ReadCsvLayout(const std::string& name, const std::string& text, const ReadO
                 const CsvRow& later =
                     list[i].led.line > list[i - 1].led.line ? list[i] : list[i - 1];
                 const CsvRow& earlier = &later == &list[i] ? list[i - 1] : list[i];
-                *error = LedWhere(name, later.led) + "index " + std::to_string(later.index) +
+                *error = LedWhere(name, "", later.led) + "index " + std::to_string(later.index) +
                          " of port " + std::to_string(port + 1) + " is also on line " +
                          std::to_string(earlier.led.line);
                 return false;

@@ -23,6 +23,7 @@ std::string PositionText(size_t position, size_t width) {
 bool ReadLedmapLayout(const std::string& name, const std::string& text, const ReadOptions& options,
                       LayoutPiece* piece, std::string* error) {
     piece->source = name;
+    piece->entryName = "map entry";
     piece->chains.clear();
     nlohmann::json document;
     try {
@@ -91,8 +92,10 @@ bool ReadLedmapLayout(const std::string& name, const std::string& text, const Re
                      PositionText(leds[i - 1].position, width) + ")";
             return false;
         }
-        chain.leds.push_back(PlaceLed(options.place, double(leds[i].position % width),
-                                      double(leds[i].position / width), 0));
+        PlacedLed led = PlaceLed(options.place, double(leds[i].position % width),
+                                 double(leds[i].position / width), 0);
+        led.entry = uint32_t(leds[i].position);
+        chain.leds.push_back(led);
     }
     const long long holes = leds.back().physical + 1 - (long long)(leds.size());
     if (holes > 0)

@@ -140,6 +140,7 @@ long ChannelsPerNode(const std::string& stringType) {
 bool ReadXmodelLayout(const std::string& name, const std::string& text, const ReadOptions& options,
                       LayoutPiece* piece, std::string* error) {
     piece->source = name;
+    piece->entryName = "node";
     piece->chains.clear();
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_buffer(text.data(), text.size());
@@ -218,7 +219,9 @@ bool ReadXmodelLayout(const std::string& name, const std::string& text, const Re
                 if (missing++ == 0) firstMissing = node;
                 continue;
             }
-            chain.leds.push_back(PlaceLed(options.place, double(cell.column), double(cell.row), 0));
+            PlacedLed led = PlaceLed(options.place, double(cell.column), double(cell.row), 0);
+            led.entry = uint32_t(node);
+            chain.leds.push_back(led);
         }
         if (!chain.leds.empty()) piece->chains.push_back(std::move(chain));
     }

@@ -99,8 +99,9 @@ TEST_F(FormatsTest, DepthLayersAreFlattenedWithAWarning) {
     LayoutPiece piece;
     // Node 3 lands on the cell of node 2 once the layers are one.
     EXPECT_FALSE(ReadInto(LayoutFormat::Xmodel, text, ReadOptions{}, layout.get(), &error, &piece));
-    EXPECT_NE(error.find("cell (1, 0) of LED 3 of port 1 already holds LED 2"), std::string::npos)
-        << error;
+    EXPECT_EQ(error,
+              "in: node 3: cell (1, 0) of LED 3 of port 1 already holds LED 2 of port 1 "
+              "(in node 2)");
     ASSERT_EQ(piece.warnings.size(), 1u);
     EXPECT_NE(piece.warnings[0].find("2 depth layers flattened"), std::string::npos);
 }
@@ -165,12 +166,12 @@ TEST_F(FormatsTest, HostileInputIsRefusedWithItsOffenderNamed) {
         {LayoutFormat::Xmodel, "<custommodel CustomModel=\"99999999\"/>", -1,
          "CustomModel row 0, column 0: node number 99999999"},
         {LayoutFormat::Xmodel, "<custommodel CustomModelCompressed=\"1,0,0;2,0,0\"/>", -1,
-         "cell (0, 0) of LED 2 of port 1 already holds LED 1"},
+         "in: node 2: cell (0, 0) of LED 2 of port 1 already holds LED 1 of port 1 (in node 1)"},
         {LayoutFormat::Xmodel,
          "<custommodel CustomModel=\"1,2,3\" CustomStrings=\"2\" String1=\"3\" String2=\"2\"/>", -1,
          "String2 (2) starts before String1 (3)"},
         {LayoutFormat::Xmodel, "<custommodel CustomModelCompressed=\"1,0,2048\"/>", -1,
-         "cell (2048, 0) of LED 1 of port 1 is off"},
+         "in: node 1: cell (2048, 0) of LED 1 of port 1 is off"},
         {LayoutFormat::Ledmap, "{\"map\": [0, 1,\n 2,]}", -1, "in:2: not JSON"},
         {LayoutFormat::Ledmap, "{\"width\": 2}", -1, "in: no \"map\" array"},
         {LayoutFormat::Ledmap, "{\"map\": [0], \"width\": 1}", -1,
