@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include "layouts/layouts_internal.h"
 
@@ -14,8 +15,9 @@ const uint8_t kPalette[8][3] = {
     {230, 64, 230}, {0, 220, 220}, {255, 140, 0},  {255, 255, 255},
 };
 
-// One bit pattern per cell: 0 free, otherwise port * 2048 + index + 1.
+// The mark of a cell: 0 free, otherwise port * 2048 + index + 1.
 constexpr uint32_t kFree = 0;
+constexpr int kSmallLayout = 65536;  // LEDs
 
 }  // namespace
 
@@ -116,7 +118,13 @@ bool AddPiece(const LayoutPiece& piece, int firstPort, int ledsPerPort, Layout* 
 }
 
 bool CheckLayout(const Layout& layout, std::string* error) {
-    std::vector<uint32_t> cells(size_t(kGridSide) * kGridSide, kFree);
+    // The marks of the cells taken so far: one per grid cell for a large
+    // layout, a map for a small one, where clearing 16 MB would cost more
+    // than the whole check.
+    const bool small = LayoutLedCount(layout) < kSmallLayout;
+    std::vector<uint32_t> grid(small ? 0 : size_t(kGridSide) * kGridSide, kFree);
+    std::unordered_map<uint32_t, uint32_t> taken;
+    auto mark = [&](size_t key) -> uint32_t& { return small ? taken[uint32_t(key)] : grid[key]; };
     for (int port = 0; port < kPortCount; ++port) {
         const std::vector<PlacedLed>& leds = layout.ports[port];
         const std::string& source = layout.sources[port];
@@ -133,7 +141,7 @@ bool CheckLayout(const Layout& layout, std::string* error) {
                          LedName(port, i) + " is off the 2048 x 2048 grid";
                 return false;
             }
-            uint32_t& cell = cells[size_t(led.x) * kGridSide + size_t(led.y)];
+            uint32_t& cell = mark(size_t(led.x) * kGridSide + size_t(led.y));
             if (cell != kFree) {
                 const int otherPort = int((cell - 1) / kChainCapacity);
                 const size_t otherIndex = (cell - 1) % kChainCapacity;

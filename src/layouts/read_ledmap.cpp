@@ -33,6 +33,9 @@ bool ReadLedmapLayout(const std::string& name, const std::string& text, const Re
         const long line = 1 + long(std::count(text.begin(), text.begin() + long(end), '\n'));
         *error = name + ":" + std::to_string(line) + ": not JSON: " + e.what();
         return false;
+    } catch (const nlohmann::json::exception& e) {  // a number out of range
+        *error = name + ": not JSON: " + e.what();
+        return false;
     }
     if (!document.is_object() || !document.contains("map") || !document["map"].is_array()) {
         *error = name + ": no \"map\" array";

@@ -126,6 +126,13 @@ bool ReadCompressed(const std::string& data, NodeGrid& grid, std::string* cause)
     return true;
 }
 
+// The line of byte `offset` of the text. The parser's offsets are those of
+// its own copy, which for a file not in UTF-8 may run past the text.
+long LineAt(const std::string& text, ptrdiff_t offset) {
+    const size_t end = offset < 0 ? 0 : std::min(size_t(offset), text.size());
+    return 1 + long(std::count(text.begin(), text.begin() + long(end), '\n'));
+}
+
 // Channels per node for the evenly split string starts the peer computes.
 long ChannelsPerNode(const std::string& stringType) {
     if (stringType.find("RGBW") != std::string::npos || stringType.find("4 Channel") == 0) return 4;
@@ -145,8 +152,8 @@ bool ReadXmodelLayout(const std::string& name, const std::string& text, const Re
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_buffer(text.data(), text.size());
     if (!parsed) {
-        const long line = 1 + long(std::count(text.begin(), text.begin() + parsed.offset, '\n'));
-        *error = name + ":" + std::to_string(line) + ": not XML: " + parsed.description();
+        *error = name + ":" + std::to_string(LineAt(text, parsed.offset)) +
+                 ": not XML: " + parsed.description();
         return false;
     }
     const pugi::xml_node model = document.child("custommodel");
@@ -154,13 +161,7 @@ bool ReadXmodelLayout(const std::string& name, const std::string& text, const Re
         *error = name + ": no custommodel element";
         return false;
     }
-    const std::string at =
-        name + ":" +
-        std::to_string(
-            1 + std::count(text.begin(),
-                           text.begin() + std::min(size_t(model.offset_debug()), text.size()),
-                           '\n')) +
-        ": ";
+    const std::string at = name + ":" + std::to_string(LineAt(text, model.offset_debug())) + ": ";
 
     NodeGrid grid;
     std::string cause;

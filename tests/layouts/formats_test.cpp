@@ -174,6 +174,8 @@ TEST_F(FormatsTest, HostileInputIsRefusedWithItsOffenderNamed) {
          "in: node 1: cell (2048, 0) of LED 1 of port 1 is off"},
         {LayoutFormat::Ledmap, "{\"map\": [0, 1,\n 2,]}", -1, "in:2: not JSON"},
         {LayoutFormat::Ledmap, "{\"width\": 2}", -1, "in: no \"map\" array"},
+        {LayoutFormat::Ledmap, "{\"map\": [1e999]}", -1, "in: not JSON"},
+        {LayoutFormat::Xmodel, std::string("<\0c\0", 4), -1, "in:1: not XML"},
         {LayoutFormat::Ledmap, "{\"map\": [0], \"width\": 1}", -1,
          "\"width\" and \"height\" come together"},
         {LayoutFormat::Ledmap, "{\"map\": [0], \"width\": 256, \"height\": 1}", -1,

@@ -126,6 +126,22 @@ TEST_F(LayoutsTest, ZigzagMatrixOverFourPortsChecksCornersAndPortBoundaries) {
     }
 }
 
+// Large layouts are checked on a mark per grid cell, small ones on a map.
+TEST_F(LayoutsTest, LargeLayoutFindsTheOccupiedCellToo) {
+    MatrixOptions options;
+    options.width = 256;
+    options.height = 256;
+    auto layout = NewLayout();
+    std::string error;
+    ASSERT_TRUE(AddPiece(GenerateMatrix(options, Placement{}), 0, 2048, layout.get(), &error));
+    EXPECT_EQ(LayoutPortCount(*layout), 32);
+    // The last row runs back: its first LED, on the right, is LED 1793 of port 32.
+    EXPECT_FALSE(AddPiece(GenerateLine(300, 0, 255, 255, 2), 0, 2048, layout.get(), &error));
+    EXPECT_NE(error.find("cell (255, 255) of LED 2 of port 33 already holds LED 1793 of port 32"),
+              std::string::npos)
+        << error;
+}
+
 TEST_F(LayoutsTest, LineSpacesItsLedsEvenlyFromCellToCell) {
     const LayoutPiece full = GenerateLine(10, 5, 20, 5, 0);
     ASSERT_EQ(full.chains[0].leds.size(), 11u);
