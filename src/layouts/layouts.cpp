@@ -2,6 +2,7 @@
 // layout model read back as a layout.
 #include "layouts/layouts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -18,6 +19,12 @@ const uint8_t kPalette[8][3] = {
 // The mark of a cell: 0 free, otherwise port * 2048 + index + 1.
 constexpr uint32_t kFree = 0;
 constexpr int kSmallLayout = 65536;  // LEDs
+
+struct LedRef {
+    uint32_t line;
+    uint16_t port;
+    uint16_t index;
+};
 
 }  // namespace
 
@@ -113,46 +120,69 @@ bool AddPiece(const LayoutPiece& piece, int firstPort, int ledsPerPort, Layout* 
         }
     }
     if (!CheckLayout(next, error)) return false;
-    *layout = next;
+    for (int port = 0; port < kPortCount; ++port) layout->ports[port].swap(next.ports[port]);
+    std::memcpy(layout->colors, next.colors, sizeof next.colors);
+    for (int port = 0; port < kPortCount; ++port) {
+        layout->sources[port].swap(next.sources[port]);
+        layout->entryNames[port].swap(next.entryNames[port]);
+    }
     return true;
 }
 
 bool CheckLayout(const Layout& layout, std::string* error) {
+    for (int port = 0; port < kPortCount; ++port) {
+        const std::vector<PlacedLed>& leds = layout.ports[port];
+        if (leds.size() > size_t(kChainCapacity)) {
+            *error = LedWhere(layout.sources[port], layout.entryNames[port], leds[kChainCapacity]) +
+                     "port " + std::to_string(port + 1) + " gets more than 2048 LEDs";
+            return false;
+        }
+    }
+    // The LEDs in the order the offender is looked for: those without a line
+    // (an opened project, a generated piece, a model) by port and chain, then
+    // the others in the order of their lines, so the first bad line is named.
+    std::vector<LedRef> order;
+    order.reserve(size_t(LayoutLedCount(layout)));
+    bool lines = false;
+    for (int port = 0; port < kPortCount; ++port) {
+        const std::vector<PlacedLed>& leds = layout.ports[port];
+        for (size_t i = 0; i < leds.size(); ++i) {
+            order.push_back({leds[i].line, uint16_t(port), uint16_t(i)});
+            lines = lines || leds[i].line != 0;
+        }
+    }
+    if (lines)
+        std::stable_sort(order.begin(), order.end(),
+                         [](const LedRef& a, const LedRef& b) { return a.line < b.line; });
+
     // The marks of the cells taken so far: one per grid cell for a large
     // layout, a map for a small one, where clearing 16 MB would cost more
     // than the whole check.
-    const bool small = LayoutLedCount(layout) < kSmallLayout;
+    const bool small = order.size() < size_t(kSmallLayout);
     std::vector<uint32_t> grid(small ? 0 : size_t(kGridSide) * kGridSide, kFree);
     std::unordered_map<uint32_t, uint32_t> taken;
     auto mark = [&](size_t key) -> uint32_t& { return small ? taken[uint32_t(key)] : grid[key]; };
-    for (int port = 0; port < kPortCount; ++port) {
-        const std::vector<PlacedLed>& leds = layout.ports[port];
+    for (const LedRef& ref : order) {
+        const int port = ref.port;
+        const PlacedLed& led = layout.ports[port][ref.index];
         const std::string& source = layout.sources[port];
         const std::string& entryName = layout.entryNames[port];
-        if (leds.size() > size_t(kChainCapacity)) {
-            *error = LedWhere(source, entryName, leds[kChainCapacity]) + "port " +
-                     std::to_string(port + 1) + " gets more than 2048 LEDs";
+        if (led.x < 0 || led.x > kGridMax || led.y < 0 || led.y > kGridMax) {
+            *error = LedWhere(source, entryName, led) + CellText(led.x, led.y) + " of " +
+                     LedName(port, ref.index) + " is off the 2048 x 2048 grid";
             return false;
         }
-        for (size_t i = 0; i < leds.size(); ++i) {
-            const PlacedLed& led = leds[i];
-            if (led.x < 0 || led.x > kGridMax || led.y < 0 || led.y > kGridMax) {
-                *error = LedWhere(source, entryName, led) + CellText(led.x, led.y) + " of " +
-                         LedName(port, i) + " is off the 2048 x 2048 grid";
-                return false;
-            }
-            uint32_t& cell = mark(size_t(led.x) * kGridSide + size_t(led.y));
-            if (cell != kFree) {
-                const int otherPort = int((cell - 1) / kChainCapacity);
-                const size_t otherIndex = (cell - 1) % kChainCapacity;
-                const PlacedLed& other = layout.ports[otherPort][otherIndex];
-                *error = LedWhere(source, entryName, led) + CellText(led.x, led.y) + " of " +
-                         LedName(port, i) + " already holds " + LedName(otherPort, otherIndex) +
-                         LedSource(layout.sources[otherPort], layout.entryNames[otherPort], other);
-                return false;
-            }
-            cell = uint32_t(port) * kChainCapacity + uint32_t(i) + 1;
+        uint32_t& cell = mark(size_t(led.x) * kGridSide + size_t(led.y));
+        if (cell != kFree) {
+            const int otherPort = int((cell - 1) / kChainCapacity);
+            const size_t otherIndex = (cell - 1) % kChainCapacity;
+            const PlacedLed& other = layout.ports[otherPort][otherIndex];
+            *error = LedWhere(source, entryName, led) + CellText(led.x, led.y) + " of " +
+                     LedName(port, ref.index) + " already holds " + LedName(otherPort, otherIndex) +
+                     LedSource(layout.sources[otherPort], layout.entryNames[otherPort], other);
+            return false;
         }
+        cell = uint32_t(port) * kChainCapacity + uint32_t(ref.index) + 1;
     }
     return true;
 }

@@ -153,6 +153,9 @@ TEST_F(FormatsTest, HostileInputIsRefusedWithItsOffenderNamed) {
         {LayoutFormat::Csv, "x,y\n1,1\n-3,2\n", 0,
          "in:3: cell (-3, 2) of LED 2 of port 1 is off the 2048 x 2048 grid"},
         {LayoutFormat::Csv, "x,y\n2048,0\n", 0, "in:2: cell (2048, 0)"},
+        // The first bad line is named, whatever the ports.
+        {LayoutFormat::Csv, "port,x,y\n2,1,1\n2,1,1\n1,5000,0\n", -1,
+         "in:3: cell (1, 1) of LED 2 of port 2 already holds LED 1 of port 2 (in:2)"},
         {LayoutFormat::Csv, bigPort, -1, "in:2050: port 5 gets more than 2048 LEDs"},
         {LayoutFormat::Csv, "", -1, "in: no header row"},
         {LayoutFormat::Xmodel, "<custommodel CustomModel=\"1,2\"", -1, "in:1: not XML"},
