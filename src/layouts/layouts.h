@@ -138,6 +138,8 @@ bool AddPiece(const LayoutPiece& piece, int firstPort, int ledsPerPort, Layout* 
               std::string* error);
 
 // At most 2048 LEDs a port, every LED on the grid, no two LEDs on one cell.
+// The LED named is the first offender: of LEDs without a source line by port
+// and chain position, then of the others by line.
 bool CheckLayout(const Layout& layout, std::string* error);
 
 int LayoutLedCount(const Layout& layout);
