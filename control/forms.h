@@ -43,6 +43,14 @@ void StopToolForm(ToolForm& form);
 // a usage error with its hint.
 QString ToolErrorLines(const ToolForm& form);
 
+// The Files page's layout forms: shown (and built on first use) by their
+// buttons. The tool runs from control.hooks.toolFolder.
+void ShowImportLayoutForm(ControlWindow& control);
+void ShowGenerateMatrixForm(ControlWindow& control);
+// The form's fields as quorvane-layout's arguments; empty with the reason in
+// `error` when a field is missing.
+QStringList LayoutToolArguments(const LayoutToolForm& form, bool matrix, QString* error);
+
 // Swatch icon of one colour.
 QIcon ColorSwatch(const QColor& color);
 Rgb ToRgb(const QColor& color);

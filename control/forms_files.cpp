@@ -1,5 +1,6 @@
 // The Files page: save and open a project (176, 177), save and load the
-// selected port's chain (161, 162), background bitmap on and off (179, 180).
+// selected port's chain (161, 162), background bitmap on and off (179, 180),
+// and the forms that bring a layout in with quorvane-layout (forms_layout.cpp).
 // Every file goes through a dialog that starts in the folder used last for
 // that kind of file. A save is reported only once the file is there.
 #include <QFileInfo>
@@ -73,6 +74,16 @@ QWidget* BuildFilesPage(ControlWindow& control) {
     control.removeBackgroundButton =
         AddButton(backgroundLayout, "Remove the bitmap", "Removes the background picture");
     layout->addWidget(backgroundBox);
+
+    auto* layoutBox = new QGroupBox("Layouts from other tools");
+    auto* layoutLayout = new QVBoxLayout(layoutBox);
+    control.importLayoutButton =
+        AddButton(layoutLayout, "Import layout...",
+                  "A point list (.csv), custom model (.xmodel) or LED map (.json) into a project, "
+                  "then opened");
+    control.generateMatrixButton = AddButton(layoutLayout, "Generate matrix...",
+                                             "A wired matrix of LEDs into a project, then opened");
+    layout->addWidget(layoutBox);
     layout->addStretch(1);
 
     ControlWindow* c = &control;
@@ -120,6 +131,10 @@ QWidget* BuildFilesPage(ControlWindow& control) {
         if (!path.isEmpty())
             SendPathCommand(*c, EncodeLoadBackgroundImage(PathBytes(path)), "Background: " + path);
     });
+    QObject::connect(control.importLayoutButton, &QPushButton::clicked, page,
+                     [c] { ShowImportLayoutForm(*c); });
+    QObject::connect(control.generateMatrixButton, &QPushButton::clicked, page,
+                     [c] { ShowGenerateMatrixForm(*c); });
     QObject::connect(control.removeBackgroundButton, &QPushButton::clicked, page,
                      [c] { SendFromForm(*c, EncodeBare(CommandCode::RemoveBackgroundImage)); });
     return page;

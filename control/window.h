@@ -47,6 +47,34 @@ struct ControlHooks {
     QString toolFolder;
 };
 
+// A form of the Files page that runs quorvane-layout into a project and then
+// opens the project in Quorvane (177): "Import layout..." or "Generate
+// matrix...". The widgets live in `dialog`, built on first use; a field that
+// the form does not have stays null.
+struct LayoutToolForm {
+    QWidget* dialog = nullptr;
+    QLineEdit* source = nullptr;  // import: the layout file
+    QComboBox* format = nullptr;  // import: by name, csv, xmodel, ledmap
+    QSpinBox* port = nullptr;     // import: csv without a port column (0: from the file)
+    QLineEdit* scale = nullptr;   // import: csv cells per unit
+    QCheckBox* yUp = nullptr;     // import: csv y upwards
+    QSpinBox* width = nullptr;    // matrix
+    QSpinBox* height = nullptr;   // matrix
+    QComboBox* wiring = nullptr;  // matrix
+    QComboBox* start = nullptr;   // matrix
+    QComboBox* direction = nullptr;
+    QLineEdit* origin = nullptr;  // "X,Y"; empty: the tool's default
+    QSpinBox* pitch = nullptr;
+    QSpinBox* ledsPerPort = nullptr;
+    QSpinBox* firstPort = nullptr;
+    QLineEdit* project = nullptr;  // the .quor project written or added to
+    QCheckBox* into = nullptr;     // add to the project's free ports
+    QPushButton* runButton = nullptr;
+    QLabel* result = nullptr;  // the tool's errors in full, or what it did
+    ToolRun run;
+    QString runProject;  // the project of the run going on
+};
+
 // The four colours of Quorvane's settings, in the order of commands 166-169.
 constexpr int kSettingsColorCount = 4;
 
@@ -124,6 +152,10 @@ struct ControlWindow {
     QPushButton* loadChainButton = nullptr;
     QPushButton* loadBackgroundButton = nullptr;
     QPushButton* removeBackgroundButton = nullptr;
+    QPushButton* importLayoutButton = nullptr;
+    QPushButton* generateMatrixButton = nullptr;
+    LayoutToolForm importForm;
+    LayoutToolForm matrixForm;
 
     // Video.
     QLineEdit* videoPath = nullptr;
