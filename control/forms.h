@@ -18,9 +18,10 @@ QWidget* BuildLivePage(ControlWindow& control);
 QWidget* BuildToolConvertBox(ControlWindow& control);
 
 // A line edit with a Browse button that fills it from the open or save
-// dialog, starting in the folder last used for `kind`.
+// dialog, starting in the folder last used for `kind`. A saved name without
+// an extension gets `saveSuffix` (".quor"; none when null).
 QHBoxLayout* PathRow(ControlWindow& control, QLineEdit* edit, bool save, const char* kind,
-                     const char* title, const char* filter);
+                     const char* title, const char* filter, const char* saveSuffix = nullptr);
 
 // The colour option rows of a tool form, and the tool arguments they make.
 void AddColorRows(QFormLayout* form, ToolColorFields& fields);

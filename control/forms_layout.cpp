@@ -33,26 +33,6 @@ QComboBox* Choice(const QStringList& items) {
     return box;
 }
 
-// A line edit with a Browse button filled from a dialog of the control hooks.
-QHBoxLayout* PathRow(ControlWindow& control, QLineEdit* edit, bool save, const char* kind,
-                     const char* title, const char* filter) {
-    auto* row = new QHBoxLayout;
-    auto* browse = new QPushButton("Browse...");
-    row->addWidget(edit, 1);
-    row->addWidget(browse);
-    ControlWindow* c = &control;
-    QObject::connect(browse, &QPushButton::clicked, edit, [c, edit, save, kind, title, filter] {
-        QString folder = LastFolder(*c, kind);
-        QString path = save ? c->hooks.saveFile(title, folder, filter)
-                            : c->hooks.openFile(title, folder, filter);
-        if (path.isEmpty()) return;
-        RememberFolder(*c, kind, path);
-        if (save && QFileInfo(path).suffix().isEmpty()) path += ".quor";
-        edit->setText(path);
-    });
-    return row;
-}
-
 // The point-list options only for a point list: chosen, or by the file's name.
 void EnablePointListOptions(LayoutToolForm& form) {
     const int chosen = form.format->currentIndex();
@@ -123,7 +103,7 @@ void BuildForm(ControlWindow& control, LayoutToolForm& form, const QString& titl
     fields->addRow("First port", form.firstPort);
     form.project = new QLineEdit;
     fields->addRow("Project", PathRow(control, form.project, true, "project", "Project to write",
-                                      kProjectFilter));
+                                      kProjectFilter, ".quor"));
     form.into = new QCheckBox("Add to this project's free ports");
     fields->addRow("", form.into);
     form.runButton = new QPushButton(runText);

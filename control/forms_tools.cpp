@@ -3,6 +3,7 @@
 // the tool looked up first (a missing one is named in the form), the layout
 // saved by Quorvane into a temporary folder, the tool started on it, Stop,
 // and the temporary layout removed when the run ends.
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -64,20 +65,23 @@ void LayoutSaved(ControlWindow& control, ToolForm& form, std::shared_ptr<ToolLay
 }  // namespace
 
 QHBoxLayout* PathRow(ControlWindow& control, QLineEdit* edit, bool save, const char* kind,
-                     const char* title, const char* filter) {
+                     const char* title, const char* filter, const char* saveSuffix) {
     auto* row = new QHBoxLayout;
     auto* browse = new QPushButton("Browse...");
     row->addWidget(edit, 1);
     row->addWidget(browse);
     ControlWindow* c = &control;
-    QObject::connect(browse, &QPushButton::clicked, edit, [c, edit, save, kind, title, filter] {
-        QString folder = LastFolder(*c, kind);
-        QString path = save ? c->hooks.saveFile(title, folder, filter)
-                            : c->hooks.openFile(title, folder, filter);
-        if (path.isEmpty()) return;
-        RememberFolder(*c, kind, path);
-        edit->setText(path);
-    });
+    QObject::connect(browse, &QPushButton::clicked, edit,
+                     [c, edit, save, kind, title, filter, saveSuffix] {
+                         QString folder = LastFolder(*c, kind);
+                         QString path = save ? c->hooks.saveFile(title, folder, filter)
+                                             : c->hooks.openFile(title, folder, filter);
+                         if (path.isEmpty()) return;
+                         RememberFolder(*c, kind, path);
+                         if (save && saveSuffix != nullptr && QFileInfo(path).suffix().isEmpty())
+                             path += saveSuffix;
+                         edit->setText(path);
+                     });
     return row;
 }
 

@@ -280,6 +280,12 @@ bool SyncDirectoryOf(const char* path) {
     return SyncDirectory(directory.empty() ? std::string(".") : directory);
 }
 
+bool IsRegularFile(const char* path) {
+    struct stat info;
+    return path != nullptr && *path != '\0' && g_syscalls.stat(path, &info) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
 int OpenRegularFile(const char* path, int flags) {
     struct stat info;
     return OpenChecked(path, flags, info);

@@ -72,6 +72,9 @@ bool SaveTargetOf(const char* path, std::string* target, mode_t* mode);
 // without one). True also where the directory may not be read.
 bool SyncDirectoryOf(const char* path);
 
+// Whether `path` names an existing regular file (symbolic links followed).
+bool IsRegularFile(const char* path);
+
 // Opens `path` (flags O_RDONLY or O_RDWR) only when it is a regular file,
 // without blocking. Returns the descriptor, or -1 with errno set (EINVAL for
 // something that is not a regular file).

@@ -376,6 +376,7 @@ TEST_F(NotAFile, NoPathButARegularFileOpens) {
     for (const std::string& path : kinds) {
         SCOPED_TRACE(path);
         std::vector<uint8_t> bytes;
+        EXPECT_FALSE(IsRegularFile(path.c_str()));
         EXPECT_EQ(OpenRegularFile(path.c_str(), O_RDONLY), -1);
         EXPECT_EQ(OpenRegularFileForReading(path.c_str()), nullptr);
         EXPECT_EQ(FileSizeOf(path.c_str()), -1);  // a directory once gave LONG_MAX
