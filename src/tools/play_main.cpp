@@ -61,9 +61,9 @@ void PrintSummary(const LiveStats& stats, double rate) {
 }
 
 // The pattern until Ctrl+C, q or `frames` (0: no limit); the keys when
-// standard input is a terminal.
-bool PlayTest(TestPatternPlan* plan, OutputSink& sink, int32_t frames, std::string* error,
-              int64_t* total) {
+// standard input is a terminal, or always with `keysFromInput`.
+bool PlayTest(TestPatternPlan* plan, OutputSink& sink, int32_t frames, bool keysFromInput,
+              std::string* error, int64_t* total) {
     TerminalKeys terminal;
     const bool keys = BeginTerminalKeys(STDIN_FILENO, &terminal);
     if (keys)
@@ -72,8 +72,8 @@ bool PlayTest(TestPatternPlan* plan, OutputSink& sink, int32_t frames, std::stri
                          ? "keys: space pause/resume, left/right one LED, up/down ten, p next "
                            "port, q quit"
                          : "keys: space pause/resume, q quit");
-    const bool ok = PlayTestPattern(plan, sink, keys ? STDIN_FILENO : -1, stdout, frames, &g_stop,
-                                    error, total);
+    const bool ok = PlayTestPattern(plan, sink, keys || keysFromInput ? STDIN_FILENO : -1, stdout,
+                                    frames, &g_stop, error, total);
     EndTerminalKeys(STDIN_FILENO, &terminal);
     return ok;
 }
@@ -101,6 +101,11 @@ int main(int argc, char** argv) {
     TestOptionTexts test;
     AddTestOptions(app, &test);
     int stepMs = 0;
+    bool keysFromInput = false;
+    CLI::Option* keysOption = app.add_flag(
+        "--keys", keysFromInput,
+        "with --test: read the keys from standard input also when it is no terminal (a program "
+        "driving the walk)");
     CLI::Option* stepOption =
         app.add_option("--step-ms", stepMs,
                        "with --test: the time each step of walk or chase lasts")
@@ -113,7 +118,8 @@ int main(int argc, char** argv) {
     if (parsed >= 0) return parsed;
     const bool testing = !test.pattern.empty();
     std::string problem = TestOptionProblem(test, texts);
-    if (problem.empty() && !testing && stepOption->count() > 0) problem = "--step-ms needs --test";
+    if (problem.empty() && !testing && (stepOption->count() > 0 || keysOption->count() > 0))
+        problem = "--step-ms and --keys need --test";
     if (problem.empty() && testing && !outputs.empty())
         problem = "--test takes LAYOUT OUTPUTS, no VIDEO";
     if (problem.empty() && (testing ? video.empty() : outputs.empty()))
@@ -154,7 +160,7 @@ int main(int argc, char** argv) {
     ConversionSettings settings = SettingsFromOptions(texts);
     int64_t total = 0;
     bool ok = true;
-    if (testing) ok = PlayTest(&plan, sink, frames, &error, &total);
+    if (testing) ok = PlayTest(&plan, sink, frames, keysFromInput, &error, &total);
     while (!testing) {
         settings.frameLimit = frames > 0 ? int32_t(frames - total) : 0;
         int32_t done = 0;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -163,6 +164,23 @@ TEST_F(TestPatternTools, PlaySendsWhatTheFilesHold) {
     Sys_CloseSocket(receiver);
 }
 
+// With --keys the keys come from standard input without a terminal: here
+// all at once, so only the step after both is shown.
+TEST_F(TestPatternTools, KeysFromAPipeWithKeys) {
+    WriteWholeFile(dir_.File("keys"), "\x1b[C\x1b[Cp");
+    WriteWholeFile(dir_.File("outputs.json"),
+                   R"({"outputs": [{"protocol": "ddp", "address": "127.0.0.1", "ports": [1],
+                       "udp_port": 9}]})");
+    const std::string command = BuildDirectory() +
+                                "/quorvane-play --test walk --one-port --keys --frames 3 " +
+                                project_ + " " + dir_.File("outputs.json") + " < " +
+                                dir_.File("keys") + " > " + dir_.File("out") + " 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadWholeFile(dir_.File("out"));
+    EXPECT_EQ(ReadWholeFile(dir_.File("out")).rfind("port 2 LED 1 X=21 Y=7\n3 frames sent, ", 0),
+              0u)
+        << ReadWholeFile(dir_.File("out"));
+}
+
 TEST_F(TestPatternTools, UsageAndLayoutErrors) {
     const std::string led = " " + project_ + " " + dir_.File("t.led");
     const struct {
@@ -183,6 +201,7 @@ TEST_F(TestPatternTools, UsageAndLayoutErrors) {
         {"quorvane-play", "--test walk " + project_},
         {"quorvane-play", "--test walk " + project_ + " a.avi o.json"},
         {"quorvane-play", "--step-ms 100 " + project_ + " a.avi o.json"},
+        {"quorvane-play", "--keys " + project_ + " a.avi o.json"},
     };
     for (const auto& c : usage) {
         const ToolRun run = RunTool(c.tool, c.args, dir_.path());
