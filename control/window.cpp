@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "forms.h"
+#include "test_tab.h"
 
 namespace {
 
@@ -118,6 +119,7 @@ void PlaceBesideQuorvane(ControlWindow& control) {
 }  // namespace
 
 ControlWindow::~ControlWindow() {
+    if (testTab) EndTestPage(testTab.get());
     // The socket still emits while the window deletes it; nobody listens now.
     if (link.socket) link.socket->disconnect();
     if (link.retryTimer) link.retryTimer->disconnect();
@@ -265,6 +267,8 @@ std::unique_ptr<ControlWindow> CreateControlWindow(uint16_t port, const ControlH
     tabs->addTab(BuildEditingPage(c), "Editing and view");
     tabs->addTab(BuildFilesPage(c), "Files");
     tabs->addTab(BuildVideoPage(c), "Video");
+    c.testTab = std::make_unique<TestTab>();
+    tabs->addTab(BuildTestPage(c, c.testTab.get()), "Test");
     layout->addWidget(tabs, 1);
 
     c.messageLabel = new QLabel;

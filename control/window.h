@@ -26,6 +26,8 @@
 #include "encoder.h"
 #include "link.h"
 
+struct TestTab;
+
 // The interactive dialogs, replaceable for tests. An invalid colour or an
 // empty path means the user cancelled.
 struct ControlHooks {
@@ -108,6 +110,9 @@ struct ControlWindow {
     // Quorvane's last reported window geometry (x, y, width, height).
     int quorvaneGeometry[4] = {};
     bool geometryKnown = false;
+
+    // The Test page (test_tab.h).
+    std::unique_ptr<TestTab> testTab;
 
     // Last, so it goes first: its children (socket, timers) refer to the above.
     std::unique_ptr<QWidget> window;
