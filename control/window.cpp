@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "forms.h"
+#include "test_tab.h"
 
 namespace {
 
@@ -166,6 +167,7 @@ ControlWindow::~ControlWindow() {
         StopTool(form->run);
         form->run.process->waitForFinished(10000);
     }
+    if (testTab) EndTestPage(testTab.get());
     // The socket still emits while the window deletes it; nobody listens now.
     if (link.socket) link.socket->disconnect();
     if (link.retryTimer) link.retryTimer->disconnect();
@@ -337,6 +339,8 @@ std::unique_ptr<ControlWindow> CreateControlWindow(uint16_t port, const ControlH
     tabs->addTab(BuildFilesPage(c), "Files");
     tabs->addTab(BuildVideoPage(c), "Video");
     tabs->addTab(BuildLivePage(c), "Live");
+    c.testTab = std::make_unique<TestTab>();
+    tabs->addTab(BuildTestPage(c, c.testTab.get()), "Test");
     layout->addWidget(tabs, 1);
 
     c.messageLabel = new QLabel;

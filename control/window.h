@@ -34,6 +34,8 @@
 #include "link.h"
 #include "tool_runner.h"
 
+struct TestTab;
+
 // The interactive dialogs, replaceable for tests. An invalid colour or an
 // empty path means the user cancelled.
 struct ControlHooks {
@@ -217,6 +219,9 @@ struct ControlWindow {
     // Quorvane's last reported window geometry (x, y, width, height).
     int quorvaneGeometry[4] = {};
     bool geometryKnown = false;
+
+    // The Test page (test_tab.h).
+    std::unique_ptr<TestTab> testTab;
 
     // Last, so it goes first: its children (socket, timers) refer to the above.
     std::unique_ptr<QWidget> window;

@@ -12,6 +12,11 @@
 // plays, for a program that shows it. Exit status 0 when the video played
 // (also when stopped with Ctrl+C), 1 on an error (one line on standard
 // error naming the file or address and the cause), 2 on a usage error.
+//
+//   quorvane-play --test PATTERN [options] LAYOUT OUTPUTS
+//
+// sends a test pattern made from the layout instead, repeating until Ctrl+C
+// (see test_play.h for the keys on a terminal).
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -28,6 +33,8 @@
 #include "live/outputs.h"
 #include "model/layout.h"
 #include "tools/open_layout.h"
+#include "tools/test_options.h"
+#include "tools/test_play.h"
 #include "tools/tool_options.h"
 
 #ifndef QUORVANE_VERSION
@@ -70,6 +77,24 @@ void PrintStatsLine(void* context, int32_t, int32_t) {
     std::fflush(stdout);
 }
 
+// The pattern until Ctrl+C, q or `frames` (0: no limit); the keys when
+// standard input is a terminal, or always with `keysFromInput`.
+bool PlayTest(TestPatternPlan* plan, OutputSink& sink, int32_t frames, bool keysFromInput,
+              std::string* error, int64_t* total) {
+    TerminalKeys terminal;
+    const bool keys = BeginTerminalKeys(STDIN_FILENO, &terminal);
+    if (keys)
+        std::fprintf(stderr, "%s\n",
+                     plan->settings.kind == TestPatternKind::Walk
+                         ? "keys: space pause/resume, left/right one LED, up/down ten, p next "
+                           "port, q quit"
+                         : "keys: space pause/resume, q quit");
+    const bool ok = PlayTestPattern(plan, sink, keys || keysFromInput ? STDIN_FILENO : -1, stdout,
+                                    frames, &g_stop, error, total);
+    EndTerminalKeys(STDIN_FILENO, &terminal);
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,9 +107,9 @@ int main(int argc, char** argv) {
     bool loop = false;
     int32_t frames = 0;
     app.add_option("LAYOUT", layout, "a .quor project or an .iqp import list")->required();
-    app.add_option("VIDEO", video, "the video to play")->required();
-    app.add_option("OUTPUTS", outputs, "JSON file: protocols, addresses, ports, universes")
-        ->required();
+    // Not required by the parser: with --test the second one is OUTPUTS.
+    app.add_option("VIDEO", video, "the video to play (none with --test)");
+    app.add_option("OUTPUTS", outputs, "JSON file: protocols, addresses, ports, universes");
     app.add_option("--fps", fps, "frames per second instead of the video's rate")
         ->check(CLI::Range(0.1, 1000.0));
     app.add_flag("--loop", loop, "start again after the last frame, until Ctrl+C");
@@ -93,8 +118,38 @@ int main(int argc, char** argv) {
     app.add_flag("--stats", statsEachSecond,
                  "print the frames sent and dropped and the rate once a second while playing");
     AddColorOptions(app, &texts);
+    TestOptionTexts test;
+    AddTestOptions(app, &test);
+    int stepMs = 0;
+    bool keysFromInput = false;
+    CLI::Option* keysOption = app.add_flag(
+        "--keys", keysFromInput,
+        "with --test: read the keys from standard input also when it is no terminal (a program "
+        "driving the walk)");
+    CLI::Option* stepOption =
+        app.add_option("--step-ms", stepMs,
+                       "with --test: the time each step of walk or chase lasts")
+            ->check(CLI::Range(1, 3600000));
+    app.footer(
+        "With --test PATTERN the arguments are LAYOUT OUTPUTS: the pattern is sent (25 frames "
+        "per second unless --fps) until Ctrl+C. On a terminal: space pauses and resumes; walk: "
+        "left/right one LED, up/down ten, p the next port; q ends.");
     const int parsed = ParseToolCommandLine(app, argc, argv, kProgram);
     if (parsed >= 0) return parsed;
+    const bool testing = !test.pattern.empty();
+    std::string problem = TestOptionProblem(test, texts);
+    if (problem.empty() && !testing && (stepOption->count() > 0 || keysOption->count() > 0))
+        problem = "--step-ms and --keys need --test";
+    if (problem.empty() && testing && !outputs.empty())
+        problem = "--test takes LAYOUT OUTPUTS, no VIDEO";
+    if (problem.empty() && (testing ? video.empty() : outputs.empty()))
+        problem = testing ? "--test needs LAYOUT OUTPUTS" : "LAYOUT VIDEO OUTPUTS are required";
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
+                     problem.c_str(), kProgram);
+        return 2;
+    }
+    if (testing) outputs = video;
 
     SilenceVideoLibraries();
 
@@ -111,7 +166,13 @@ int main(int argc, char** argv) {
     if (!BuildLiveMap(config, ledCount, &map, message, sizeof message))
         return Fail(outputs + ": " + message);
 
-    LiveSink* live = LiveSinkCreate(config, MonotonicPacerClock(), fps);
+    static TestPatternPlan plan;
+    if (testing &&
+        !PlanTestPattern(TestSettingsFromOptions(test, texts, stepMs, fps > 0 ? fps : 25), &plan,
+                         &error))
+        return Fail(layout + ": " + error);
+
+    LiveSink* live = LiveSinkCreate(config, MonotonicPacerClock(), testing && fps <= 0 ? 25 : fps);
     OutputSink sink = LiveSinkOutput(live);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -120,7 +181,8 @@ int main(int argc, char** argv) {
     ConversionSettings settings = SettingsFromOptions(texts);
     int64_t total = 0;
     bool ok = true;
-    while (true) {
+    if (testing) ok = PlayTest(&plan, sink, frames, keysFromInput, &error, &total);
+    while (!testing) {
         settings.frameLimit = frames > 0 ? int32_t(frames - total) : 0;
         int32_t done = 0;
         ok =
