@@ -39,21 +39,6 @@ uint8_t NextWrapping(uint8_t value, uint8_t first, uint8_t last) {
     return value >= last || value < first ? first : uint8_t(value + 1);
 }
 
-void MakeCid(uint8_t cid[16]) {
-    // A version 4 UUID from the clock and the process id: fixed for the run,
-    // different between runs, and no two senders on one machine share it.
-    uint64_t a = Sys_MonotonicNanoseconds() ^ (uint64_t(getpid()) << 32);
-    uint64_t b = uint64_t(time(nullptr)) * 0x9e3779b97f4a7c15ull ^ uintptr_t(cid);
-    for (int i = 0; i < 8; ++i) {
-        a = a * 6364136223846793005ull + 1442695040888963407ull;
-        b = b * 6364136223846793005ull + 1442695040888963407ull;
-        cid[i] = uint8_t(a >> 56);
-        cid[8 + i] = uint8_t(b >> 56);
-    }
-    cid[6] = uint8_t((cid[6] & 0x0f) | 0x40);
-    cid[8] = uint8_t((cid[8] & 0x3f) | 0x80);
-}
-
 bool Fail(LiveSink* sink, const char* format, const char* detail) {
     snprintf(sink->error, sizeof sink->error, format, detail);
     return false;
@@ -85,20 +70,31 @@ bool Begin(void* state, const ConversionInfo& info) {
     return true;
 }
 
+// Sends the frame's datagrams; after a failed one the rest still go out.
+// False when any failed (the first failure of the run is kept).
 bool SendAll(LiveSink* sink) {
-    int count = int(sink->datagrams.size());
-    int sent = Sys_UdpSendBatch(sink->socket, sink->datagrams.data(), count);
-    sink->stats.packetsSent += sent;
-    if (sent == count) return true;
-    int code = Sys_LastSocketError();
-    const SysDatagram& failed = sink->datagrams[size_t(sent)];
-    in_addr address;
-    address.s_addr = htonl(failed.address);
-    char dotted[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
-    snprintf(sink->error, sizeof sink->error, "send to %s:%u failed: %s", dotted,
-             unsigned(failed.port), strerror(code));
-    return false;
+    const int count = int(sink->datagrams.size());
+    bool whole = true;
+    for (int from = 0; from < count;) {
+        const int sent =
+            Sys_UdpSendBatch(sink->socket, sink->datagrams.data() + from, count - from);
+        sink->stats.packetsSent += sent;
+        from += sent;
+        if (from == count) break;
+        const int code = Sys_LastSocketError();
+        if (whole && sink->stats.framesNotSent == 0) {
+            const SysDatagram& failed = sink->datagrams[size_t(from)];
+            in_addr address;
+            address.s_addr = htonl(failed.address);
+            char dotted[INET_ADDRSTRLEN];
+            inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+            snprintf(sink->stats.firstSendError, sizeof sink->stats.firstSendError,
+                     "send to %s:%u failed: %s", dotted, unsigned(failed.port), strerror(code));
+        }
+        whole = false;
+        ++from;
+    }
+    return whole;
 }
 
 bool Frame(void* state, const FrameLeds& leds) {
@@ -108,13 +104,17 @@ bool Frame(void* state, const FrameLeds& leds) {
         return true;
     }
     LiveSinkFillFrame(sink, leds, 0);
-    bool ok = SendAll(sink);
+    const bool whole = SendAll(sink);
     uint64_t now = sink->clock.now(sink->clock.state);
+    sink->stats.restarts = sink->pacer.restarts;
+    if (!whole) {
+        ++sink->stats.framesNotSent;
+        return true;
+    }
     if (sink->stats.framesSent == 0) sink->stats.firstSend = now;
     sink->stats.lastSend = now;
     ++sink->stats.framesSent;
-    sink->stats.restarts = sink->pacer.restarts;
-    return ok;
+    return true;
 }
 
 bool Finish(void*, int32_t) {
@@ -164,7 +164,8 @@ int LiveSinkFillFrame(LiveSink* sink, const FrameLeds& leds, uint8_t options) {
                                      out.syncUniverse, options, values, 3 * plan.ledCount);
                 break;
             case LivePacketSacnSync:
-                plan.sequence = uint8_t(plan.sequence + 1);
+                plan.sequence = plan.lead == uint32_t(i) ? uint8_t(plan.sequence + 1)
+                                                         : sink->map.packets[plan.lead].sequence;
                 size = BuildSacnSync(buffer, sink->source.cid, plan.universe, plan.sequence);
                 break;
             case LivePacketArtDmx:
@@ -188,11 +189,42 @@ int LiveSinkFillFrame(LiveSink* sink, const FrameLeds& leds, uint8_t options) {
     return count;
 }
 
+void DeriveSourceCid(const char* machineId, const char* sourceName, uint8_t cid[16]) {
+    // Two FNV-1a hashes of "machine id NUL source name" with different
+    // offsets, each run through a final mix.
+    uint64_t halves[2] = {0xcbf29ce484222325ull, 0x84222325cbf29ce4ull};
+    for (uint64_t& h : halves) {
+        for (const char* text : {machineId, "", sourceName}) {
+            for (const char* c = text; *c != 0; ++c) h = (h ^ uint8_t(*c)) * 0x100000001b3ull;
+            h = (h ^ 0xff) * 0x100000001b3ull;
+        }
+        h ^= h >> 33;
+        h *= 0xff51afd7ed558ccdull;
+        h ^= h >> 33;
+    }
+    for (int i = 0; i < 8; ++i) {
+        cid[i] = uint8_t(halves[0] >> (56 - 8 * i));
+        cid[8 + i] = uint8_t(halves[1] >> (56 - 8 * i));
+    }
+    cid[6] = uint8_t((cid[6] & 0x0f) | 0x80);
+    cid[8] = uint8_t((cid[8] & 0x3f) | 0x80);
+}
+
+void LiveSourceCid(const LiveConfig& config, uint8_t cid[16]) {
+    if (config.cidGiven) {
+        memcpy(cid, config.cid, 16);
+        return;
+    }
+    char machine[256];
+    if (!Sys_MachineId(machine, sizeof machine)) snprintf(machine, sizeof machine, "unknown");
+    DeriveSourceCid(machine, config.sourceName, cid);
+}
+
 LiveSink* LiveSinkCreate(const LiveConfig& config, const PacerClock& clock,
                          double framesPerSecond) {
     auto* sink = new LiveSink{};
     sink->config = config;
-    MakeCid(sink->source.cid);
+    LiveSourceCid(config, sink->source.cid);
     memcpy(sink->source.name, config.sourceName, sizeof sink->source.name);
     sink->source.name[63] = 0;
     sink->clock = clock;

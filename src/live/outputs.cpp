@@ -55,6 +55,30 @@ bool ReadInteger(Reader& reader, const json& entry, const char* key, const char*
     return true;
 }
 
+// "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx" in hexadecimal digits.
+bool ParseUuid(const std::string& text, uint8_t out[16]) {
+    if (text.size() != 36) return false;
+    int byte = 0;
+    for (size_t i = 0; i < text.size();) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (text[i++] != '-') return false;
+            continue;
+        }
+        int value = 0;
+        for (int k = 0; k < 2; ++k, ++i) {
+            const char c = text[i];
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                     : -1;
+            if (digit < 0) return false;
+            value = value * 16 + digit;
+        }
+        out[byte++] = uint8_t(value);
+    }
+    return byte == 16;
+}
+
 bool IsKnownKey(LiveProtocol protocol, const std::string& key) {
     static const char* const kCommon[] = {"protocol", "address", "ports", "udp_port"};
     for (const char* k : kCommon)
@@ -180,10 +204,20 @@ bool ReadOutput(Reader& reader, const json& entry, int index, bool portUsed[kPor
 bool ReadDocument(Reader& reader, const json& document) {
     LiveConfig& config = *reader.config;
     if (!document.is_object()) return Refuse(reader, "the file must hold one JSON object");
+    static const char* const kTopKeys[] = {"source_name", "cid", "outputs"};
     for (auto it = document.begin(); it != document.end(); ++it) {
-        if (it.key() != "source_name" && it.key() != "outputs")
-            return Refuse(reader, "\"%s\" is not a setting (source_name, outputs)",
+        bool known = false;
+        for (const char* key : kTopKeys) known = known || it.key() == key;
+        if (!known)
+            return Refuse(reader, "\"%s\" is not a setting (source_name, cid, outputs)",
                           it.key().c_str());
+    }
+    auto cid = document.find("cid");
+    if (cid != document.end()) {
+        if (!cid->is_string() || !ParseUuid(cid->get_ref<const std::string&>(), config.cid))
+            return Refuse(reader,
+                          "\"cid\" must be a UUID like \"6f1c0e2a-4b7d-4e59-9a31-2c8d5f0b7e14\"");
+        config.cidGiven = true;
     }
     snprintf(config.sourceName, sizeof config.sourceName, "Quorvane");
     auto name = document.find("source_name");

@@ -1,7 +1,7 @@
 // The OUTPUTS file of live playback: where the LEDs of which ports go, over
 // which protocol. A JSON object:
 //
-//   {"source_name": "Quorvane",
+//   {"source_name": "Quorvane", "cid": "6f1c0e2a-4b7d-4e59-9a31-2c8d5f0b7e14",
 //    "outputs": [{"protocol": "sacn", "address": "192.168.1.50", "ports": [1, 2],
 //                 "universe": 1, "pixels_per_universe": 170, "priority": 100,
 //                 "sync_universe": 7000, "udp_port": 5568}, ...]}
@@ -40,6 +40,8 @@ struct LiveOutput {
 
 struct LiveConfig {
     char sourceName[64];  // UTF-8, at most 63 bytes
+    bool cidGiven;        // "cid": the sACN source's UUID, else one derived by the sink
+    uint8_t cid[16];
     int outputCount;
     LiveOutput outputs[kPortCount];  // each port appears once, so at most 256
 };

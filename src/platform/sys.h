@@ -64,6 +64,12 @@ bool Sys_UdpBind(SysSocket socket, uint32_t address, uint16_t port, uint16_t* bo
 // Waits up to `timeoutMs` for one datagram: its size, 0 on timeout, -1 on error.
 int Sys_UdpReceive(SysSocket socket, void* buffer, int size, int timeoutMs);
 
+// ---- the machine -------------------------------------------------------------
+
+// The machine's fixed identity (its machine id, else its host name), the
+// same on every run; false when there is none.
+bool Sys_MachineId(char* out, size_t size);
+
 // ---- threads and time -----------------------------------------------------
 
 // Starts a detached thread running fn(arg); false when it cannot be created.

@@ -8,9 +8,10 @@
 // OUTPUTS file and the layout are checked before anything is sent. Frames go
 // out at the video's rate (or --fps), late ones dropped; at the end or on
 // Ctrl+C one line tells frames sent and dropped, packets sent and the rate
-// achieved. Exit status 0 when the video played (also when stopped with
-// Ctrl+C), 1 on an error (one line on standard error naming the file or
-// address and the cause), 2 on a usage error.
+// achieved; frames of which a packet could not be sent are counted apart,
+// with the first failure, on standard error. Exit status 0 when the video
+// played whole (also when stopped with Ctrl+C), 1 on an error or a failed send (one line on
+// standard error naming the file or address and the cause), 2 on a usage error.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -51,6 +52,15 @@ void PrintSummary(const LiveStats& stats, double rate) {
     std::printf("%lld frames sent, %lld dropped, %lld packets sent, %.2f frames/s (target %.2f)\n",
                 (long long)stats.framesSent, (long long)stats.framesDropped,
                 (long long)stats.packetsSent, achieved, rate);
+    std::fflush(stdout);
+}
+
+// The send failures of a run: one line on standard error; true when there were any.
+bool ReportSendErrors(const LiveStats& stats) {
+    if (stats.framesNotSent == 0) return false;
+    Fail(std::to_string(stats.framesNotSent) +
+         " frames not sent whole; the first: " + stats.firstSendError);
+    return true;
 }
 
 }  // namespace
@@ -112,9 +122,10 @@ int main(int argc, char** argv) {
     double rate = LiveSinkRate(live);
     LiveSinkDestroy(live);
     if (!ok && !g_stop.load()) {
-        if (stats.framesSent > 0) PrintSummary(stats, rate);
+        if (stats.framesSent > 0 || stats.framesNotSent > 0) PrintSummary(stats, rate);
+        ReportSendErrors(stats);
         return Fail(error);
     }
     PrintSummary(stats, rate);
-    return 0;
+    return ReportSendErrors(stats) ? 1 : 0;
 }

@@ -387,6 +387,37 @@ TEST_F(LiveReceivers, SequenceNumbersWrapAndSyncFollowsEachFrame) {
     }
 }
 
+// A destination without a route (there is none to 192.0.2.0/24 in this
+// namespace): its packets fail, each frame is counted as not sent whole
+// with the first failure kept, and the packets after it still go out.
+TEST_F(LiveReceivers, SendErrorsAreCountedAndTheRestStillGoesOut) {
+    Frames frames({{0, 5}, {1, 5}}, 3);
+    RawReceiver ddp(kDdpUdpPort);
+    LiveConfig config = ParseConfig(R"({"outputs": [
+        {"protocol": "ddp", "address": "192.0.2.200", "ports": [1]},
+        {"protocol": "ddp", "address": "127.0.0.1", "ports": [2]}]})");
+    LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 200.0);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.videoPath = "test.mp4";
+    info.frameCount = 3;
+    info.framesPerSecond = 25;
+    memcpy(info.ledCount, frames.ledCount, sizeof info.ledCount);
+    ASSERT_TRUE(output.begin(output.state, info)) << output.error(output.state);
+    for (int f = 0; f < 3; ++f) EXPECT_TRUE(output.frame(output.state, frames.Frame(f)));
+    LiveSinkEnd(sink);
+    const LiveStats stats = LiveSinkStatsOf(sink);
+    LiveSinkDestroy(sink);
+    EXPECT_EQ(stats.framesSent, 0);
+    EXPECT_EQ(stats.framesNotSent, 3);
+    EXPECT_EQ(stats.packetsSent, 3);
+    EXPECT_STREQ(stats.firstSendError, "send to 192.0.2.200:4048 failed: Network is unreachable");
+    const std::vector<std::vector<uint8_t>> got = ddp.Stop();
+    ASSERT_EQ(got.size(), 3u);
+    for (int f = 0; f < 3; ++f)
+        EXPECT_EQ(Hex(got[size_t(f)].data() + 10, 15), Hex(frames.values[1][size_t(f)].data(), 15));
+}
+
 // Wireshark's dissectors read the capture: E1.31 data packets (universe,
 // sequence, priority, source name, options) and ArtDmx / ArtSync, none of
 // them malformed. Its E1.31 dissector does not know synchronization packets,
