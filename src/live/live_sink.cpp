@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "live/live_map.h"
@@ -27,7 +28,16 @@ struct LiveSink {
     PacerClock clock;
     double rateOverride;
     double rate;
-    SysSocket socket;
+    // One socket per local interface (0: the system's choice), Art-Net's
+    // apart (bound to its source port); each output's index into them.
+    struct Socket {
+        uint32_t local;
+        bool artNet;
+        SysSocket socket;
+    };
+    std::vector<Socket> sockets;
+    uint8_t outputSocket[kPortCount];
+    std::vector<uint8_t> datagramSocket;  // per planned packet
     bool begun;
     LiveStats stats;
     char error[512];
@@ -42,6 +52,87 @@ uint8_t NextWrapping(uint8_t value, uint8_t first, uint8_t last) {
 bool Fail(LiveSink* sink, const char* format, const char* detail) {
     snprintf(sink->error, sizeof sink->error, format, detail);
     return false;
+}
+
+std::string Dotted(uint32_t value) {
+    in_addr address;
+    address.s_addr = htonl(value);
+    char dotted[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+    return dotted;
+}
+
+void CloseSockets(LiveSink* sink) {
+    for (const LiveSink::Socket& s : sink->sockets) Sys_CloseSocket(s.socket);
+    sink->sockets.clear();
+}
+
+// The sockets the outputs send through, each bound and set up for its
+// interface, and each output with an interface checked for a route to its
+// destination; false with a message naming the output before anything is sent.
+bool OpenSockets(LiveSink* sink) {
+    CloseSockets(sink);
+    const LiveConfig& config = sink->config;
+    for (int o = 0; o < config.outputCount; ++o) {
+        const LiveOutput& out = config.outputs[o];
+        const bool artNet = out.protocol == LiveArtNet;
+        char who[96];
+        DescribeLiveOutput(config, o, who, sizeof who);
+        const std::string local = Dotted(out.interfaceAddress);
+        size_t index = 0;
+        while (index < sink->sockets.size() &&
+               (sink->sockets[index].local != out.interfaceAddress ||
+                sink->sockets[index].artNet != artNet))
+            ++index;
+        if (index == sink->sockets.size()) {
+            SysSocket socket = Sys_UdpSocket();
+            if (socket == kSysInvalidSocket) {
+                snprintf(sink->error, sizeof sink->error, "cannot open a UDP socket: %s",
+                         strerror(Sys_LastSocketError()));
+                return false;
+            }
+            sink->sockets.push_back({out.interfaceAddress, artNet, socket});
+            const uint16_t port = artNet ? config.artnetSourcePort : 0;
+            if ((artNet || out.interfaceAddress != 0) &&
+                !Sys_UdpBind(socket, out.interfaceAddress, port, nullptr)) {
+                const int code = Sys_LastSocketError();
+                if (code == EADDRINUSE)
+                    snprintf(sink->error, sizeof sink->error,
+                             "%s: cannot send from UDP port %u, another program holds it (an "
+                             "Art-Net node or controller program?); \"artnet_source_port\": 0 "
+                             "sends from any port",
+                             who, unsigned(port));
+                else if (out.interfaceAddress != 0)
+                    snprintf(sink->error, sizeof sink->error,
+                             "%s: interface %s is not an address of this machine (%s)", who,
+                             local.c_str(), strerror(code));
+                else
+                    snprintf(sink->error, sizeof sink->error,
+                             "%s: cannot send from UDP port %u: %s", who, unsigned(port),
+                             strerror(code));
+                return false;
+            }
+            if (artNet) Sys_UdpAllowBroadcast(socket);
+            if (out.interfaceAddress != 0 &&
+                !Sys_UdpSetMulticastInterface(socket, out.interfaceAddress)) {
+                snprintf(sink->error, sizeof sink->error,
+                         "%s: multicast cannot leave through interface %s: %s", who, local.c_str(),
+                         strerror(Sys_LastSocketError()));
+                return false;
+            }
+        }
+        sink->outputSocket[o] = uint8_t(index);
+        if (out.interfaceAddress != 0 && !out.multicast) {
+            const int code = Sys_UdpRouteError(out.interfaceAddress, out.address, out.udpPort);
+            if (code != 0) {
+                snprintf(sink->error, sizeof sink->error,
+                         "%s: no route to %s from interface %s: %s", who,
+                         Dotted(out.address).c_str(), local.c_str(), strerror(code));
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 bool Begin(void* state, const ConversionInfo& info) {
@@ -62,39 +153,44 @@ bool Begin(void* state, const ConversionInfo& info) {
         sink->datagrams[i] =
             SysDatagram{&sink->buffers[i * kLivePacketCapacity], 0, plan.address, plan.udpPort};
     }
-    sink->socket = Sys_UdpSocket();
-    if (sink->socket == kSysInvalidSocket)
-        return Fail(sink, "cannot open a UDP socket: %s", strerror(Sys_LastSocketError()));
+    if (!OpenSockets(sink)) return false;
+    sink->datagramSocket.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        sink->datagramSocket[i] = sink->outputSocket[sink->map.packets[i].output];
     PacerStart(&sink->pacer, sink->clock, sink->rate);
     sink->begun = true;
     return true;
 }
 
-// Sends the frame's datagrams; after a failed one the rest still go out.
-// False when any failed (the first failure of the run is kept).
-bool SendAll(LiveSink* sink) {
-    const int count = int(sink->datagrams.size());
+// Sends `count` datagrams, each through its socket, runs of one socket in
+// one batch; after a failed one the rest still go out. False when any
+// failed (the first failure of the run is kept).
+bool SendThrough(LiveSink* sink, const SysDatagram* datagrams, const uint8_t* sockets, int count) {
     bool whole = true;
     for (int from = 0; from < count;) {
+        int end = from + 1;
+        while (end < count && sockets[end] == sockets[from]) ++end;
         const int sent =
-            Sys_UdpSendBatch(sink->socket, sink->datagrams.data() + from, count - from);
+            Sys_UdpSendBatch(sink->sockets[sockets[from]].socket, datagrams + from, end - from);
         sink->stats.packetsSent += sent;
         from += sent;
-        if (from == count) break;
+        if (from == end) continue;
         const int code = Sys_LastSocketError();
         if (whole && sink->stats.framesNotSent == 0) {
-            const SysDatagram& failed = sink->datagrams[size_t(from)];
-            in_addr address;
-            address.s_addr = htonl(failed.address);
-            char dotted[INET_ADDRSTRLEN];
-            inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+            const SysDatagram& failed = datagrams[from];
             snprintf(sink->stats.firstSendError, sizeof sink->stats.firstSendError,
-                     "send to %s:%u failed: %s", dotted, unsigned(failed.port), strerror(code));
+                     "send to %s:%u failed: %s", Dotted(failed.address).c_str(),
+                     unsigned(failed.port), strerror(code));
         }
         whole = false;
         ++from;
     }
     return whole;
+}
+
+bool SendAll(LiveSink* sink) {
+    return SendThrough(sink, sink->datagrams.data(), sink->datagramSocket.data(),
+                       int(sink->datagrams.size()));
 }
 
 bool Frame(void* state, const FrameLeds& leds) {
@@ -229,7 +325,6 @@ LiveSink* LiveSinkCreate(const LiveConfig& config, const PacerClock& clock,
     sink->source.name[63] = 0;
     sink->clock = clock;
     sink->rateOverride = framesPerSecond;
-    sink->socket = kSysInvalidSocket;
     return sink;
 }
 
@@ -245,29 +340,31 @@ double LiveSinkRate(const LiveSink* sink) {
 }
 
 void LiveSinkEnd(LiveSink* sink) {
-    if (sink->socket == kSysInvalidSocket) return;
+    if (sink->sockets.empty()) return;
     // Receivers drop a terminated source at once instead of holding its
     // last frame until their timeout. Only the sACN data packets go out.
     std::vector<SysDatagram> terminations;
+    std::vector<uint8_t> sockets;
     FrameLeds black{};
     LiveSinkFillFrame(sink, black, 0x40);
     for (size_t i = 0; i < sink->map.packets.size(); ++i) {
-        if (sink->map.packets[i].kind == LivePacketSacnData)
-            terminations.push_back(sink->datagrams[i]);
+        if (sink->map.packets[i].kind != LivePacketSacnData) continue;
+        terminations.push_back(sink->datagrams[i]);
+        sockets.push_back(sink->datagramSocket[i]);
     }
+    const int64_t notSent = sink->stats.framesNotSent;
     for (int round = 0; round < 3 && !terminations.empty(); ++round) {
-        int sent = Sys_UdpSendBatch(sink->socket, terminations.data(), int(terminations.size()));
-        sink->stats.packetsSent += sent;
+        SendThrough(sink, terminations.data(), sockets.data(), int(terminations.size()));
         if (round < 2) {
             LiveSinkFillFrame(sink, black, 0x40);  // next sequence numbers
         }
     }
-    Sys_CloseSocket(sink->socket);
-    sink->socket = kSysInvalidSocket;
+    sink->stats.framesNotSent = notSent;
+    CloseSockets(sink);
 }
 
 void LiveSinkDestroy(LiveSink* sink) {
     if (!sink) return;
-    if (sink->socket != kSysInvalidSocket) Sys_CloseSocket(sink->socket);
+    CloseSockets(sink);
     delete sink;
 }

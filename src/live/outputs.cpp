@@ -79,8 +79,22 @@ bool ParseUuid(const std::string& text, uint8_t out[16]) {
     return byte == 16;
 }
 
+// A local IPv4 address under `key`; `present` false when it is absent.
+bool ReadInterface(Reader& reader, const json& entry, const char* who, uint32_t* address) {
+    auto it = entry.find("interface");
+    if (it == entry.end()) return true;
+    in_addr parsed;
+    if (!it->is_string() ||
+        inet_pton(AF_INET, it->get_ref<const std::string&>().c_str(), &parsed) != 1 ||
+        parsed.s_addr == 0)
+        return Refuse(reader, "%s\"interface\" must be a numeric IPv4 address of this machine",
+                      who);
+    *address = ntohl(parsed.s_addr);
+    return true;
+}
+
 bool IsKnownKey(LiveProtocol protocol, const std::string& key) {
-    static const char* const kCommon[] = {"protocol", "address", "ports", "udp_port"};
+    static const char* const kCommon[] = {"protocol", "address", "ports", "udp_port", "interface"};
     for (const char* k : kCommon)
         if (key == k) return true;
     if (protocol == LiveDdp) return false;
@@ -157,6 +171,11 @@ bool ReadOutput(Reader& reader, const json& entry, int index, bool portUsed[kPor
         out.ports[out.portCount++] = uint8_t(number - 1);
     }
 
+    char prefix[110];
+    snprintf(prefix, sizeof prefix, "%s: ", who);
+    out.interfaceAddress = reader.config->interfaceAddress;
+    if (!ReadInterface(reader, entry, prefix, &out.interfaceAddress)) return false;
+
     long value;
     bool present;
     out.udpPort = out.protocol == LiveSacn     ? kSacnUdpPort
@@ -204,12 +223,15 @@ bool ReadOutput(Reader& reader, const json& entry, int index, bool portUsed[kPor
 bool ReadDocument(Reader& reader, const json& document) {
     LiveConfig& config = *reader.config;
     if (!document.is_object()) return Refuse(reader, "the file must hold one JSON object");
-    static const char* const kTopKeys[] = {"source_name", "cid", "outputs"};
+    static const char* const kTopKeys[] = {"source_name", "cid", "interface", "artnet_source_port",
+                                           "outputs"};
     for (auto it = document.begin(); it != document.end(); ++it) {
         bool known = false;
         for (const char* key : kTopKeys) known = known || it.key() == key;
         if (!known)
-            return Refuse(reader, "\"%s\" is not a setting (source_name, cid, outputs)",
+            return Refuse(reader,
+                          "\"%s\" is not a setting (source_name, cid, interface, "
+                          "artnet_source_port, outputs)",
                           it.key().c_str());
     }
     auto cid = document.find("cid");
@@ -219,6 +241,13 @@ bool ReadDocument(Reader& reader, const json& document) {
                           "\"cid\" must be a UUID like \"6f1c0e2a-4b7d-4e59-9a31-2c8d5f0b7e14\"");
         config.cidGiven = true;
     }
+    if (!ReadInterface(reader, document, "", &config.interfaceAddress)) return false;
+    config.artnetSourcePort = kArtNetUdpPort;
+    long port;
+    bool present;
+    if (!ReadInteger(reader, document, "artnet_source_port", "the file", 0, 65535, &port, &present))
+        return false;
+    if (present) config.artnetSourcePort = uint16_t(port);
     snprintf(config.sourceName, sizeof config.sourceName, "Quorvane");
     auto name = document.find("source_name");
     if (name != document.end()) {

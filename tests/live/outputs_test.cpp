@@ -159,7 +159,14 @@ TEST(LiveOutputs, RefusesEachFaultNamingTheEntry) {
         {"!{}", "\"outputs\" is missing"},
         {"![]", "the file must hold one JSON object"},
         {R"(!{"outputs": [], "extra": 1})",
-         "\"extra\" is not a setting (source_name, cid, outputs)"},
+         "\"extra\" is not a setting (source_name, cid, interface, artnet_source_port, "
+         "outputs)"},
+        {R"(!{"interface": "eth0", "outputs": []})",
+         "\"interface\" must be a numeric IPv4 address of this machine"},
+        {R"([{"protocol": "sacn", "address": "multicast", "ports": [1], "interface": 3}])",
+         "outputs[0] (sacn multicast): \"interface\" must be a numeric IPv4 address"},
+        {R"(!{"artnet_source_port": 65536, "outputs": []})",
+         "the file: \"artnet_source_port\" 65536 is outside 0..65535"},
         {R"(!{"cid": "6f1c0e2a-4b7d-4e59-9a31-2c8d5f0b7e1", "outputs": []})",
          "\"cid\" must be a UUID like"},
         {R"(!{"cid": "6f1c0e2a+4b7d-4e59-9a31-2c8d5f0b7e14", "outputs": []})",
@@ -380,6 +387,27 @@ TEST(LiveSource, CidFromTheFileOrTheMachineAndName) {
     DeriveSourceCid("ab", "c", derived);
     DeriveSourceCid("a", "bc", other);
     EXPECT_NE(memcmp(other, derived, 16), 0) << "the two texts stay apart";
+}
+
+// "interface" at the top is every output's unless one names its own; Art-Net
+// leaves from 6454 unless "artnet_source_port" says otherwise.
+TEST(LiveOutputs, InterfaceAndArtNetSourcePort) {
+    static LiveConfig config;
+    std::string error;
+    ASSERT_TRUE(Parse(R"({"interface": "192.0.2.1", "outputs": [
+        {"protocol": "sacn", "address": "multicast", "ports": [1]},
+        {"protocol": "ddp", "address": "192.0.2.7", "ports": [2], "interface": "192.0.2.3"}]})",
+                      &config, &error))
+        << error;
+    EXPECT_EQ(config.outputs[0].interfaceAddress, 0xC0000201u);
+    EXPECT_EQ(config.outputs[1].interfaceAddress, 0xC0000203u);
+    EXPECT_EQ(config.artnetSourcePort, kArtNetUdpPort);
+    ASSERT_TRUE(Parse(R"({"artnet_source_port": 0, "outputs": [
+        {"protocol": "artnet", "address": "192.0.2.7", "ports": [1]}]})",
+                      &config, &error))
+        << error;
+    EXPECT_EQ(config.outputs[0].interfaceAddress, 0u);
+    EXPECT_EQ(config.artnetSourcePort, 0);
 }
 
 }  // namespace

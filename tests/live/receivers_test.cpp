@@ -7,11 +7,15 @@
 // Everything is sent to 127.0.0.1, or to sACN multicast groups on loopback;
 // the binary runs only where loopback is the only interface (CTest starts it
 // in a network namespace of its own), and so do the Node.js receivers.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -197,7 +201,7 @@ TEST_F(LiveReceivers, SacnReceiverGetsEveryUniverseAsConverted) {
 
 TEST_F(LiveReceivers, SacnMulticastReachesEachUniversesGroup) {
     Frames frames({{4, 200}}, 2);
-    LiveConfig config = ParseConfig(R"({"outputs": [
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "sacn", "address": "multicast", "ports": [5], "universe": 300}]})");
     NodeReceiver receiver(dir, "sacn_receiver.js", {"5568", "300", "301"});
     Play(config, frames, 2);
@@ -217,7 +221,7 @@ TEST_F(LiveReceivers, ArtNetReceiverGetsEveryUniverseAsConverted) {
     // then port 9 on 257 with one LED: 3 channels sent as 4.
     const int kFrames = 3;
     Frames frames({{2, 171}, {8, 1}}, kFrames);
-    LiveConfig config = ParseConfig(R"({"outputs": [
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "artnet", "address": "127.0.0.1", "ports": [3, 9], "universe": 255}]})");
     NodeReceiver receiver(dir, "artnet_receiver.js", {"6454", "255", "256", "257"});
     Play(config, frames, kFrames);
@@ -282,7 +286,7 @@ uint32_t Get32(const std::vector<uint8_t>& p, size_t at) {
 TEST_F(LiveReceivers, DdpReceiverGetsTheStreamAsConverted) {
     const int kFrames = 4;
     Frames frames({{2, 481}, {0, 2048}}, kFrames);
-    LiveConfig config = ParseConfig(R"({"outputs": [
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "ddp", "address": "127.0.0.1", "ports": [3, 1]}]})");
     RawReceiver receiver(kDdpUdpPort);
     Play(config, frames, kFrames);
@@ -331,7 +335,7 @@ TEST_F(LiveReceivers, DdpReceiverGetsTheStreamAsConverted) {
 TEST_F(LiveReceivers, SequenceNumbersWrapAndSyncFollowsEachFrame) {
     const int kFrames = 260;
     Frames frames({{0, 171}, {1, 10}}, kFrames);
-    LiveConfig config = ParseConfig(R"({"outputs": [
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "sacn", "address": "127.0.0.1", "ports": [1], "universe": 7, "sync_universe": 9},
         {"protocol": "artnet", "address": "127.0.0.1", "ports": [2], "universe": 3, "sync": true}]})");
     RawReceiver sacn(kSacnUdpPort);
@@ -393,7 +397,7 @@ TEST_F(LiveReceivers, SequenceNumbersWrapAndSyncFollowsEachFrame) {
 TEST_F(LiveReceivers, SendErrorsAreCountedAndTheRestStillGoesOut) {
     Frames frames({{0, 5}, {1, 5}}, 3);
     RawReceiver ddp(kDdpUdpPort);
-    LiveConfig config = ParseConfig(R"({"outputs": [
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "ddp", "address": "192.0.2.200", "ports": [1]},
         {"protocol": "ddp", "address": "127.0.0.1", "ports": [2]}]})");
     LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 200.0);
@@ -416,6 +420,169 @@ TEST_F(LiveReceivers, SendErrorsAreCountedAndTheRestStillGoesOut) {
     ASSERT_EQ(got.size(), 3u);
     for (int f = 0; f < 3; ++f)
         EXPECT_EQ(Hex(got[size_t(f)].data() + 10, 15), Hex(frames.values[1][size_t(f)].data(), 15));
+}
+
+LiveSink* Begun(const LiveConfig& config, const Frames& frames, std::string* error) {
+    LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 200.0);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.videoPath = "test.mp4";
+    info.frameCount = 1;
+    info.framesPerSecond = 25;
+    memcpy(info.ledCount, frames.ledCount, sizeof info.ledCount);
+    const bool ok = output.begin(output.state, info);
+    *error = ok ? "" : output.error(output.state);
+    return sink;
+}
+
+// Art-Net leaves from UDP port 6454; when another program holds it the
+// output is refused naming the port, and "artnet_source_port": 0 sends
+// from any port.
+TEST_F(LiveReceivers, ArtNetLeavesFromPort6454) {
+    Frames frames({{0, 4}}, 1);
+    SysSocket receiver = Sys_UdpSocket();
+    uint16_t port = 0;
+    ASSERT_TRUE(Sys_UdpBind(receiver, 0x7f000001, 0, &port));
+    const std::string outputs = R"([{"protocol": "artnet", "address": "127.0.0.1", "ports": [1],
+        "udp_port": )" + std::to_string(port) +
+                                "}]}";
+    LiveConfig config = ParseConfig("{\"outputs\": " + outputs);
+    std::string error;
+    LiveSink* sink = Begun(config, frames, &error);
+    ASSERT_EQ(error, "");
+    ASSERT_TRUE(LiveSinkOutput(sink).frame(sink, frames.Frame(0)));
+    LiveSinkDestroy(sink);
+    uint8_t buffer[600];
+    uint32_t from = 0;
+    uint16_t fromPort = 0;
+    ASSERT_GT(Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 2000, &from, &fromPort), 0);
+    EXPECT_EQ(fromPort, kArtNetUdpPort);
+
+    SysSocket holder = Sys_UdpSocket();
+    ASSERT_TRUE(Sys_UdpBind(holder, 0x7f000001, kArtNetUdpPort, nullptr));
+    sink = Begun(config, frames, &error);
+    LiveSinkDestroy(sink);
+    EXPECT_EQ(error,
+              "outputs[0] (artnet 127.0.0.1): cannot send from UDP port 6454, another program "
+              "holds it (an Art-Net node or controller program?); \"artnet_source_port\": 0 "
+              "sends from any port");
+    config = ParseConfig("{\"artnet_source_port\": 0, \"outputs\": " + outputs);
+    sink = Begun(config, frames, &error);
+    EXPECT_EQ(error, "");
+    ASSERT_TRUE(LiveSinkOutput(sink).frame(sink, frames.Frame(0)));
+    LiveSinkDestroy(sink);
+    ASSERT_GT(Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 2000, &from, &fromPort), 0);
+    EXPECT_NE(fromPort, kArtNetUdpPort);
+    Sys_CloseSocket(holder);
+    Sys_CloseSocket(receiver);
+}
+
+int Shell(const std::string& command) {
+    return std::system((command + " > /dev/null 2>&1").c_str());
+}
+
+// Packets sent through `device`, from this namespace's /proc/net/dev.
+uint64_t PacketsSent(const std::string& device) {
+    std::ifstream devices("/proc/net/dev");
+    for (std::string line; std::getline(devices, line);) {
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = line.substr(0, colon);
+        name.erase(0, name.find_first_not_of(' '));
+        if (name != device) continue;
+        std::istringstream fields(line.substr(colon + 1));
+        uint64_t value = 0;
+        for (int k = 0; k < 10; ++k) fields >> value;  // the tenth: packets sent
+        return value;
+    }
+    return 0;
+}
+
+// "interface": multicast leaves through the named interface even without a
+// route for it, unicast from that address; an address this machine does
+// not have, or no route from it, is refused before anything is sent. A
+// veth pair made here, removed at the end: qv0 192.0.2.1 sends, qv1
+// 192.0.2.2 receives; no default route.
+TEST_F(LiveReceivers, InterfaceNamesWherePacketsLeave) {
+    ASSERT_EQ(Shell("ip link add qv0 type veth peer name qv1 && ip addr add 192.0.2.1/24 dev qv0 "
+                    "&& ip addr add 192.0.2.2/24 dev qv1 && ip link set qv0 up && ip link set qv1 "
+                    "up && ip route del 239.255.0.0/16 dev lo"),
+              0);
+    // qv1 takes packets from qv0's address, one of this machine's own.
+    Shell(
+        "sysctl -w net.ipv4.conf.qv1.accept_local=1 net.ipv4.conf.all.rp_filter=0 "
+        "net.ipv4.conf.qv1.rp_filter=0");
+    Sys_Sleep(200);
+    Frames frames({{0, 4}}, 3);
+    SysSocket receiver = Sys_UdpSocket();
+    ASSERT_TRUE(Sys_UdpBind(receiver, 0, kSacnUdpPort, nullptr));
+    ip_mreq group{};
+    group.imr_multiaddr.s_addr = htonl(SacnMulticastAddress(1));
+    group.imr_interface.s_addr = htonl(0xC0000202);
+    ASSERT_EQ(setsockopt(int(receiver), IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group), 0)
+        << strerror(errno);
+
+    // Without an interface multicast has no way out here.
+    LiveConfig config = ParseConfig(R"({"outputs": [
+        {"protocol": "sacn", "address": "multicast", "ports": [1]}]})");
+    std::string error;
+    LiveSink* sink = Begun(config, frames, &error);
+    ASSERT_EQ(error, "");
+    LiveSinkOutput(sink).frame(sink, frames.Frame(0));
+    EXPECT_EQ(LiveSinkStatsOf(sink).framesNotSent, 1);
+    EXPECT_NE(std::string(LiveSinkStatsOf(sink).firstSendError).find("unreachable"),
+              std::string::npos);
+    LiveSinkDestroy(sink);
+
+    const uint64_t before = PacketsSent("qv0");
+    config = ParseConfig(R"({"interface": "192.0.2.1", "outputs": [
+        {"protocol": "sacn", "address": "multicast", "ports": [1]},
+        {"protocol": "ddp", "address": "192.0.2.2", "ports": [2], "udp_port": 4999}]})");
+    frames = Frames({{0, 4}, {1, 2}}, 3);
+    SysSocket ddp = Sys_UdpSocket();
+    ASSERT_TRUE(Sys_UdpBind(ddp, 0xC0000202, 4999, nullptr));
+    sink = Begun(config, frames, &error);
+    ASSERT_EQ(error, "");
+    for (int f = 0; f < 3; ++f) ASSERT_TRUE(LiveSinkOutput(sink).frame(sink, frames.Frame(f)));
+    EXPECT_EQ(LiveSinkStatsOf(sink).framesSent, 3) << LiveSinkStatsOf(sink).firstSendError;
+    LiveSinkDestroy(sink);
+    // The three multicast packets left through qv0 (unicast to qv1's address,
+    // one of this machine's, is delivered inside it).
+    EXPECT_GE(PacketsSent("qv0") - before, 3u);
+    uint8_t buffer[700];
+    uint32_t from = 0;
+    for (int f = 0; f < 3; ++f) {
+        SCOPED_TRACE(f);
+        ASSERT_EQ(Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 2000, &from, nullptr),
+                  126 + 12);
+        EXPECT_EQ(from, 0xC0000201u);
+        EXPECT_EQ(Hex(buffer + 126, 12), Hex(frames.values[0][size_t(f)].data(), 12));
+        ASSERT_EQ(Sys_UdpReceiveFrom(ddp, buffer, sizeof buffer, 2000, &from, nullptr), 16);
+        EXPECT_EQ(from, 0xC0000201u);
+    }
+
+    const struct {
+        const char* outputs;
+        const char* error;
+    } refused[] = {
+        {R"({"outputs": [{"protocol": "sacn", "address": "multicast", "ports": [1],
+             "interface": "192.0.2.9"}]})",
+         "outputs[0] (sacn multicast): interface 192.0.2.9 is not an address of this machine "
+         "(Cannot assign requested address)"},
+        {R"({"interface": "192.0.2.1", "outputs": [{"protocol": "ddp", "address": "198.18.0.1",
+             "ports": [1]}]})",
+         "outputs[0] (ddp 198.18.0.1): no route to 198.18.0.1 from interface 192.0.2.1: Network "
+         "is unreachable"},
+    };
+    for (const auto& c : refused) {
+        config = ParseConfig(c.outputs);
+        sink = Begun(config, frames, &error);
+        LiveSinkDestroy(sink);
+        EXPECT_EQ(error, c.error);
+    }
+    Sys_CloseSocket(ddp);
+    Sys_CloseSocket(receiver);
+    Shell("ip link del qv0; ip route add 239.255.0.0/16 dev lo");
 }
 
 // Wireshark's dissectors read the capture: E1.31 data packets (universe,
