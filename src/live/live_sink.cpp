@@ -4,11 +4,15 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "live/live_map.h"
@@ -25,7 +29,22 @@ struct LiveSink {
     uint8_t ddpSequence[kPortCount];  // per DDP output, 1..15
     uint16_t ledCount[kPortCount];
     Pacer pacer;
-    PacerClock clock;
+    PacerClock clock;  // the caller's; the pacer's own sends keep-alives while it waits
+    // The last frame sent, kept for the keep-alives; lastPacket is when the
+    // frame or its last keep-alive went out.
+    std::vector<uint8_t> lastValues;
+    FrameLeds lastLeds;
+    bool haveLast;
+    uint64_t lastPacket;
+    // Above kMaxLiveRate (no --fps), frames that fall into one slot of that
+    // rate after the first are held back.
+    double capRate;
+    int64_t cappedSlot;
+    // On the monotonic clock a thread sends the keep-alives while no frame
+    // comes (a decoder stall); `lock` keeps it and the frames apart.
+    std::thread keepAliveThread;
+    std::mutex lock;
+    std::atomic<bool> quit;
     double rateOverride;
     double rate;
     // One socket per local interface (0: the system's choice), Art-Net's
@@ -135,6 +154,10 @@ bool OpenSockets(LiveSink* sink) {
     return true;
 }
 
+uint64_t PacerNow(void* state);
+void PacerSleepUntil(void* state, uint64_t deadline);
+void KeepAliveLoop(LiveSink* sink);
+
 bool Begin(void* state, const ConversionInfo& info) {
     auto* sink = static_cast<LiveSink*>(state);
     if (sink->begun) return true;
@@ -157,7 +180,16 @@ bool Begin(void* state, const ConversionInfo& info) {
     sink->datagramSocket.resize(count);
     for (size_t i = 0; i < count; ++i)
         sink->datagramSocket[i] = sink->outputSocket[sink->map.packets[i].output];
-    PacerStart(&sink->pacer, sink->clock, sink->rate);
+    sink->capRate = sink->rateOverride <= 0 && sink->rate > kMaxLiveRate ? kMaxLiveRate : 0;
+    sink->cappedSlot = -1;
+    size_t values = 0;
+    for (int port = 0; port < kPortCount; ++port) values += 3u * sink->ledCount[port];
+    sink->lastValues.assign(values, 0);
+    PacerStart(&sink->pacer, PacerClock{sink, PacerNow, PacerSleepUntil}, sink->rate);
+    if (sink->clock.now == MonotonicPacerClock().now) {
+        sink->quit.store(false);
+        sink->keepAliveThread = std::thread(KeepAliveLoop, sink);
+    }
     sink->begun = true;
     return true;
 }
@@ -193,15 +225,81 @@ bool SendAll(LiveSink* sink) {
                        int(sink->datagrams.size()));
 }
 
+// The last frame again, with the next sequence numbers.
+void KeepAlive(LiveSink* sink) {
+    LiveSinkFillFrame(sink, sink->lastLeds, 0);
+    SendAll(sink);
+    sink->lastPacket = sink->clock.now(sink->clock.state);
+    ++sink->stats.keepAlives;
+}
+
+uint64_t PacerNow(void* state) {
+    const LiveSink* sink = static_cast<const LiveSink*>(state);
+    return sink->clock.now(sink->clock.state);
+}
+
+// The pacer's wait for a slot, broken up so the last frame goes out again
+// at least every kLiveKeepAliveNs.
+void PacerSleepUntil(void* state, uint64_t deadline) {
+    LiveSink* sink = static_cast<LiveSink*>(state);
+    while (sink->haveLast && sink->lastPacket + kLiveKeepAliveNs < deadline) {
+        sink->clock.sleepUntil(sink->clock.state, sink->lastPacket + kLiveKeepAliveNs);
+        KeepAlive(sink);
+    }
+    sink->clock.sleepUntil(sink->clock.state, deadline);
+}
+
+void KeepAliveLoop(LiveSink* sink) {
+    while (!sink->quit.load()) {
+        Sys_Sleep(50);
+        std::lock_guard<std::mutex> hold(sink->lock);
+        if (sink->haveLast && Sys_MonotonicNanoseconds() >= sink->lastPacket + kLiveKeepAliveNs)
+            KeepAlive(sink);
+    }
+}
+
+void StopKeepAlive(LiveSink* sink) {
+    sink->quit.store(true);
+    if (sink->keepAliveThread.joinable()) sink->keepAliveThread.join();
+}
+
+void KeepLast(LiveSink* sink, const FrameLeds& leds) {
+    uint8_t* at = sink->lastValues.data();
+    for (int port = 0; port < kPortCount; ++port) {
+        const size_t bytes = 3u * sink->ledCount[port];
+        sink->lastLeds.values[port] = nullptr;
+        if (bytes == 0) continue;
+        if (leds.values[port])
+            memcpy(at, leds.values[port], bytes);
+        else
+            memset(at, 0, bytes);
+        sink->lastLeds.values[port] = at;
+        at += bytes;
+    }
+    sink->haveLast = true;
+}
+
 bool Frame(void* state, const FrameLeds& leds) {
     auto* sink = static_cast<LiveSink*>(state);
+    std::lock_guard<std::mutex> hold(sink->lock);
     if (!PacerWaitForSlot(&sink->pacer)) {
         ++sink->stats.framesDropped;
         return true;
     }
+    if (sink->capRate > 0) {
+        const int64_t slot =
+            int64_t(std::floor(double(sink->pacer.next - 1) * sink->capRate / sink->rate));
+        if (slot == sink->cappedSlot) {
+            ++sink->stats.framesHeldBack;
+            return true;
+        }
+        sink->cappedSlot = slot;
+    }
     LiveSinkFillFrame(sink, leds, 0);
     const bool whole = SendAll(sink);
     uint64_t now = sink->clock.now(sink->clock.state);
+    KeepLast(sink, leds);
+    sink->lastPacket = now;
     sink->stats.restarts = sink->pacer.restarts;
     if (!whole) {
         ++sink->stats.framesNotSent;
@@ -340,6 +438,7 @@ double LiveSinkRate(const LiveSink* sink) {
 }
 
 void LiveSinkEnd(LiveSink* sink) {
+    StopKeepAlive(sink);
     if (sink->sockets.empty()) return;
     // Receivers drop a terminated source at once instead of holding its
     // last frame until their timeout. Only the sACN data packets go out.
@@ -365,6 +464,7 @@ void LiveSinkEnd(LiveSink* sink) {
 
 void LiveSinkDestroy(LiveSink* sink) {
     if (!sink) return;
+    StopKeepAlive(sink);
     CloseSockets(sink);
     delete sink;
 }

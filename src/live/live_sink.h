@@ -2,10 +2,11 @@
 // as the OUTPUTS file says, paced to the frame rate. Packet buffers and the
 // socket are made once at the first `begin` and reused for every frame; a
 // later `begin` (the next pass of a looped video) keeps the slots, sequence
-// numbers and counts running. A packet that cannot be sent does not stop
-// playback: the packets after it still go out, the frame is counted as not
-// sent whole and the first failure is kept for the summary. LiveSinkEnd closes the run: the sACN
-// universes get their stream-terminated packets and the socket is closed.
+// numbers and counts running. When no new frame is due for a second (a low
+// frame rate, a decoder stall) the last frame is sent again. A packet that cannot be sent does not
+// stop playback: the packets after it still go out, the frame is counted as not sent whole and the
+// first failure is kept for the summary. LiveSinkEnd closes the run: the sACN universes get their
+// stream-terminated packets and the socket is closed.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +23,18 @@ struct LiveStats {
     char firstSendError[160];  // "send to 10.0.0.5:5568 failed: ..." of the first such frame
     uint64_t firstSend;        // clock time of the first and the last frame sent
     uint64_t lastSend;
-    int32_t restarts;  // times the pacer restarted its slots (source too slow)
+    int32_t restarts;        // times the pacer restarted its slots (source too slow)
+    int64_t keepAlives;      // times the last frame went out again
+    int64_t framesHeldBack;  // frames left out to stay within kMaxLiveRate
 };
+
+// When no new frame is due for this long, the last one goes out again
+// (sACN receivers give a source up after 2.5 s of silence).
+constexpr uint64_t kLiveKeepAliveNs = 1000000000;
+// The highest frame rate sent unless --fps asks for more: E1.31 and DMX
+// receivers expect no more than 44 frames per second. Frames of a faster
+// video are held back evenly so it keeps its speed.
+constexpr double kMaxLiveRate = 44.0;
 
 struct LiveSink;
 

@@ -52,6 +52,9 @@ void PrintSummary(const LiveStats& stats, double rate) {
     std::printf("%lld frames sent, %lld dropped, %lld packets sent, %.2f frames/s (target %.2f)\n",
                 (long long)stats.framesSent, (long long)stats.framesDropped,
                 (long long)stats.packetsSent, achieved, rate);
+    if (stats.framesHeldBack > 0)
+        std::printf("%lld frames held back to stay within %.0f frames/s (--fps sends more)\n",
+                    (long long)stats.framesHeldBack, kMaxLiveRate);
     std::fflush(stdout);
 }
 
