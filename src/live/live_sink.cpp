@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -57,6 +58,13 @@ struct LiveSink {
     std::vector<Socket> sockets;
     uint8_t outputSocket[kPortCount];
     std::vector<uint8_t> datagramSocket;  // per planned packet
+    // sACN universe discovery: the pages for every sACN destination, sent
+    // with the first frame and every kLiveDiscoveryNs after.
+    std::vector<uint8_t> discoveryBuffers;
+    std::vector<SysDatagram> discovery;
+    std::vector<uint8_t> discoverySocket;
+    uint64_t lastDiscovery;
+    bool discovered;
     bool begun;
     LiveStats stats;
     char error[512];
@@ -157,6 +165,7 @@ bool OpenSockets(LiveSink* sink) {
 uint64_t PacerNow(void* state);
 void PacerSleepUntil(void* state, uint64_t deadline);
 void KeepAliveLoop(LiveSink* sink);
+void PlanDiscovery(LiveSink* sink);
 
 bool Begin(void* state, const ConversionInfo& info) {
     auto* sink = static_cast<LiveSink*>(state);
@@ -180,6 +189,7 @@ bool Begin(void* state, const ConversionInfo& info) {
     sink->datagramSocket.resize(count);
     for (size_t i = 0; i < count; ++i)
         sink->datagramSocket[i] = sink->outputSocket[sink->map.packets[i].output];
+    PlanDiscovery(sink);
     sink->capRate = sink->rateOverride <= 0 && sink->rate > kMaxLiveRate ? kMaxLiveRate : 0;
     sink->cappedSlot = -1;
     size_t values = 0;
@@ -225,12 +235,68 @@ bool SendAll(LiveSink* sink) {
                        int(sink->datagrams.size()));
 }
 
+// The discovery pages of the run's sACN universes, one set per sACN
+// destination: each unicast address and port, or the discovery universe's
+// group through each multicast output's socket.
+void PlanDiscovery(LiveSink* sink) {
+    std::vector<uint16_t> universes;
+    for (const LivePacketPlan& plan : sink->map.packets)
+        if (plan.kind == LivePacketSacnData) universes.push_back(plan.universe);
+    std::sort(universes.begin(), universes.end());
+    universes.erase(std::unique(universes.begin(), universes.end()), universes.end());
+    sink->discovery.clear();
+    sink->discoverySocket.clear();
+    if (universes.empty()) return;
+    const int pages = int((universes.size() + kSacnDiscoveryPageSize - 1) / kSacnDiscoveryPageSize);
+    std::vector<std::pair<uint8_t, SysDatagram>> targets;
+    for (int o = 0; o < sink->config.outputCount; ++o) {
+        const LiveOutput& out = sink->config.outputs[o];
+        if (out.protocol != LiveSacn) continue;
+        const uint32_t address =
+            out.multicast ? SacnMulticastAddress(kSacnDiscoveryUniverse) : out.address;
+        bool known = false;
+        for (const auto& [socket, d] : targets)
+            known = known || (socket == sink->outputSocket[o] && d.address == address &&
+                              d.port == out.udpPort);
+        if (!known)
+            targets.push_back(
+                {sink->outputSocket[o], SysDatagram{nullptr, 0, address, out.udpPort}});
+    }
+    sink->discoveryBuffers.assign(size_t(pages) * kLivePacketCapacity, 0);
+    for (int page = 0; page < pages; ++page) {
+        const size_t first = size_t(page) * kSacnDiscoveryPageSize;
+        const int count = int(std::min<size_t>(kSacnDiscoveryPageSize, universes.size() - first));
+        uint8_t* buffer = &sink->discoveryBuffers[size_t(page) * kLivePacketCapacity];
+        const size_t size = BuildSacnDiscovery(buffer, sink->source, uint8_t(page),
+                                               uint8_t(pages - 1), &universes[first], count);
+        for (const auto& [socket, d] : targets) {
+            sink->discovery.push_back(SysDatagram{buffer, uint32_t(size), d.address, d.port});
+            sink->discoverySocket.push_back(socket);
+        }
+    }
+}
+
+void DiscoverIfDue(LiveSink* sink, uint64_t now) {
+    if (sink->discovery.empty() ||
+        (sink->discovered && now < sink->lastDiscovery + kLiveDiscoveryNs))
+        return;
+    sink->discovered = true;
+    sink->lastDiscovery = now;
+    // Failures here are not a frame's; they count when frames fail too.
+    const int64_t notSent = sink->stats.framesNotSent;
+    SendThrough(sink, sink->discovery.data(), sink->discoverySocket.data(),
+                int(sink->discovery.size()));
+    sink->stats.framesNotSent = notSent;
+    ++sink->stats.discoveries;
+}
+
 // The last frame again, with the next sequence numbers.
 void KeepAlive(LiveSink* sink) {
     LiveSinkFillFrame(sink, sink->lastLeds, 0);
     SendAll(sink);
     sink->lastPacket = sink->clock.now(sink->clock.state);
     ++sink->stats.keepAlives;
+    DiscoverIfDue(sink, sink->lastPacket);
 }
 
 uint64_t PacerNow(void* state) {
@@ -300,6 +366,7 @@ bool Frame(void* state, const FrameLeds& leds) {
     uint64_t now = sink->clock.now(sink->clock.state);
     KeepLast(sink, leds);
     sink->lastPacket = now;
+    DiscoverIfDue(sink, now);
     sink->stats.restarts = sink->pacer.restarts;
     if (!whole) {
         ++sink->stats.framesNotSent;

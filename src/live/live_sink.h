@@ -26,7 +26,11 @@ struct LiveStats {
     int32_t restarts;        // times the pacer restarted its slots (source too slow)
     int64_t keepAlives;      // times the last frame went out again
     int64_t framesHeldBack;  // frames left out to stay within kMaxLiveRate
+    int64_t discoveries;     // rounds of sACN universe discovery sent
 };
+
+// sACN universe discovery goes out with the first frame and then this often.
+constexpr uint64_t kLiveDiscoveryNs = 10000000000ull;
 
 // When no new frame is due for this long, the last one goes out again
 // (sACN receivers give a source up after 2.5 s of silence).

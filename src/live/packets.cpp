@@ -31,6 +31,8 @@ constexpr uint32_t kVectorRootData = 0x00000004;
 constexpr uint32_t kVectorRootExtended = 0x00000008;
 constexpr uint32_t kVectorFramingData = 0x00000002;
 constexpr uint32_t kVectorFramingSync = 0x00000001;
+constexpr uint32_t kVectorFramingDiscovery = 0x00000002;
+constexpr uint32_t kVectorDiscoveryList = 0x00000001;
 constexpr uint8_t kVectorDmpSetProperty = 0x02;
 
 // The root layer up to and including the CID (38 bytes).
@@ -67,6 +69,24 @@ size_t BuildSacnData(uint8_t* out, const SacnSource& source, uint16_t universe, 
     Put16(out + 123, unsigned(count + 1));  // start code and slots
     out[125] = 0;                           // start code: dimmer data
     memcpy(out + kSacnHeaderSize, slots, size_t(count));
+    return total;
+}
+
+size_t BuildSacnDiscovery(uint8_t* out, const SacnSource& source, uint8_t page, uint8_t lastPage,
+                          const uint16_t* universes, int count) {
+    const size_t total = size_t(kSacnDiscoveryHeaderSize + 2 * count);
+    PutRootLayer(out, total, kVectorRootExtended, source.cid);
+    PutFlagsLength(out + 38, total - 38);
+    Put32(out + 40, kVectorFramingDiscovery);
+    const size_t nameLength = strnlen(source.name, 63);
+    memcpy(out + 44, source.name, nameLength);
+    memset(out + 44 + nameLength, 0, 64 - nameLength);
+    Put32(out + 108, 0);  // reserved
+    PutFlagsLength(out + 112, total - 112);
+    Put32(out + 114, kVectorDiscoveryList);
+    out[118] = page;
+    out[119] = lastPage;
+    for (int i = 0; i < count; ++i) Put16(out + 120 + 2 * i, universes[i]);
     return total;
 }
 

@@ -43,6 +43,17 @@ size_t BuildSacnData(uint8_t* out, const SacnSource& source, uint16_t universe, 
 // what they hold.
 size_t BuildSacnSync(uint8_t* out, const uint8_t cid[16], uint16_t syncUniverse, uint8_t sequence);
 
+// E1.31 universe discovery: a source lists the universes it sends, at
+// least every 10 s, on this universe, at most 512 per page.
+constexpr uint16_t kSacnDiscoveryUniverse = 64214;
+constexpr int kSacnDiscoveryPageSize = 512;
+constexpr int kSacnDiscoveryHeaderSize = 120;
+static_assert(kLivePacketCapacity >= kSacnDiscoveryHeaderSize + 2 * kSacnDiscoveryPageSize);
+// Page `page` of `lastPage` (both from 0) listing `count` (0..512) universes
+// in ascending order.
+size_t BuildSacnDiscovery(uint8_t* out, const SacnSource& source, uint8_t page, uint8_t lastPage,
+                          const uint16_t* universes, int count);
+
 // The multicast group of an E1.31 universe, 239.255.hi.lo, host byte order.
 uint32_t SacnMulticastAddress(uint16_t universe);
 

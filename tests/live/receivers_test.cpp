@@ -161,9 +161,16 @@ TEST_F(LiveReceivers, SacnReceiverGetsEveryUniverseAsConverted) {
     NodeReceiver receiver(dir, "sacn_receiver.js", {"5568", "1", "2", "3", "4"});
     LiveStats stats = Play(config, frames, kFrames);
     EXPECT_EQ(stats.framesSent, kFrames);
-    EXPECT_EQ(stats.packetsSent, 4 * kFrames + 4 * 3);
+    EXPECT_EQ(stats.packetsSent, 4 * kFrames + 4 * 3 + 1);  // and one universe discovery
 
-    std::vector<json> lines = receiver.WaitForLines(4 * kFrames + 4 * 3);
+    // The package takes the discovery packet for a corrupt one; it is
+    // checked on its own in UniverseDiscoveryEveryTenSeconds.
+    std::vector<json> lines = receiver.WaitForLines(4 * kFrames + 4 * 3 + 1);
+    size_t discovery = 0;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i]["kind"] == "corrupt") discovery = i;
+    ASSERT_EQ(discovery, 4u) << "after the first frame";
+    lines.erase(lines.begin() + long(discovery));
     struct Slice {
         int port, first, count;
     };
@@ -343,6 +350,10 @@ TEST_F(LiveReceivers, SequenceNumbersWrapAndSyncFollowsEachFrame) {
     Play(config, frames, kFrames);
     std::vector<std::vector<uint8_t>> sacnPackets = sacn.Stop();
     std::vector<std::vector<uint8_t>> artnetPackets = artnet.Stop();
+    // The universe discovery after the first frame (checked apart).
+    ASSERT_GT(sacnPackets.size(), 3u);
+    EXPECT_EQ(sacnPackets[3].size(), 120u + 2 * 2);
+    sacnPackets.erase(sacnPackets.begin() + 3);
 
     // sACN: per frame universe 7, universe 8, then the sync packet for 9;
     // then three stream-terminated packets per universe.
@@ -420,6 +431,91 @@ TEST_F(LiveReceivers, SendErrorsAreCountedAndTheRestStillGoesOut) {
     ASSERT_EQ(got.size(), 3u);
     for (int f = 0; f < 3; ++f)
         EXPECT_EQ(Hex(got[size_t(f)].data() + 10, 15), Hex(frames.values[1][size_t(f)].data(), 15));
+}
+
+// Universe discovery on a fake clock: with the first frame and every 10 s
+// after, to each sACN destination (the discovery universe's group for
+// multicast), listing every universe in ascending order, 512 per page.
+TEST_F(LiveReceivers, UniverseDiscoveryEveryTenSeconds) {
+    struct Clock {
+        uint64_t now = 1000000000;
+    } clock;
+    PacerClock pacerClock{&clock, [](void* s) { return static_cast<Clock*>(s)->now; },
+                          [](void* s, uint64_t deadline) {
+                              auto* c = static_cast<Clock*>(s);
+                              if (deadline > c->now) c->now = deadline;
+                          }};
+    // 60 ports of 10 universes, 300 per output: two pages.
+    std::vector<std::pair<int, int>> ports;
+    std::string list;
+    for (int p = 0; p < 60; ++p) ports.push_back({p, 1700});  // 10 universes each
+    Frames frames({{0, 1}}, 1);
+    for (auto [port, leds] : ports) frames.ledCount[port] = uint16_t(leds);
+    for (int p = 0; p < 60; ++p) list += (p ? ", " : "") + std::to_string(p + 1);
+    LiveConfig config = ParseConfig(R"({"outputs": [
+        {"protocol": "sacn", "address": "127.0.0.1", "ports": [)" +
+                                    list.substr(0, list.find(", 31")) + R"(], "universe": 101},
+        {"protocol": "sacn", "address": "multicast", "ports": [)" +
+                                    list.substr(list.find("31")) + R"(], "universe": 1001}]})");
+    RawReceiver unicast(kSacnUdpPort);
+    SysSocket group = Sys_UdpSocket();
+    int on = 1;
+    setsockopt(int(group), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ASSERT_TRUE(
+        Sys_UdpBind(group, SacnMulticastAddress(kSacnDiscoveryUniverse), kSacnUdpPort, nullptr));
+    ip_mreq join{};
+    join.imr_multiaddr.s_addr = htonl(SacnMulticastAddress(kSacnDiscoveryUniverse));
+    join.imr_interface.s_addr = htonl(0x7f000001);
+    ASSERT_EQ(setsockopt(int(group), IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join), 0);
+
+    LiveSink* sink = LiveSinkCreate(config, pacerClock, 0);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.frameCount = 22;
+    info.framesPerSecond = 2;
+    memcpy(info.ledCount, frames.ledCount, sizeof info.ledCount);
+    ASSERT_TRUE(output.begin(output.state, info)) << output.error(output.state);
+    std::vector<uint8_t> values(3 * 1700, 1);
+    FrameLeds leds{};
+    for (auto [port, count] : ports) leds.values[port] = values.data();
+    for (int f = 0; f < 22; ++f) {  // 10.5 s
+        leds.frameIndex = f;
+        ASSERT_TRUE(output.frame(output.state, leds));
+    }
+    EXPECT_EQ(LiveSinkStatsOf(sink).discoveries, 2);
+    LiveSinkDestroy(sink);
+
+    std::vector<std::vector<uint8_t>> found;
+    for (const auto& p : unicast.Stop())
+        if (p.size() >= 120 && Get32(p, 18) == 8 && Get32(p, 40) == 2) found.push_back(p);
+    uint8_t buffer[2048];
+    int n;
+    std::vector<std::vector<uint8_t>> grouped;
+    while ((n = Sys_UdpReceive(group, buffer, sizeof buffer, 200)) > 0)
+        grouped.emplace_back(buffer, buffer + n);
+    Sys_CloseSocket(group);
+    ASSERT_EQ(found.size(), 4u) << "two pages, twice";
+    ASSERT_EQ(grouped.size(), 4u);
+    std::vector<unsigned> expected;
+    for (int u = 0; u < 300; ++u) expected.push_back(unsigned(101 + u));
+    for (int u = 0; u < 300; ++u) expected.push_back(unsigned(1001 + u));
+    for (const auto* packets : {&found, &grouped})
+        for (size_t i = 0; i < 4; ++i) {
+            SCOPED_TRACE(i);
+            const std::vector<uint8_t>& p = (*packets)[i];
+            const size_t count = i % 2 == 0 ? 512 : 88;
+            ASSERT_EQ(p.size(), 120 + 2 * count);
+            EXPECT_EQ(Get32(p, 18), 8u);  // extended root vector
+            EXPECT_EQ(Get16(p, 16) & 0x0FFF, p.size() - 16);
+            EXPECT_EQ(Get16(p, 38) & 0x0FFF, p.size() - 38);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.data() + 44)), "Quorvane");
+            EXPECT_EQ(Get16(p, 112) & 0x0FFF, p.size() - 112);
+            EXPECT_EQ(Get32(p, 114), 1u);  // universe list
+            EXPECT_EQ(p[118], i % 2);      // page
+            EXPECT_EQ(p[119], 1);          // last page
+            for (size_t u = 0; u < count; ++u)
+                ASSERT_EQ(Get16(p, 120 + 2 * u), expected[(i % 2) * 512 + u]) << u;
+        }
 }
 
 LiveSink* Begun(const LiveConfig& config, const Frames& frames, std::string* error) {
@@ -660,6 +756,7 @@ TEST_F(LiveReceivers, TsharkDissectsEveryPacket) {
         if (!data) continue;
         expected.push_back(",,,,,0x5000,513," + std::to_string(f + 1) + ",60,");
         expected.push_back(",,,,,0x5200,,,,");
+        if (f == 0) expected.push_back(",,,,,,,,,");  // universe discovery
     }
     ASSERT_EQ(got.size(), expected.size()) << ReadWholeFile(reading.stdoutPath);
     int first[2] = {-1, -1};
