@@ -162,6 +162,38 @@ bool OpenSockets(LiveSink* sink) {
     return true;
 }
 
+// ArtSync goes to the directed broadcast of the node's network, where one
+// of this machine's interfaces is on it (else to the node itself), once
+// per broadcast address; the sACN sync leads follow the packets' new places.
+void BroadcastArtSync(LiveSink* sink) {
+    std::vector<LivePacketPlan>& packets = sink->map.packets;
+    std::vector<LivePacketPlan> kept;
+    for (LivePacketPlan plan : packets) {
+        if (plan.kind == LivePacketArtSync) {
+            uint32_t broadcast;
+            if (Sys_Ipv4BroadcastFor(plan.address, &broadcast)) plan.address = broadcast;
+            bool twice = false;
+            for (const LivePacketPlan& k : kept)
+                twice = twice || (k.kind == LivePacketArtSync && k.address == plan.address &&
+                                  k.udpPort == plan.udpPort &&
+                                  sink->config.outputs[k.output].interfaceAddress ==
+                                      sink->config.outputs[plan.output].interfaceAddress);
+            if (twice) continue;
+        }
+        kept.push_back(plan);
+    }
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i].kind != LivePacketSacnSync) continue;
+        kept[i].lead = uint32_t(i);
+        for (size_t k = 0; k < i; ++k)
+            if (kept[k].kind == LivePacketSacnSync && kept[k].universe == kept[i].universe) {
+                kept[i].lead = uint32_t(k);
+                break;
+            }
+    }
+    packets.swap(kept);
+}
+
 uint64_t PacerNow(void* state);
 void PacerSleepUntil(void* state, uint64_t deadline);
 void KeepAliveLoop(LiveSink* sink);
@@ -176,6 +208,7 @@ bool Begin(void* state, const ConversionInfo& info) {
     memcpy(sink->ledCount, info.ledCount, sizeof sink->ledCount);
     if (!BuildLiveMap(sink->config, sink->ledCount, &sink->map, sink->error, sizeof sink->error))
         return false;
+    BroadcastArtSync(sink);
     size_t count = sink->map.packets.size();
     sink->buffers.assign(count * kLivePacketCapacity, 0);
     sink->streams.assign(sink->map.streamTotal, 0);

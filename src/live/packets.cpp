@@ -144,3 +144,35 @@ size_t BuildDdpData(uint8_t* out, uint32_t offset, uint8_t sequence, bool push, 
     memcpy(out + kDdpHeaderSize, data, size_t(count));
     return size_t(kDdpHeaderSize + count);
 }
+
+size_t BuildArtPoll(uint8_t* out) {
+    memcpy(out, kArtNetId, 8);
+    out[8] = 0x00;  // OpArtPoll 0x2000, low byte first
+    out[9] = 0x20;
+    out[10] = 0;  // protocol version 14
+    out[11] = 14;
+    out[12] = 0;  // flags: replies only when polled
+    out[13] = 0;  // diagnostics priority
+    return kArtPollSize;
+}
+
+bool ParseArtPollReply(const uint8_t* data, size_t size, ArtNode* node) {
+    // Up to the output port switches (byte 193); later fields are optional.
+    if (size < 194 || memcmp(data, kArtNetId, 8) != 0 || data[8] != 0x00 || data[9] != 0x21)
+        return false;
+    *node = ArtNode{};
+    node->address =
+        uint32_t(data[10]) << 24 | uint32_t(data[11]) << 16 | uint32_t(data[12]) << 8 | data[13];
+    memcpy(node->shortName, data + 26, 17);
+    node->shortName[17] = 0;
+    const int ports = data[173];
+    node->portCount = ports < 4 ? ports : 4;
+    for (int i = 0; i < node->portCount; ++i) {
+        node->output[i] = (data[174 + i] & 0x80) != 0;
+        node->input[i] = (data[174 + i] & 0x40) != 0;
+        const uint8_t low = node->output[i] ? data[190 + i] : data[186 + i];
+        node->portAddress[i] =
+            uint16_t((data[18] & 0x7F) << 8 | (data[19] & 0x0F) << 4 | (low & 0x0F));
+    }
+    return true;
+}

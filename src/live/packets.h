@@ -64,6 +64,21 @@ size_t BuildArtDmx(uint8_t* out, uint16_t portAddress, uint8_t sequence, const u
                    int count);
 size_t BuildArtSync(uint8_t* out);
 
+// ArtPoll: asks every node to answer with an ArtPollReply.
+constexpr int kArtPollSize = 14;
+size_t BuildArtPoll(uint8_t* out);
+// What a node tells of itself in its ArtPollReply.
+struct ArtNode {
+    uint32_t address;    // IPv4, host byte order
+    char shortName[18];  // NUL-terminated
+    int portCount;
+    uint16_t portAddress[4];  // 15-bit port-address of each port
+    bool output[4];           // the port can output (receives ArtDmx)
+    bool input[4];
+};
+// False when `data` is not an ArtPollReply.
+bool ParseArtPollReply(const uint8_t* data, size_t size, ArtNode* node);
+
 // One DDP packet of an RGB stream: `count` (0..1440) bytes at byte `offset`
 // of the display; `push` on the frame's last packet; `sequence` 1..15.
 size_t BuildDdpData(uint8_t* out, uint32_t offset, uint8_t sequence, bool push, const uint8_t* data,

@@ -70,6 +70,10 @@ int Sys_UdpReceiveFrom(SysSocket socket, void* buffer, int size, int timeoutMs, 
 bool Sys_UdpSetMulticastInterface(SysSocket socket, uint32_t address);
 // Lets the socket send to broadcast addresses.
 bool Sys_UdpAllowBroadcast(SysSocket socket);
+// The directed broadcast address of the directly connected network that
+// holds `address` (host byte order); false when no broadcast-capable
+// interface of this machine is on that network.
+bool Sys_Ipv4BroadcastFor(uint32_t address, uint32_t* broadcast);
 // Whether `address`:`port` can be reached from local `local` (0: any),
 // asked of the routing table without sending anything: 0, or the error.
 int Sys_UdpRouteError(uint32_t local, uint32_t address, uint16_t port);

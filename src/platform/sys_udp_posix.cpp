@@ -3,6 +3,8 @@
 // sendmmsg, with the message headers built on the stack per batch.
 #include <arpa/inet.h>
 #include <errno.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -129,4 +131,25 @@ int Sys_UdpRouteError(uint32_t local, uint32_t address, uint16_t port) {
         error = errno;
     ::close(fd);
     return error;
+}
+
+bool Sys_Ipv4BroadcastFor(uint32_t address, uint32_t* broadcast) {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return false;
+    bool found = false;
+    for (const ifaddrs* a = list; a != nullptr && !found; a = a->ifa_next) {
+        if (a->ifa_addr == nullptr || a->ifa_netmask == nullptr ||
+            a->ifa_addr->sa_family != AF_INET || !(a->ifa_flags & IFF_BROADCAST) ||
+            !(a->ifa_flags & IFF_UP))
+            continue;
+        const uint32_t local =
+            ntohl(reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr);
+        const uint32_t mask =
+            ntohl(reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)->sin_addr.s_addr);
+        if (mask == 0xFFFFFFFFu || (local & mask) != (address & mask)) continue;
+        *broadcast = local | ~mask;
+        found = true;
+    }
+    ::freeifaddrs(list);
+    return found;
 }

@@ -681,6 +681,116 @@ TEST_F(LiveReceivers, InterfaceNamesWherePacketsLeave) {
     Shell("ip link del qv0; ip route add 239.255.0.0/16 dev lo");
 }
 
+// A veth pair in this namespace for the time of a test: qv0 192.0.2.1 (this
+// side) and qv1 192.0.2.2 (the node's), on 192.0.2.0/24, no default route.
+struct VethPair {
+    bool made;
+    VethPair() {
+        made = Shell(
+                   "ip link add qv0 type veth peer name qv1 && ip addr add 192.0.2.1/24 dev qv0 "
+                   "&& ip addr add 192.0.2.2/24 dev qv1 && ip link set qv0 up && ip link set "
+                   "qv1 up") == 0;
+        Shell(
+            "sysctl -w net.ipv4.conf.qv1.accept_local=1 net.ipv4.conf.all.rp_filter=0 "
+            "net.ipv4.conf.qv1.rp_filter=0");
+        Sys_Sleep(200);
+    }
+    ~VethPair() { Shell("ip link del qv0"); }
+};
+
+SysSocket BoundTo(uint32_t address, uint16_t port) {
+    SysSocket socket = Sys_UdpSocket();
+    int on = 1;
+    setsockopt(int(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    EXPECT_TRUE(Sys_UdpBind(socket, address, port, nullptr)) << strerror(errno);
+    return socket;
+}
+
+// ArtSync goes to the directed broadcast of the node's network, ArtDmx to
+// the node; two outputs to nodes of one network share one ArtSync.
+TEST_F(LiveReceivers, ArtSyncToTheNetworksBroadcast) {
+    VethPair veth;
+    ASSERT_TRUE(veth.made);
+    SysSocket node = BoundTo(0xC0000202, 6500), broadcast = BoundTo(0xC00002FF, 6500);
+    Frames frames({{0, 2}, {1, 2}}, 2);
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
+        {"protocol": "artnet", "address": "192.0.2.2", "ports": [1], "sync": true, "udp_port": 6500},
+        {"protocol": "artnet", "address": "192.0.2.3", "ports": [2], "sync": true, "udp_port": 6500}]})");
+    const LiveStats stats = Play(config, frames, 2);
+    EXPECT_EQ(stats.framesSent, 2) << stats.firstSendError;
+    EXPECT_EQ(stats.packetsSent, 2 * 3);
+    uint8_t buffer[600];
+    for (int f = 0; f < 2; ++f) {
+        ASSERT_EQ(Sys_UdpReceive(node, buffer, sizeof buffer, 2000), 18 + 6);
+        EXPECT_EQ(buffer[9], 0x50);
+    }
+    // One ArtSync a frame was sent (the count above); the broadcast also
+    // comes back to this machine's own sockets, so it may arrive twice here.
+    int syncs = 0;
+    for (int n; (n = Sys_UdpReceive(broadcast, buffer, sizeof buffer, 300)) > 0; ++syncs) {
+        EXPECT_EQ(n, 14);
+        EXPECT_EQ(buffer[9], 0x52);
+    }
+    EXPECT_GE(syncs, 2);
+    Sys_CloseSocket(node);
+    Sys_CloseSocket(broadcast);
+}
+
+// quorvane-play --discover: an ArtPoll to the broadcast of the interface's
+// network from port 6454; the node played here answers with its
+// ArtPollReply, and the tool lists it.
+TEST_F(LiveReceivers, DiscoverListsTheNodesThatAnswer) {
+    VethPair veth;
+    ASSERT_TRUE(veth.made);
+    SysSocket polls = BoundTo(0xC00002FF, kArtNetUdpPort);
+    SysSocket replies = BoundTo(0xC0000202, kArtNetUdpPort);
+    std::atomic<int> pollSize{0}, pollPort{0};
+    std::thread node([&] {
+        uint8_t buffer[600];
+        uint16_t port = 0;
+        const int n = Sys_UdpReceiveFrom(polls, buffer, sizeof buffer, 5000, nullptr, &port);
+        if (n < 10 || buffer[8] != 0x00 || buffer[9] != 0x20) return;
+        pollSize = n;
+        pollPort = port;
+        uint8_t reply[239] = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x21, 192, 0, 2, 2};
+        reply[14] = 0x36;  // port 6454, low byte first
+        reply[15] = 0x19;
+        reply[18] = 0x01;  // net 1
+        reply[19] = 0x02;  // sub-net 2
+        memcpy(reply + 26, "Test node", 9);
+        memcpy(reply + 44, "A node the test plays", 21);
+        reply[173] = 3;     // ports
+        reply[174] = 0x80;  // output
+        reply[175] = 0x80;
+        reply[176] = 0x40;  // input
+        reply[188] = 7;     // input 3: universe 7
+        reply[190] = 3;     // outputs 1 and 2: universes 3 and 4
+        reply[191] = 4;
+        const SysDatagram answer{reply, sizeof reply, 0xC0000201, kArtNetUdpPort};
+        Sys_UdpSendBatch(replies, &answer, 1);
+    });
+    ChildProcess tool = StartChild(BuildDirectory() + "/quorvane-play",
+                                   {"--discover", "--interface", "192.0.2.1", "--wait", "1"},
+                                   dir.path(), "discover");
+    ASSERT_TRUE(WaitForExit(tool, 10000));
+    node.join();
+    EXPECT_EQ(tool.status, 0) << ReadWholeFile(tool.stderrPath);
+    EXPECT_EQ(pollSize, kArtPollSize);
+    EXPECT_EQ(pollPort, kArtNetUdpPort);
+    EXPECT_EQ(ReadWholeFile(tool.stdoutPath),
+              "192.0.2.2 \"Test node\" output 291, output 292, input 295\n1 nodes answered\n");
+    Sys_CloseSocket(polls);
+    Sys_CloseSocket(replies);
+
+    tool = StartChild(BuildDirectory() + "/quorvane-play",
+                      {"--discover", "--interface", "192.0.2.77", "--wait", "1"}, dir.path(),
+                      "discover");
+    ASSERT_TRUE(WaitForExit(tool, 10000));
+    EXPECT_EQ(tool.status, 1);
+    EXPECT_EQ(ReadWholeFile(tool.stderrPath),
+              "quorvane-play: --interface 192.0.2.77: not an address of this machine\n");
+}
+
 // Wireshark's dissectors read the capture: E1.31 data packets (universe,
 // sequence, priority, source name, options) and ArtDmx / ArtSync, none of
 // them malformed. Its E1.31 dissector does not know synchronization packets,
