@@ -44,7 +44,7 @@ struct LiveSink {
     // On the monotonic clock a thread sends the keep-alives while no frame
     // comes (a decoder stall); `lock` keeps it and the frames apart.
     std::thread keepAliveThread;
-    std::mutex lock;
+    mutable std::mutex lock;
     std::atomic<bool> quit;
     double rateOverride;
     double rate;
@@ -534,6 +534,7 @@ OutputSink LiveSinkOutput(LiveSink* sink) {
 }
 
 LiveStats LiveSinkStatsOf(const LiveSink* sink) {
+    std::lock_guard<std::mutex> hold(sink->lock);
     return sink->stats;
 }
 double LiveSinkRate(const LiveSink* sink) {

@@ -168,4 +168,42 @@ TEST(LiveSink, FrameRateHeldAt44UnlessAsked) {
     EXPECT_EQ(played.stats.framesHeldBack, 0);
 }
 
+// A decoder stall on the real clock: no frame comes for 2.3 s, and the
+// last one goes out again about every second meanwhile.
+TEST(LiveSink, KeepAliveDuringAStall) {
+    SysSocket receiver = Sys_UdpSocket();
+    uint16_t port = 0;
+    ASSERT_TRUE(Sys_UdpBind(receiver, 0x7f000001, 0, &port));
+    std::string text = R"({"outputs": [{"protocol": "ddp", "address": "127.0.0.1", "ports": [1],
+                           "udp_port": )" +
+                       std::to_string(port) + "}]}";
+    static LiveConfig config;
+    char error[256];
+    ASSERT_TRUE(ParseLiveOutputs(text.data(), text.size(), &config, error, sizeof error));
+    LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 0);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.frameCount = 2;
+    info.framesPerSecond = 25;
+    info.ledCount[0] = 1;
+    ASSERT_TRUE(output.begin(output.state, info));
+    uint8_t values[3] = {9, 8, 7};
+    FrameLeds leds{};
+    leds.values[0] = values;
+    ASSERT_TRUE(output.frame(output.state, leds));
+    Sys_Sleep(2300);
+    const LiveStats stats = LiveSinkStatsOf(sink);
+    LiveSinkEnd(sink);
+    LiveSinkDestroy(sink);
+    EXPECT_GE(stats.keepAlives, 2);
+    uint8_t buffer[64];
+    int packets = 0;
+    for (int n; (n = Sys_UdpReceive(receiver, buffer, sizeof buffer, 100)) > 0; ++packets) {
+        ASSERT_EQ(n, 13);
+        EXPECT_EQ(buffer[10], 9);
+    }
+    EXPECT_EQ(packets, 1 + stats.keepAlives);
+    Sys_CloseSocket(receiver);
+}
+
 }  // namespace
