@@ -594,21 +594,44 @@ uint64_t PacketsSent(const std::string& device) {
     return 0;
 }
 
+// A veth pair in this namespace for the time of a test: qv0 192.0.2.1 (this
+// side) and qv1 192.0.2.2 (the node's), on 192.0.2.0/24, no default route.
+struct VethPair {
+    bool made;
+    VethPair() {
+        made = Shell(
+                   "ip link add qv0 type veth peer name qv1 && ip addr add 192.0.2.1/24 dev qv0 "
+                   "&& ip addr add 192.0.2.2/24 dev qv1 && ip link set qv0 up && ip link set "
+                   "qv1 up") == 0;
+        Shell(
+            "cd /proc/sys/net/ipv4/conf && echo 1 > qv1/accept_local && echo 0 > all/rp_filter && "
+            "echo 0 > qv1/rp_filter");
+        Sys_Sleep(200);
+    }
+    ~VethPair() { Shell("ip link del qv0"); }
+};
+
+SysSocket BoundTo(uint32_t address, uint16_t port) {
+    SysSocket socket = Sys_UdpSocket();
+    int on = 1;
+    setsockopt(int(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    EXPECT_TRUE(Sys_UdpBind(socket, address, port, nullptr)) << strerror(errno);
+    return socket;
+}
+
 // "interface": multicast leaves through the named interface even without a
 // route for it, unicast from that address; an address this machine does
 // not have, or no route from it, is refused before anything is sent. A
 // veth pair made here, removed at the end: qv0 192.0.2.1 sends, qv1
 // 192.0.2.2 receives; no default route.
 TEST_F(LiveReceivers, InterfaceNamesWherePacketsLeave) {
-    ASSERT_EQ(Shell("ip link add qv0 type veth peer name qv1 && ip addr add 192.0.2.1/24 dev qv0 "
-                    "&& ip addr add 192.0.2.2/24 dev qv1 && ip link set qv0 up && ip link set qv1 "
-                    "up && ip route del 239.255.0.0/16 dev lo"),
-              0);
-    // qv1 takes packets from qv0's address, one of this machine's own.
-    Shell(
-        "sysctl -w net.ipv4.conf.qv1.accept_local=1 net.ipv4.conf.all.rp_filter=0 "
-        "net.ipv4.conf.qv1.rp_filter=0");
-    Sys_Sleep(200);
+    VethPair veth;
+    ASSERT_TRUE(veth.made);
+    // No route for multicast at all while this test runs.
+    struct RouteAway {
+        RouteAway() { Shell("ip route del 239.255.0.0/16 dev lo"); }
+        ~RouteAway() { Shell("ip route add 239.255.0.0/16 dev lo"); }
+    } away;
     Frames frames({{0, 4}}, 3);
     SysSocket receiver = Sys_UdpSocket();
     ASSERT_TRUE(Sys_UdpBind(receiver, 0, kSacnUdpPort, nullptr));
@@ -678,32 +701,6 @@ TEST_F(LiveReceivers, InterfaceNamesWherePacketsLeave) {
     }
     Sys_CloseSocket(ddp);
     Sys_CloseSocket(receiver);
-    Shell("ip link del qv0; ip route add 239.255.0.0/16 dev lo");
-}
-
-// A veth pair in this namespace for the time of a test: qv0 192.0.2.1 (this
-// side) and qv1 192.0.2.2 (the node's), on 192.0.2.0/24, no default route.
-struct VethPair {
-    bool made;
-    VethPair() {
-        made = Shell(
-                   "ip link add qv0 type veth peer name qv1 && ip addr add 192.0.2.1/24 dev qv0 "
-                   "&& ip addr add 192.0.2.2/24 dev qv1 && ip link set qv0 up && ip link set "
-                   "qv1 up") == 0;
-        Shell(
-            "sysctl -w net.ipv4.conf.qv1.accept_local=1 net.ipv4.conf.all.rp_filter=0 "
-            "net.ipv4.conf.qv1.rp_filter=0");
-        Sys_Sleep(200);
-    }
-    ~VethPair() { Shell("ip link del qv0"); }
-};
-
-SysSocket BoundTo(uint32_t address, uint16_t port) {
-    SysSocket socket = Sys_UdpSocket();
-    int on = 1;
-    setsockopt(int(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    EXPECT_TRUE(Sys_UdpBind(socket, address, port, nullptr)) << strerror(errno);
-    return socket;
 }
 
 // ArtSync goes to the directed broadcast of the node's network, ArtDmx to
