@@ -13,6 +13,7 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -231,7 +232,11 @@ bool Begin(void* state, const ConversionInfo& info) {
     PacerStart(&sink->pacer, PacerClock{sink, PacerNow, PacerSleepUntil}, sink->rate);
     if (sink->clock.now == MonotonicPacerClock().now) {
         sink->quit.store(false);
-        sink->keepAliveThread = std::thread(KeepAliveLoop, sink);
+        try {
+            sink->keepAliveThread = std::thread(KeepAliveLoop, sink);
+        } catch (const std::system_error&) {
+            // No thread: keep-alives then go out only while the pacer waits.
+        }
     }
     sink->begun = true;
     return true;

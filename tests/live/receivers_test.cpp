@@ -4,9 +4,11 @@
 // them (the values a .led conversion stores). A raw receiver checks the
 // sequence numbers and the synchronization packets.
 //
-// Everything is sent to 127.0.0.1, or to sACN multicast groups on loopback;
-// the binary runs only where loopback is the only interface (CTest starts it
-// in a network namespace of its own), and so do the Node.js receivers.
+// Everything is sent to 127.0.0.1, to sACN multicast groups on loopback, or
+// (the interface, broadcast and discovery cases) to 192.0.2.0/24 over a veth
+// pair a test makes and removes; the binary runs only where loopback is the
+// only interface (CTest starts it in a network namespace of its own), and so
+// do the Node.js receivers.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
