@@ -111,6 +111,14 @@ FseqBlockPlan PlanFseqBlocks(uint32_t channelsPerFrame, uint32_t frameCount, uin
     return plan;
 }
 
+bool FseqBlocksReadWhole(uint32_t channelsPerFrame, uint32_t frameCount, const FseqBlock* blocks,
+                         size_t blockCount) {
+    const uint32_t limit = channelsPerFrame * frameCount;
+    for (size_t k = 0; k < blockCount; ++k)
+        if (blocks[k].size > limit) return false;
+    return true;
+}
+
 bool ParseFseqFile(const uint8_t* head, size_t headSize, uint64_t fileSize, FseqFileInfo* out,
                    std::string* error) {
     if (fileSize < kFseqHeaderSize || headSize < kFseqHeaderSize)

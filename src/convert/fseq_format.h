@@ -86,6 +86,12 @@ FseqBlockPlan PlanFseqBlocks(uint32_t channelsPerFrame, uint32_t frameCount,
 // fill fewer blocks).
 uint32_t FseqBlocksFor(const FseqBlockPlan& plan, uint32_t frames);
 
+// Whether the show players take every block whole: they read at most
+// frames x channels bytes of any block (the product taken in 32 bits) and
+// play zeros for what the cut leaves out.
+bool FseqBlocksReadWhole(uint32_t channelsPerFrame, uint32_t frameCount, const FseqBlock* blocks,
+                         size_t blockCount);
+
 // Everything before the frames, checked against the size of the file.
 struct FseqFileInfo {
     FseqHeader header;

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zstd.h>
 
 #include <algorithm>
@@ -284,6 +285,86 @@ bool WriteChannelMap(FseqSinkState* s) {
     return true;
 }
 
+struct CompressedSource {
+    int fd;
+};
+
+bool ReadCompressed(void* context, uint64_t offset, void* buffer, size_t size) {
+    const int fd = static_cast<CompressedSource*>(context)->fd;
+    uint8_t* bytes = static_cast<uint8_t*>(buffer);
+    while (size > 0) {
+        const ssize_t got = pread(fd, bytes, size, off_t(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        bytes += got;
+        offset += uint64_t(got);
+        size -= size_t(got);
+    }
+    return true;
+}
+
+bool WriteDecodedFrame(void* context, uint32_t, const uint8_t* data) {
+    FseqSinkState* s = State(context);
+    return WriteBytes(s, data, s->header.channelCount);
+}
+
+// Rewrites the finished zstd file (flushed, header not yet written) as a
+// plain one in a new temporary file, which becomes `temporary` with its
+// descriptor open; the zstd file is removed.
+bool RewritePlain(FseqSinkState* s) {
+    FileSyscalls& io = CurrentFileSyscalls();
+    const int fd = s->fd;
+    s->fd = -1;
+    if (io.close(fd) != 0) return WriteFailed(s);
+    std::memcpy(s->compressedTemporary, s->temporary, sizeof s->temporary);
+    s->compressedTemporaryExists = true;
+    s->temporaryExists = false;
+    std::snprintf(s->temporary, sizeof s->temporary, "%s.plain.part", s->destination);
+
+    FseqFileInfo info = {};
+    info.header = s->header;
+    info.blocks.assign(s->blocks, s->blocks + s->usedBlocks);
+    info.indexSlots = s->indexSlots;
+    errno = 0;
+    CompressedSource source = {OpenRegularFile(s->compressedTemporary, O_RDONLY)};
+    if (source.fd < 0)
+        return Fail(s, "cannot reopen " + std::string(s->compressedTemporary) + ": " +
+                           OpenFailureText(errno));
+    // The variable headers and their padding move up with the index gone.
+    std::vector<uint8_t> variables(s->header.channelDataOffset - s->header.variableHeaderOffset);
+    bool ok =
+        ReadCompressed(&source, s->header.variableHeaderOffset, variables.data(), variables.size());
+    if (ok) {
+        s->header.compression = kFseqNone;
+        s->header.blockCount = 0;
+        s->header.variableHeaderOffset = uint16_t(kFseqHeaderSize);
+        s->header.channelDataOffset = uint16_t(kFseqHeaderSize + variables.size());
+        s->usedBlocks = 0;
+        errno = 0;
+        s->fd = OpenRegularFileForWriting(s->temporary);
+        if (s->fd < 0) {
+            io.close(source.fd);
+            return Fail(
+                s, "cannot create " + std::string(s->temporary) + ": " + OpenFailureText(errno));
+        }
+        s->temporaryExists = true;
+        const std::vector<uint8_t> area = HeaderArea(s, variables);
+        std::string error;
+        // A failed write stops the decoder early and leaves its reason.
+        ok = WriteBytes(s, area.data(), area.size());
+        if (ok && !DecodeFseqFrames(info, {&source, ReadCompressed}, WriteDecodedFrame, s, &error))
+            ok = Fail(s, "cannot read back " + std::string(s->compressedTemporary) + ": " + error);
+        ok = ok && s->error[0] == 0 && (s->pendingSize == 0 || FlushPending(s));
+    } else {
+        Fail(s, "cannot read back " + std::string(s->compressedTemporary) + ": " + SystemError());
+    }
+    io.close(source.fd);
+    if (!ok) return false;
+    io.unlink(s->compressedTemporary);
+    s->compressedTemporaryExists = false;
+    return true;
+}
+
 bool Finish(void* state, int32_t framesDone) {
     FseqSinkState* s = State(state);
     if (s->fd < 0) return Fail(s, "finished before the sequence was started");
@@ -298,6 +379,11 @@ bool Finish(void* state, int32_t framesDone) {
 
     // Only the header and the index change; the variable headers stay.
     s->header.frameCount = uint32_t(s->framesWritten);
+    if (s->compression == kFseqZstd &&
+        !FseqBlocksReadWhole(s->header.channelCount, s->header.frameCount, s->blocks,
+                             s->usedBlocks) &&
+        !RewritePlain(s))
+        return false;
     const std::vector<uint8_t> area = HeaderArea(s, {});
     FileSyscalls& io = CurrentFileSyscalls();
     errno = 0;
@@ -322,6 +408,8 @@ void Abort(void* state) {
     Release(s);
     if (s->temporaryExists) CurrentFileSyscalls().unlink(s->temporary);
     s->temporaryExists = false;
+    if (s->compressedTemporaryExists) CurrentFileSyscalls().unlink(s->compressedTemporary);
+    s->compressedTemporaryExists = false;
 }
 
 const char* Error(const void* state) {

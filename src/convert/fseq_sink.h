@@ -8,7 +8,11 @@
 // write buffer) and, when the conversion finishes, gets the frames actually
 // done and the block index in its header, is synced and renamed over the
 // target (a symbolic link is written through; an earlier file's permission
-// bits are kept). A stopped conversion removes the temporary file and
+// bits are kept). Players cut every compressed block they read to the raw
+// size of the whole sequence (frames x channels, as a 32-bit product) and
+// play zeros beyond; a sequence with a block larger than that (a short show,
+// or frames that do not compress) is rewritten plain before the rename, so
+// every file reads back exactly. A stopped conversion removes the temporary file and
 // leaves an earlier target alone; a target that is not a regular file, or
 // may not be written, is refused before the first frame.
 //
@@ -39,8 +43,11 @@ constexpr size_t kFseqWriteBuffer = 256 * 1024;
 struct FseqSinkState {
     char target[kPathBufferSize];       // as given: messages, the channel map
     char destination[kPathBufferSize];  // the file replaced (links followed)
-    char temporary[kPathBufferSize + 8];
+    char temporary[kPathBufferSize + 16];
     bool temporaryExists;
+    // The zstd file while it is rewritten plain into `temporary`.
+    char compressedTemporary[kPathBufferSize + 16];
+    bool compressedTemporaryExists;
     uint8_t compression;
     int stepMsOption;
     uint64_t uniqueIdOption;

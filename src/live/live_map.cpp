@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <tuple>
 
 #include "live/packets.h"
 
@@ -85,6 +87,29 @@ bool BuildLiveMap(const LiveConfig& config, const uint16_t ledCount[kPortCount],
             return false;
         }
     }
+    // What each destination receives: data universes (kinds with their
+    // protocol), DDP streams, sync universes.
+    using Key = std::tuple<int, uint32_t, uint16_t, uint16_t>;  // kind, address, port, universe
+    std::map<Key, int> taken;
+    for (const LivePacketPlan& packet : map->packets) {
+        if (packet.kind == LivePacketDdp && packet.offset != 0) continue;
+        const Key key{packet.kind, packet.address, packet.udpPort, packet.universe};
+        auto [it, added] = taken.emplace(key, packet.output);
+        if (added || it->second == packet.output) continue;
+        char first[96], second[96];
+        DescribeLiveOutput(config, it->second, first, sizeof first);
+        DescribeLiveOutput(config, packet.output, second, sizeof second);
+        if (packet.kind == LivePacketDdp)
+            snprintf(error, errorSize, "%s: sends to the same DDP receiver and port as %s", second,
+                     first);
+        else
+            snprintf(error, errorSize, "%s: universe %d is also sent by %s to the same %s", second,
+                     packet.universe, first,
+                     config.outputs[packet.output].multicast ? "multicast group" : "destination");
+        return false;
+    }
+    std::map<uint16_t, uint32_t> syncLead;  // sACN sync universe: its first packet
+    std::map<Key, int> syncs;
     for (int i = 0; i < config.outputCount; ++i) {
         const LiveOutput& out = config.outputs[i];
         LivePacketPlan packet{};
@@ -100,6 +125,21 @@ bool BuildLiveMap(const LiveConfig& config, const uint16_t ledCount[kPortCount],
         } else {
             continue;
         }
+        const bool sacn = packet.kind == LivePacketSacnSync;
+        const Key data{LivePacketSacnData, packet.address, packet.udpPort, packet.universe};
+        if (sacn && taken.count(data) != 0) {
+            char who[96], other[96];
+            DescribeLiveOutput(config, i, who, sizeof who);
+            DescribeLiveOutput(config, taken[data], other, sizeof other);
+            snprintf(error, errorSize,
+                     "%s: sync_universe %d is a data universe of %s at the same destination", who,
+                     packet.universe, other);
+            return false;
+        }
+        const Key key{packet.kind, packet.address, packet.udpPort, sacn ? packet.universe : 0};
+        if (!syncs.emplace(key, i).second) continue;  // that destination has its sync
+        const uint32_t index = uint32_t(map->packets.size());
+        packet.lead = sacn ? syncLead.emplace(packet.universe, index).first->second : index;
         map->packets.push_back(packet);
     }
     return true;

@@ -35,6 +35,9 @@ struct LivePacketPlan {
     uint32_t address;    // destination, IPv4 host byte order
     uint16_t udpPort;
     bool push;  // DDP: the frame's last packet of its output
+    // sACN sync: the index of the universe's first sync packet, which counts
+    // the sequence; the others (other destinations) send the same number.
+    uint32_t lead;
 };
 
 struct LiveMap {
@@ -45,6 +48,11 @@ struct LiveMap {
 };
 
 // False, with a message naming the entry, when an output's universes run past
-// the protocol's last one or its sync universe is one of its data universes.
+// the protocol's last one, or a universe (or a DDP stream) is sent to one
+// destination (address and UDP port, or multicast group) by two outputs, or
+// a sync universe is also a data universe there. A sync universe shared by
+// outputs gets one sync packet per destination and frame, all with one
+// sequence number.
+
 bool BuildLiveMap(const LiveConfig& config, const uint16_t ledCount[kPortCount], LiveMap* map,
                   char* error, size_t errorSize);

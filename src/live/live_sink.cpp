@@ -4,10 +4,17 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "live/live_map.h"
@@ -24,10 +31,41 @@ struct LiveSink {
     uint8_t ddpSequence[kPortCount];  // per DDP output, 1..15
     uint16_t ledCount[kPortCount];
     Pacer pacer;
-    PacerClock clock;
+    PacerClock clock;  // the caller's; the pacer's own sends keep-alives while it waits
+    // The last frame sent, kept for the keep-alives; lastPacket is when the
+    // frame or its last keep-alive went out.
+    std::vector<uint8_t> lastValues;
+    FrameLeds lastLeds;
+    bool haveLast;
+    uint64_t lastPacket;
+    // Above kMaxLiveRate (no --fps), frames that fall into one slot of that
+    // rate after the first are held back.
+    double capRate;
+    int64_t cappedSlot;
+    // On the monotonic clock a thread sends the keep-alives while no frame
+    // comes (a decoder stall); `lock` keeps it and the frames apart.
+    std::thread keepAliveThread;
+    mutable std::mutex lock;
+    std::atomic<bool> quit;
     double rateOverride;
     double rate;
-    SysSocket socket;
+    // One socket per local interface (0: the system's choice), Art-Net's
+    // apart (bound to its source port); each output's index into them.
+    struct Socket {
+        uint32_t local;
+        bool artNet;
+        SysSocket socket;
+    };
+    std::vector<Socket> sockets;
+    uint8_t outputSocket[kPortCount];
+    std::vector<uint8_t> datagramSocket;  // per planned packet
+    // sACN universe discovery: the pages for every sACN destination, sent
+    // with the first frame and every kLiveDiscoveryNs after.
+    std::vector<uint8_t> discoveryBuffers;
+    std::vector<SysDatagram> discovery;
+    std::vector<uint8_t> discoverySocket;
+    uint64_t lastDiscovery;
+    bool discovered;
     bool begun;
     LiveStats stats;
     char error[512];
@@ -39,25 +77,128 @@ uint8_t NextWrapping(uint8_t value, uint8_t first, uint8_t last) {
     return value >= last || value < first ? first : uint8_t(value + 1);
 }
 
-void MakeCid(uint8_t cid[16]) {
-    // A version 4 UUID from the clock and the process id: fixed for the run,
-    // different between runs, and no two senders on one machine share it.
-    uint64_t a = Sys_MonotonicNanoseconds() ^ (uint64_t(getpid()) << 32);
-    uint64_t b = uint64_t(time(nullptr)) * 0x9e3779b97f4a7c15ull ^ uintptr_t(cid);
-    for (int i = 0; i < 8; ++i) {
-        a = a * 6364136223846793005ull + 1442695040888963407ull;
-        b = b * 6364136223846793005ull + 1442695040888963407ull;
-        cid[i] = uint8_t(a >> 56);
-        cid[8 + i] = uint8_t(b >> 56);
-    }
-    cid[6] = uint8_t((cid[6] & 0x0f) | 0x40);
-    cid[8] = uint8_t((cid[8] & 0x3f) | 0x80);
-}
-
 bool Fail(LiveSink* sink, const char* format, const char* detail) {
     snprintf(sink->error, sizeof sink->error, format, detail);
     return false;
 }
+
+std::string Dotted(uint32_t value) {
+    in_addr address;
+    address.s_addr = htonl(value);
+    char dotted[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+    return dotted;
+}
+
+void CloseSockets(LiveSink* sink) {
+    for (const LiveSink::Socket& s : sink->sockets) Sys_CloseSocket(s.socket);
+    sink->sockets.clear();
+}
+
+// The sockets the outputs send through, each bound and set up for its
+// interface, and each output with an interface checked for a route to its
+// destination; false with a message naming the output before anything is sent.
+bool OpenSockets(LiveSink* sink) {
+    CloseSockets(sink);
+    const LiveConfig& config = sink->config;
+    for (int o = 0; o < config.outputCount; ++o) {
+        const LiveOutput& out = config.outputs[o];
+        const bool artNet = out.protocol == LiveArtNet;
+        char who[96];
+        DescribeLiveOutput(config, o, who, sizeof who);
+        const std::string local = Dotted(out.interfaceAddress);
+        size_t index = 0;
+        while (index < sink->sockets.size() &&
+               (sink->sockets[index].local != out.interfaceAddress ||
+                sink->sockets[index].artNet != artNet))
+            ++index;
+        if (index == sink->sockets.size()) {
+            SysSocket socket = Sys_UdpSocket();
+            if (socket == kSysInvalidSocket) {
+                snprintf(sink->error, sizeof sink->error, "cannot open a UDP socket: %s",
+                         strerror(Sys_LastSocketError()));
+                return false;
+            }
+            sink->sockets.push_back({out.interfaceAddress, artNet, socket});
+            const uint16_t port = artNet ? config.artnetSourcePort : 0;
+            if ((artNet || out.interfaceAddress != 0) &&
+                !Sys_UdpBind(socket, out.interfaceAddress, port, nullptr)) {
+                const int code = Sys_LastSocketError();
+                if (code == EADDRINUSE)
+                    snprintf(sink->error, sizeof sink->error,
+                             "%s: cannot send from UDP port %u, another program holds it (an "
+                             "Art-Net node or controller program?); \"artnet_source_port\": 0 "
+                             "sends from any port",
+                             who, unsigned(port));
+                else if (out.interfaceAddress != 0)
+                    snprintf(sink->error, sizeof sink->error,
+                             "%s: interface %s is not an address of this machine (%s)", who,
+                             local.c_str(), strerror(code));
+                else
+                    snprintf(sink->error, sizeof sink->error,
+                             "%s: cannot send from UDP port %u: %s", who, unsigned(port),
+                             strerror(code));
+                return false;
+            }
+            if (artNet) Sys_UdpAllowBroadcast(socket);
+            if (out.interfaceAddress != 0 &&
+                !Sys_UdpSetMulticastInterface(socket, out.interfaceAddress)) {
+                snprintf(sink->error, sizeof sink->error,
+                         "%s: multicast cannot leave through interface %s: %s", who, local.c_str(),
+                         strerror(Sys_LastSocketError()));
+                return false;
+            }
+        }
+        sink->outputSocket[o] = uint8_t(index);
+        if (out.interfaceAddress != 0 && !out.multicast) {
+            const int code = Sys_UdpRouteError(out.interfaceAddress, out.address, out.udpPort);
+            if (code != 0) {
+                snprintf(sink->error, sizeof sink->error,
+                         "%s: no route to %s from interface %s: %s", who,
+                         Dotted(out.address).c_str(), local.c_str(), strerror(code));
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// ArtSync goes to the directed broadcast of the node's network, where one
+// of this machine's interfaces is on it (else to the node itself), once
+// per broadcast address; the sACN sync leads follow the packets' new places.
+void BroadcastArtSync(LiveSink* sink) {
+    std::vector<LivePacketPlan>& packets = sink->map.packets;
+    std::vector<LivePacketPlan> kept;
+    for (LivePacketPlan plan : packets) {
+        if (plan.kind == LivePacketArtSync) {
+            uint32_t broadcast;
+            if (Sys_Ipv4BroadcastFor(plan.address, &broadcast)) plan.address = broadcast;
+            bool twice = false;
+            for (const LivePacketPlan& k : kept)
+                twice = twice || (k.kind == LivePacketArtSync && k.address == plan.address &&
+                                  k.udpPort == plan.udpPort &&
+                                  sink->config.outputs[k.output].interfaceAddress ==
+                                      sink->config.outputs[plan.output].interfaceAddress);
+            if (twice) continue;
+        }
+        kept.push_back(plan);
+    }
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i].kind != LivePacketSacnSync) continue;
+        kept[i].lead = uint32_t(i);
+        for (size_t k = 0; k < i; ++k)
+            if (kept[k].kind == LivePacketSacnSync && kept[k].universe == kept[i].universe) {
+                kept[i].lead = uint32_t(k);
+                break;
+            }
+    }
+    packets.swap(kept);
+}
+
+uint64_t PacerNow(void* state);
+void PacerSleepUntil(void* state, uint64_t deadline);
+void KeepAliveLoop(LiveSink* sink);
+void PlanDiscovery(LiveSink* sink);
 
 bool Begin(void* state, const ConversionInfo& info) {
     auto* sink = static_cast<LiveSink*>(state);
@@ -68,6 +209,7 @@ bool Begin(void* state, const ConversionInfo& info) {
     memcpy(sink->ledCount, info.ledCount, sizeof sink->ledCount);
     if (!BuildLiveMap(sink->config, sink->ledCount, &sink->map, sink->error, sizeof sink->error))
         return false;
+    BroadcastArtSync(sink);
     size_t count = sink->map.packets.size();
     sink->buffers.assign(count * kLivePacketCapacity, 0);
     sink->streams.assign(sink->map.streamTotal, 0);
@@ -77,44 +219,204 @@ bool Begin(void* state, const ConversionInfo& info) {
         sink->datagrams[i] =
             SysDatagram{&sink->buffers[i * kLivePacketCapacity], 0, plan.address, plan.udpPort};
     }
-    sink->socket = Sys_UdpSocket();
-    if (sink->socket == kSysInvalidSocket)
-        return Fail(sink, "cannot open a UDP socket: %s", strerror(Sys_LastSocketError()));
-    PacerStart(&sink->pacer, sink->clock, sink->rate);
+    if (!OpenSockets(sink)) return false;
+    sink->datagramSocket.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        sink->datagramSocket[i] = sink->outputSocket[sink->map.packets[i].output];
+    PlanDiscovery(sink);
+    sink->capRate = sink->rateOverride <= 0 && sink->rate > kMaxLiveRate ? kMaxLiveRate : 0;
+    sink->cappedSlot = -1;
+    size_t values = 0;
+    for (int port = 0; port < kPortCount; ++port) values += 3u * sink->ledCount[port];
+    sink->lastValues.assign(values, 0);
+    PacerStart(&sink->pacer, PacerClock{sink, PacerNow, PacerSleepUntil}, sink->rate);
+    if (sink->clock.now == MonotonicPacerClock().now) {
+        sink->quit.store(false);
+        try {
+            sink->keepAliveThread = std::thread(KeepAliveLoop, sink);
+        } catch (const std::system_error&) {
+            // No thread: keep-alives then go out only while the pacer waits.
+        }
+    }
     sink->begun = true;
     return true;
 }
 
+// Sends `count` datagrams, each through its socket, runs of one socket in
+// one batch; after a failed one the rest still go out. False when any
+// failed (the first failure of the run is kept).
+bool SendThrough(LiveSink* sink, const SysDatagram* datagrams, const uint8_t* sockets, int count) {
+    bool whole = true;
+    for (int from = 0; from < count;) {
+        int end = from + 1;
+        while (end < count && sockets[end] == sockets[from]) ++end;
+        const int sent =
+            Sys_UdpSendBatch(sink->sockets[sockets[from]].socket, datagrams + from, end - from);
+        sink->stats.packetsSent += sent;
+        from += sent;
+        if (from == end) continue;
+        const int code = Sys_LastSocketError();
+        if (whole && sink->stats.framesNotSent == 0) {
+            const SysDatagram& failed = datagrams[from];
+            snprintf(sink->stats.firstSendError, sizeof sink->stats.firstSendError,
+                     "send to %s:%u failed: %s", Dotted(failed.address).c_str(),
+                     unsigned(failed.port), strerror(code));
+        }
+        whole = false;
+        ++from;
+    }
+    return whole;
+}
+
 bool SendAll(LiveSink* sink) {
-    int count = int(sink->datagrams.size());
-    int sent = Sys_UdpSendBatch(sink->socket, sink->datagrams.data(), count);
-    sink->stats.packetsSent += sent;
-    if (sent == count) return true;
-    int code = Sys_LastSocketError();
-    const SysDatagram& failed = sink->datagrams[size_t(sent)];
-    in_addr address;
-    address.s_addr = htonl(failed.address);
-    char dotted[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
-    snprintf(sink->error, sizeof sink->error, "send to %s:%u failed: %s", dotted,
-             unsigned(failed.port), strerror(code));
-    return false;
+    return SendThrough(sink, sink->datagrams.data(), sink->datagramSocket.data(),
+                       int(sink->datagrams.size()));
+}
+
+// The discovery pages of the run's sACN universes, one set per sACN
+// destination: each unicast address and port, or the discovery universe's
+// group through each multicast output's socket.
+void PlanDiscovery(LiveSink* sink) {
+    std::vector<uint16_t> universes;
+    for (const LivePacketPlan& plan : sink->map.packets)
+        if (plan.kind == LivePacketSacnData) universes.push_back(plan.universe);
+    std::sort(universes.begin(), universes.end());
+    universes.erase(std::unique(universes.begin(), universes.end()), universes.end());
+    sink->discovery.clear();
+    sink->discoverySocket.clear();
+    if (universes.empty()) return;
+    const int pages = int((universes.size() + kSacnDiscoveryPageSize - 1) / kSacnDiscoveryPageSize);
+    std::vector<std::pair<uint8_t, SysDatagram>> targets;
+    for (int o = 0; o < sink->config.outputCount; ++o) {
+        const LiveOutput& out = sink->config.outputs[o];
+        if (out.protocol != LiveSacn) continue;
+        const uint32_t address =
+            out.multicast ? SacnMulticastAddress(kSacnDiscoveryUniverse) : out.address;
+        bool known = false;
+        for (const auto& [socket, d] : targets)
+            known = known || (socket == sink->outputSocket[o] && d.address == address &&
+                              d.port == out.udpPort);
+        if (!known)
+            targets.push_back(
+                {sink->outputSocket[o], SysDatagram{nullptr, 0, address, out.udpPort}});
+    }
+    sink->discoveryBuffers.assign(size_t(pages) * kLivePacketCapacity, 0);
+    for (int page = 0; page < pages; ++page) {
+        const size_t first = size_t(page) * kSacnDiscoveryPageSize;
+        const int count = int(std::min<size_t>(kSacnDiscoveryPageSize, universes.size() - first));
+        uint8_t* buffer = &sink->discoveryBuffers[size_t(page) * kLivePacketCapacity];
+        const size_t size = BuildSacnDiscovery(buffer, sink->source, uint8_t(page),
+                                               uint8_t(pages - 1), &universes[first], count);
+        for (const auto& [socket, d] : targets) {
+            sink->discovery.push_back(SysDatagram{buffer, uint32_t(size), d.address, d.port});
+            sink->discoverySocket.push_back(socket);
+        }
+    }
+}
+
+void DiscoverIfDue(LiveSink* sink, uint64_t now) {
+    if (sink->discovery.empty() ||
+        (sink->discovered && now < sink->lastDiscovery + kLiveDiscoveryNs))
+        return;
+    sink->discovered = true;
+    sink->lastDiscovery = now;
+    // Failures here are not a frame's; they count when frames fail too.
+    const int64_t notSent = sink->stats.framesNotSent;
+    SendThrough(sink, sink->discovery.data(), sink->discoverySocket.data(),
+                int(sink->discovery.size()));
+    sink->stats.framesNotSent = notSent;
+    ++sink->stats.discoveries;
+}
+
+// The last frame again, with the next sequence numbers.
+void KeepAlive(LiveSink* sink) {
+    LiveSinkFillFrame(sink, sink->lastLeds, 0);
+    SendAll(sink);
+    sink->lastPacket = sink->clock.now(sink->clock.state);
+    ++sink->stats.keepAlives;
+    DiscoverIfDue(sink, sink->lastPacket);
+}
+
+uint64_t PacerNow(void* state) {
+    const LiveSink* sink = static_cast<const LiveSink*>(state);
+    return sink->clock.now(sink->clock.state);
+}
+
+// The pacer's wait for a slot, broken up so the last frame goes out again
+// at least every kLiveKeepAliveNs.
+void PacerSleepUntil(void* state, uint64_t deadline) {
+    LiveSink* sink = static_cast<LiveSink*>(state);
+    while (sink->haveLast && sink->lastPacket + kLiveKeepAliveNs < deadline) {
+        const uint64_t due = sink->lastPacket + kLiveKeepAliveNs;
+        sink->clock.sleepUntil(sink->clock.state, due);
+        // A clock that stands still (the benchmark's) never makes one due.
+        if (sink->clock.now(sink->clock.state) < due) break;
+        KeepAlive(sink);
+    }
+    sink->clock.sleepUntil(sink->clock.state, deadline);
+}
+
+void KeepAliveLoop(LiveSink* sink) {
+    while (!sink->quit.load()) {
+        Sys_Sleep(50);
+        std::lock_guard<std::mutex> hold(sink->lock);
+        if (sink->haveLast && Sys_MonotonicNanoseconds() >= sink->lastPacket + kLiveKeepAliveNs)
+            KeepAlive(sink);
+    }
+}
+
+void StopKeepAlive(LiveSink* sink) {
+    sink->quit.store(true);
+    if (sink->keepAliveThread.joinable()) sink->keepAliveThread.join();
+}
+
+void KeepLast(LiveSink* sink, const FrameLeds& leds) {
+    uint8_t* at = sink->lastValues.data();
+    for (int port = 0; port < kPortCount; ++port) {
+        const size_t bytes = 3u * sink->ledCount[port];
+        sink->lastLeds.values[port] = nullptr;
+        if (bytes == 0) continue;
+        if (leds.values[port])
+            memcpy(at, leds.values[port], bytes);
+        else
+            memset(at, 0, bytes);
+        sink->lastLeds.values[port] = at;
+        at += bytes;
+    }
+    sink->haveLast = true;
 }
 
 bool Frame(void* state, const FrameLeds& leds) {
     auto* sink = static_cast<LiveSink*>(state);
+    std::lock_guard<std::mutex> hold(sink->lock);
     if (!PacerWaitForSlot(&sink->pacer)) {
         ++sink->stats.framesDropped;
         return true;
     }
+    if (sink->capRate > 0) {
+        const int64_t slot =
+            int64_t(std::floor(double(sink->pacer.next - 1) * sink->capRate / sink->rate));
+        if (slot == sink->cappedSlot) {
+            ++sink->stats.framesHeldBack;
+            return true;
+        }
+        sink->cappedSlot = slot;
+    }
     LiveSinkFillFrame(sink, leds, 0);
-    bool ok = SendAll(sink);
+    const bool whole = SendAll(sink);
     uint64_t now = sink->clock.now(sink->clock.state);
+    KeepLast(sink, leds);
+    sink->lastPacket = now;
+    DiscoverIfDue(sink, now);
+    sink->stats.restarts = sink->pacer.restarts;
+    if (!whole) {
+        ++sink->stats.framesNotSent;
+        return true;
+    }
     if (sink->stats.framesSent == 0) sink->stats.firstSend = now;
     sink->stats.lastSend = now;
     ++sink->stats.framesSent;
-    sink->stats.restarts = sink->pacer.restarts;
-    return ok;
+    return true;
 }
 
 bool Finish(void*, int32_t) {
@@ -164,7 +466,8 @@ int LiveSinkFillFrame(LiveSink* sink, const FrameLeds& leds, uint8_t options) {
                                      out.syncUniverse, options, values, 3 * plan.ledCount);
                 break;
             case LivePacketSacnSync:
-                plan.sequence = uint8_t(plan.sequence + 1);
+                plan.sequence = plan.lead == uint32_t(i) ? uint8_t(plan.sequence + 1)
+                                                         : sink->map.packets[plan.lead].sequence;
                 size = BuildSacnSync(buffer, sink->source.cid, plan.universe, plan.sequence);
                 break;
             case LivePacketArtDmx:
@@ -188,16 +491,46 @@ int LiveSinkFillFrame(LiveSink* sink, const FrameLeds& leds, uint8_t options) {
     return count;
 }
 
+void DeriveSourceCid(const char* machineId, const char* sourceName, uint8_t cid[16]) {
+    // Two FNV-1a hashes of "machine id NUL source name" with different
+    // offsets, each run through a final mix.
+    uint64_t halves[2] = {0xcbf29ce484222325ull, 0x84222325cbf29ce4ull};
+    for (uint64_t& h : halves) {
+        for (const char* text : {machineId, "", sourceName}) {
+            for (const char* c = text; *c != 0; ++c) h = (h ^ uint8_t(*c)) * 0x100000001b3ull;
+            h = (h ^ 0xff) * 0x100000001b3ull;
+        }
+        h ^= h >> 33;
+        h *= 0xff51afd7ed558ccdull;
+        h ^= h >> 33;
+    }
+    for (int i = 0; i < 8; ++i) {
+        cid[i] = uint8_t(halves[0] >> (56 - 8 * i));
+        cid[8 + i] = uint8_t(halves[1] >> (56 - 8 * i));
+    }
+    cid[6] = uint8_t((cid[6] & 0x0f) | 0x80);
+    cid[8] = uint8_t((cid[8] & 0x3f) | 0x80);
+}
+
+void LiveSourceCid(const LiveConfig& config, uint8_t cid[16]) {
+    if (config.cidGiven) {
+        memcpy(cid, config.cid, 16);
+        return;
+    }
+    char machine[256];
+    if (!Sys_MachineId(machine, sizeof machine)) snprintf(machine, sizeof machine, "unknown");
+    DeriveSourceCid(machine, config.sourceName, cid);
+}
+
 LiveSink* LiveSinkCreate(const LiveConfig& config, const PacerClock& clock,
                          double framesPerSecond) {
     auto* sink = new LiveSink{};
     sink->config = config;
-    MakeCid(sink->source.cid);
+    LiveSourceCid(config, sink->source.cid);
     memcpy(sink->source.name, config.sourceName, sizeof sink->source.name);
     sink->source.name[63] = 0;
     sink->clock = clock;
     sink->rateOverride = framesPerSecond;
-    sink->socket = kSysInvalidSocket;
     return sink;
 }
 
@@ -206,6 +539,7 @@ OutputSink LiveSinkOutput(LiveSink* sink) {
 }
 
 LiveStats LiveSinkStatsOf(const LiveSink* sink) {
+    std::lock_guard<std::mutex> hold(sink->lock);
     return sink->stats;
 }
 double LiveSinkRate(const LiveSink* sink) {
@@ -213,29 +547,33 @@ double LiveSinkRate(const LiveSink* sink) {
 }
 
 void LiveSinkEnd(LiveSink* sink) {
-    if (sink->socket == kSysInvalidSocket) return;
+    StopKeepAlive(sink);
+    if (sink->sockets.empty()) return;
     // Receivers drop a terminated source at once instead of holding its
     // last frame until their timeout. Only the sACN data packets go out.
     std::vector<SysDatagram> terminations;
+    std::vector<uint8_t> sockets;
     FrameLeds black{};
     LiveSinkFillFrame(sink, black, 0x40);
     for (size_t i = 0; i < sink->map.packets.size(); ++i) {
-        if (sink->map.packets[i].kind == LivePacketSacnData)
-            terminations.push_back(sink->datagrams[i]);
+        if (sink->map.packets[i].kind != LivePacketSacnData) continue;
+        terminations.push_back(sink->datagrams[i]);
+        sockets.push_back(sink->datagramSocket[i]);
     }
+    const int64_t notSent = sink->stats.framesNotSent;
     for (int round = 0; round < 3 && !terminations.empty(); ++round) {
-        int sent = Sys_UdpSendBatch(sink->socket, terminations.data(), int(terminations.size()));
-        sink->stats.packetsSent += sent;
+        SendThrough(sink, terminations.data(), sockets.data(), int(terminations.size()));
         if (round < 2) {
             LiveSinkFillFrame(sink, black, 0x40);  // next sequence numbers
         }
     }
-    Sys_CloseSocket(sink->socket);
-    sink->socket = kSysInvalidSocket;
+    sink->stats.framesNotSent = notSent;
+    CloseSockets(sink);
 }
 
 void LiveSinkDestroy(LiveSink* sink) {
     if (!sink) return;
-    if (sink->socket != kSysInvalidSocket) Sys_CloseSocket(sink->socket);
+    StopKeepAlive(sink);
+    CloseSockets(sink);
     delete sink;
 }

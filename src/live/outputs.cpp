@@ -55,8 +55,46 @@ bool ReadInteger(Reader& reader, const json& entry, const char* key, const char*
     return true;
 }
 
+// "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx" in hexadecimal digits.
+bool ParseUuid(const std::string& text, uint8_t out[16]) {
+    if (text.size() != 36) return false;
+    int byte = 0;
+    for (size_t i = 0; i < text.size();) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (text[i++] != '-') return false;
+            continue;
+        }
+        int value = 0;
+        for (int k = 0; k < 2; ++k, ++i) {
+            const char c = text[i];
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                     : -1;
+            if (digit < 0) return false;
+            value = value * 16 + digit;
+        }
+        out[byte++] = uint8_t(value);
+    }
+    return byte == 16;
+}
+
+// A local IPv4 address under `key`; `present` false when it is absent.
+bool ReadInterface(Reader& reader, const json& entry, const char* who, uint32_t* address) {
+    auto it = entry.find("interface");
+    if (it == entry.end()) return true;
+    in_addr parsed;
+    if (!it->is_string() ||
+        inet_pton(AF_INET, it->get_ref<const std::string&>().c_str(), &parsed) != 1 ||
+        parsed.s_addr == 0)
+        return Refuse(reader, "%s\"interface\" must be a numeric IPv4 address of this machine",
+                      who);
+    *address = ntohl(parsed.s_addr);
+    return true;
+}
+
 bool IsKnownKey(LiveProtocol protocol, const std::string& key) {
-    static const char* const kCommon[] = {"protocol", "address", "ports", "udp_port"};
+    static const char* const kCommon[] = {"protocol", "address", "ports", "udp_port", "interface"};
     for (const char* k : kCommon)
         if (key == k) return true;
     if (protocol == LiveDdp) return false;
@@ -133,6 +171,11 @@ bool ReadOutput(Reader& reader, const json& entry, int index, bool portUsed[kPor
         out.ports[out.portCount++] = uint8_t(number - 1);
     }
 
+    char prefix[110];
+    snprintf(prefix, sizeof prefix, "%s: ", who);
+    out.interfaceAddress = reader.config->interfaceAddress;
+    if (!ReadInterface(reader, entry, prefix, &out.interfaceAddress)) return false;
+
     long value;
     bool present;
     out.udpPort = out.protocol == LiveSacn     ? kSacnUdpPort
@@ -180,11 +223,31 @@ bool ReadOutput(Reader& reader, const json& entry, int index, bool portUsed[kPor
 bool ReadDocument(Reader& reader, const json& document) {
     LiveConfig& config = *reader.config;
     if (!document.is_object()) return Refuse(reader, "the file must hold one JSON object");
+    static const char* const kTopKeys[] = {"source_name", "cid", "interface", "artnet_source_port",
+                                           "outputs"};
     for (auto it = document.begin(); it != document.end(); ++it) {
-        if (it.key() != "source_name" && it.key() != "outputs")
-            return Refuse(reader, "\"%s\" is not a setting (source_name, outputs)",
+        bool known = false;
+        for (const char* key : kTopKeys) known = known || it.key() == key;
+        if (!known)
+            return Refuse(reader,
+                          "\"%s\" is not a setting (source_name, cid, interface, "
+                          "artnet_source_port, outputs)",
                           it.key().c_str());
     }
+    auto cid = document.find("cid");
+    if (cid != document.end()) {
+        if (!cid->is_string() || !ParseUuid(cid->get_ref<const std::string&>(), config.cid))
+            return Refuse(reader,
+                          "\"cid\" must be a UUID like \"6f1c0e2a-4b7d-4e59-9a31-2c8d5f0b7e14\"");
+        config.cidGiven = true;
+    }
+    if (!ReadInterface(reader, document, "", &config.interfaceAddress)) return false;
+    config.artnetSourcePort = kArtNetUdpPort;
+    long port;
+    bool present;
+    if (!ReadInteger(reader, document, "artnet_source_port", "the file", 0, 65535, &port, &present))
+        return false;
+    if (present) config.artnetSourcePort = uint16_t(port);
     snprintf(config.sourceName, sizeof config.sourceName, "Quorvane");
     auto name = document.find("source_name");
     if (name != document.end()) {

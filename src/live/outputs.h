@@ -1,10 +1,12 @@
 // The OUTPUTS file of live playback: where the LEDs of which ports go, over
 // which protocol. A JSON object:
 //
-//   {"source_name": "Quorvane",
+//   {"source_name": "Quorvane", "cid": "6f1c0e2a-4b7d-4e59-9a31-2c8d5f0b7e14",
+//    "interface": "192.168.1.10", "artnet_source_port": 6454,
 //    "outputs": [{"protocol": "sacn", "address": "192.168.1.50", "ports": [1, 2],
 //                 "universe": 1, "pixels_per_universe": 170, "priority": 100,
-//                 "sync_universe": 7000, "udp_port": 5568}, ...]}
+//                 "sync_universe": 7000, "udp_port": 5568, "interface": "192.168.1.10"},
+//                ...]}
 //
 // Everything is checked before the first packet is sent; the first fault
 // refuses the whole file with a message naming the entry. Addresses are
@@ -26,10 +28,11 @@ constexpr size_t kMaxOutputsFileSize = 1 << 20;
 
 struct LiveOutput {
     LiveProtocol protocol;
-    bool multicast;    // sACN to each universe's group 239.255.hi.lo
-    bool artSync;      // Art-Net: one ArtSync after each frame
-    uint8_t priority;  // sACN 0..200
-    uint32_t address;  // IPv4, host byte order; unused when multicast
+    bool multicast;             // sACN to each universe's group 239.255.hi.lo
+    bool artSync;               // Art-Net: one ArtSync after each frame
+    uint8_t priority;           // sACN 0..200
+    uint32_t address;           // IPv4, host byte order; unused when multicast
+    uint32_t interfaceAddress;  // local IPv4 the packets leave from; 0 = the system's choice
     uint16_t udpPort;
     uint16_t universe;           // first universe: sACN 1.., Art-Net port-address 0..
     uint16_t pixelsPerUniverse;  // sACN and Art-Net, 1..170
@@ -40,6 +43,10 @@ struct LiveOutput {
 
 struct LiveConfig {
     char sourceName[64];  // UTF-8, at most 63 bytes
+    bool cidGiven;        // "cid": the sACN source's UUID, else one derived by the sink
+    uint8_t cid[16];
+    uint32_t interfaceAddress;  // "interface": every output's unless it names its own
+    uint16_t artnetSourcePort;  // Art-Net leaves from this UDP port (6454); 0 = any
     int outputCount;
     LiveOutput outputs[kPortCount];  // each port appears once, so at most 256
 };

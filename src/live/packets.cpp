@@ -31,6 +31,8 @@ constexpr uint32_t kVectorRootData = 0x00000004;
 constexpr uint32_t kVectorRootExtended = 0x00000008;
 constexpr uint32_t kVectorFramingData = 0x00000002;
 constexpr uint32_t kVectorFramingSync = 0x00000001;
+constexpr uint32_t kVectorFramingDiscovery = 0x00000002;
+constexpr uint32_t kVectorDiscoveryList = 0x00000001;
 constexpr uint8_t kVectorDmpSetProperty = 0x02;
 
 // The root layer up to and including the CID (38 bytes).
@@ -67,6 +69,24 @@ size_t BuildSacnData(uint8_t* out, const SacnSource& source, uint16_t universe, 
     Put16(out + 123, unsigned(count + 1));  // start code and slots
     out[125] = 0;                           // start code: dimmer data
     memcpy(out + kSacnHeaderSize, slots, size_t(count));
+    return total;
+}
+
+size_t BuildSacnDiscovery(uint8_t* out, const SacnSource& source, uint8_t page, uint8_t lastPage,
+                          const uint16_t* universes, int count) {
+    const size_t total = size_t(kSacnDiscoveryHeaderSize + 2 * count);
+    PutRootLayer(out, total, kVectorRootExtended, source.cid);
+    PutFlagsLength(out + 38, total - 38);
+    Put32(out + 40, kVectorFramingDiscovery);
+    const size_t nameLength = strnlen(source.name, 63);
+    memcpy(out + 44, source.name, nameLength);
+    memset(out + 44 + nameLength, 0, 64 - nameLength);
+    Put32(out + 108, 0);  // reserved
+    PutFlagsLength(out + 112, total - 112);
+    Put32(out + 114, kVectorDiscoveryList);
+    out[118] = page;
+    out[119] = lastPage;
+    for (int i = 0; i < count; ++i) Put16(out + 120 + 2 * i, universes[i]);
     return total;
 }
 
@@ -123,4 +143,36 @@ size_t BuildDdpData(uint8_t* out, uint32_t offset, uint8_t sequence, bool push, 
     Put16(out + 8, unsigned(count));
     memcpy(out + kDdpHeaderSize, data, size_t(count));
     return size_t(kDdpHeaderSize + count);
+}
+
+size_t BuildArtPoll(uint8_t* out) {
+    memcpy(out, kArtNetId, 8);
+    out[8] = 0x00;  // OpArtPoll 0x2000, low byte first
+    out[9] = 0x20;
+    out[10] = 0;  // protocol version 14
+    out[11] = 14;
+    out[12] = 0;  // flags: replies only when polled
+    out[13] = 0;  // diagnostics priority
+    return kArtPollSize;
+}
+
+bool ParseArtPollReply(const uint8_t* data, size_t size, ArtNode* node) {
+    // Up to the output port switches (byte 193); later fields are optional.
+    if (size < 194 || memcmp(data, kArtNetId, 8) != 0 || data[8] != 0x00 || data[9] != 0x21)
+        return false;
+    *node = ArtNode{};
+    node->address =
+        uint32_t(data[10]) << 24 | uint32_t(data[11]) << 16 | uint32_t(data[12]) << 8 | data[13];
+    memcpy(node->shortName, data + 26, 17);
+    node->shortName[17] = 0;
+    const int ports = data[173];
+    node->portCount = ports < 4 ? ports : 4;
+    for (int i = 0; i < node->portCount; ++i) {
+        node->output[i] = (data[174 + i] & 0x80) != 0;
+        node->input[i] = (data[174 + i] & 0x40) != 0;
+        const uint8_t low = node->output[i] ? data[190 + i] : data[186 + i];
+        node->portAddress[i] =
+            uint16_t((data[18] & 0x7F) << 8 | (data[19] & 0x0F) << 4 | (low & 0x0F));
+    }
+    return true;
 }

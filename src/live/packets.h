@@ -43,6 +43,17 @@ size_t BuildSacnData(uint8_t* out, const SacnSource& source, uint16_t universe, 
 // what they hold.
 size_t BuildSacnSync(uint8_t* out, const uint8_t cid[16], uint16_t syncUniverse, uint8_t sequence);
 
+// E1.31 universe discovery: a source lists the universes it sends, at
+// least every 10 s, on this universe, at most 512 per page.
+constexpr uint16_t kSacnDiscoveryUniverse = 64214;
+constexpr int kSacnDiscoveryPageSize = 512;
+constexpr int kSacnDiscoveryHeaderSize = 120;
+static_assert(kLivePacketCapacity >= kSacnDiscoveryHeaderSize + 2 * kSacnDiscoveryPageSize);
+// Page `page` of `lastPage` (both from 0) listing `count` (0..512) universes
+// in ascending order.
+size_t BuildSacnDiscovery(uint8_t* out, const SacnSource& source, uint8_t page, uint8_t lastPage,
+                          const uint16_t* universes, int count);
+
 // The multicast group of an E1.31 universe, 239.255.hi.lo, host byte order.
 uint32_t SacnMulticastAddress(uint16_t universe);
 
@@ -52,6 +63,21 @@ uint32_t SacnMulticastAddress(uint16_t universe);
 size_t BuildArtDmx(uint8_t* out, uint16_t portAddress, uint8_t sequence, const uint8_t* channels,
                    int count);
 size_t BuildArtSync(uint8_t* out);
+
+// ArtPoll: asks every node to answer with an ArtPollReply.
+constexpr int kArtPollSize = 14;
+size_t BuildArtPoll(uint8_t* out);
+// What a node tells of itself in its ArtPollReply.
+struct ArtNode {
+    uint32_t address;    // IPv4, host byte order
+    char shortName[18];  // NUL-terminated
+    int portCount;
+    uint16_t portAddress[4];  // 15-bit port-address of each port
+    bool output[4];           // the port can output (receives ArtDmx)
+    bool input[4];
+};
+// False when `data` is not an ArtPollReply.
+bool ParseArtPollReply(const uint8_t* data, size_t size, ArtNode* node);
 
 // One DDP packet of an RGB stream: `count` (0..1440) bytes at byte `offset`
 // of the display; `push` on the frame's last packet; `sequence` 1..15.

@@ -63,6 +63,26 @@ int Sys_UdpSendBatch(SysSocket socket, const SysDatagram* datagrams, int count);
 bool Sys_UdpBind(SysSocket socket, uint32_t address, uint16_t port, uint16_t* boundPort);
 // Waits up to `timeoutMs` for one datagram: its size, 0 on timeout, -1 on error.
 int Sys_UdpReceive(SysSocket socket, void* buffer, int size, int timeoutMs);
+// The same, with the sender's address and port (host byte order).
+int Sys_UdpReceiveFrom(SysSocket socket, void* buffer, int size, int timeoutMs, uint32_t* address,
+                       uint16_t* port);
+// Multicast leaves through the interface holding local IPv4 `address`.
+bool Sys_UdpSetMulticastInterface(SysSocket socket, uint32_t address);
+// Lets the socket send to broadcast addresses.
+bool Sys_UdpAllowBroadcast(SysSocket socket);
+// The directed broadcast address of the directly connected network that
+// holds `address` (host byte order); false when no broadcast-capable
+// interface of this machine is on that network.
+bool Sys_Ipv4BroadcastFor(uint32_t address, uint32_t* broadcast);
+// Whether `address`:`port` can be reached from local `local` (0: any),
+// asked of the routing table without sending anything: 0, or the error.
+int Sys_UdpRouteError(uint32_t local, uint32_t address, uint16_t port);
+
+// ---- the machine -------------------------------------------------------------
+
+// The machine's fixed identity (its machine id, else its host name), the
+// same on every run; false when there is none.
+bool Sys_MachineId(char* out, size_t size);
 
 // ---- threads and time -----------------------------------------------------
 

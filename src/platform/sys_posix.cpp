@@ -131,3 +131,19 @@ bool Sys_FileExists(const char* path) {
     struct stat info;
     return ::stat(path, &info) == 0;
 }
+
+bool Sys_MachineId(char* out, size_t size) {
+    if (size == 0) return false;
+    for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+        FILE* file = fopen(path, "re");
+        if (file == nullptr) continue;
+        const bool got = fgets(out, int(size), file) != nullptr;
+        fclose(file);
+        if (!got) continue;
+        out[strcspn(out, "\r\n")] = 0;
+        if (out[0] != 0) return true;
+    }
+    if (gethostname(out, size) != 0) return false;
+    out[size - 1] = 0;
+    return out[0] != 0;
+}

@@ -2,6 +2,7 @@
 // (E1.31), Art-Net or DDP, without a window.
 //
 //   quorvane-play [options] LAYOUT VIDEO OUTPUTS
+//   quorvane-play --discover [--interface ADDR] [--wait SECONDS]
 //
 // LAYOUT is opened as quorvane-convert opens it, VIDEO goes through the same
 // conversion, and OUTPUTS (JSON) says where each port's LEDs are sent. The
@@ -9,29 +10,37 @@
 // out at the video's rate (or --fps), late ones dropped; at the end or on
 // Ctrl+C one line tells frames sent and dropped, packets sent and the rate
 // achieved; with --stats the same line also comes once a second while it
-// plays, for a program that shows it. Exit status 0 when the video played
-// (also when stopped with Ctrl+C), 1 on an error (one line on standard
-// error naming the file or address and the cause), 2 on a usage error.
+// plays, for a program that shows it. Frames of which a packet could not be
+// sent are counted apart, with the first failure, on standard error. Exit
+// status 0 when the video played whole (also when stopped with Ctrl+C), 1 on
+// an error or a failed send (one line on standard error naming the file or
+// address and the cause), 2 on a usage error.
 //
 //   quorvane-play --test PATTERN [options] LAYOUT OUTPUTS
 //
 // sends a test pattern made from the layout instead, repeating until Ctrl+C
-// (see test_play.h for the keys on a terminal).
+// (see test_play.h for the keys on a terminal). --discover sends one Art-Net
+// ArtPoll instead and lists the nodes that answer.
+#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "convert/conversion.h"
 #include "live/live_map.h"
 #include "live/live_sink.h"
 #include "live/outputs.h"
+#include "live/packets.h"
 #include "model/layout.h"
+#include "platform/sys.h"
 #include "tools/open_layout.h"
 #include "tools/test_options.h"
 #include "tools/test_play.h"
@@ -60,6 +69,92 @@ void PrintSummary(const LiveStats& stats, double rate) {
     std::printf("%lld frames sent, %lld dropped, %lld packets sent, %.2f frames/s (target %.2f)\n",
                 (long long)stats.framesSent, (long long)stats.framesDropped,
                 (long long)stats.packetsSent, achieved, rate);
+    if (stats.framesHeldBack > 0)
+        std::printf("%lld frames held back to stay within %.0f frames/s (--fps sends more)\n",
+                    (long long)stats.framesHeldBack, kMaxLiveRate);
+    std::fflush(stdout);
+}
+
+// The send failures of a run: one line on standard error; true when there were any.
+bool ReportSendErrors(const LiveStats& stats) {
+    if (stats.framesNotSent == 0) return false;
+    Fail(std::to_string(stats.framesNotSent) +
+         " frames not sent whole; the first: " + stats.firstSendError);
+    return true;
+}
+
+std::string Dotted(uint32_t value) {
+    in_addr address;
+    address.s_addr = htonl(value);
+    char dotted[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+    return dotted;
+}
+
+// --discover: one ArtPoll to the directed broadcast of the interface's
+// network (or 255.255.255.255), from UDP port 6454 where the answers come;
+// one line per answering node.
+int Discover(const std::string& interfaceText, double wait) {
+    uint32_t local = 0, target = 0xFFFFFFFFu;
+    if (!interfaceText.empty()) {
+        in_addr parsed;
+        if (inet_pton(AF_INET, interfaceText.c_str(), &parsed) != 1) {
+            std::fprintf(stderr,
+                         "%s: --interface must be a numeric IPv4 address\nTry '%s --help' for "
+                         "more information.\n",
+                         kProgram, kProgram);
+            return 2;
+        }
+        local = ntohl(parsed.s_addr);
+        if (!Sys_Ipv4BroadcastFor(local, &target))
+            return Fail("--interface " + interfaceText +
+                        ": not the address of a network card of this machine that can broadcast");
+    }
+    SysSocket socket = Sys_UdpSocket();
+    if (socket == kSysInvalidSocket)
+        return Fail(std::string("cannot open a UDP socket: ") + strerror(Sys_LastSocketError()));
+    if (!Sys_UdpBind(socket, local, kArtNetUdpPort, nullptr)) {
+        const int code = Sys_LastSocketError();
+        Sys_CloseSocket(socket);
+        if (code == EADDRNOTAVAIL)
+            return Fail("--interface " + interfaceText + ": not an address of this machine");
+        return Fail("cannot listen on UDP port 6454" +
+                    (local != 0 ? " of " + interfaceText : std::string()) + ": " + strerror(code) +
+                    (code == EADDRINUSE ? " (another Art-Net program holds it)" : ""));
+    }
+    Sys_UdpAllowBroadcast(socket);
+    uint8_t poll[kArtPollSize];
+    const SysDatagram datagram{poll, uint32_t(BuildArtPoll(poll)), target, kArtNetUdpPort};
+    if (Sys_UdpSendBatch(socket, &datagram, 1) != 1) {
+        const int code = Sys_LastSocketError();
+        Sys_CloseSocket(socket);
+        return Fail("send to " + Dotted(target) + ":6454 failed: " + strerror(code));
+    }
+    const uint64_t deadline = Sys_MonotonicNanoseconds() + uint64_t(wait * 1e9);
+    int nodes = 0;
+    for (;;) {
+        const uint64_t now = Sys_MonotonicNanoseconds();
+        if (now >= deadline) break;
+        uint8_t buffer[1024];
+        uint32_t from = 0;
+        const int n = Sys_UdpReceiveFrom(socket, buffer, sizeof buffer,
+                                         int((deadline - now) / 1000000 + 1), &from, nullptr);
+        ArtNode node;
+        if (n <= 0 || !ParseArtPollReply(buffer, size_t(n), &node)) continue;
+        std::string ports;
+        for (int i = 0; i < node.portCount; ++i) {
+            if (!node.output[i] && !node.input[i]) continue;
+            ports += std::string(ports.empty() ? "" : ", ") +
+                     (node.output[i] ? "output " : "input ") + std::to_string(node.portAddress[i]);
+        }
+        std::printf("%s \"%s\" %s\n", Dotted(from).c_str(), node.shortName,
+                    ports.empty() ? "no ports" : ports.c_str());
+        std::fflush(stdout);
+        ++nodes;
+    }
+    Sys_CloseSocket(socket);
+    std::printf("%d nodes answered\n", nodes);
+    return 0;
 }
 
 // The --stats line once a second, from the conversion's per-frame call.
@@ -106,10 +201,20 @@ int main(int argc, char** argv) {
     double fps = 0;
     bool loop = false;
     int32_t frames = 0;
-    app.add_option("LAYOUT", layout, "a .quor project or an .iqp import list")->required();
-    // Not required by the parser: with --test the second one is OUTPUTS.
+    bool discover = false;
+    std::string interfaceText;
+    double wait = 3.0;
+    app.add_option("LAYOUT", layout, "a .quor project or an .iqp import list");
+    // Not required by the parser: with --test the second one is OUTPUTS, and
+    // --discover takes none.
     app.add_option("VIDEO", video, "the video to play (none with --test)");
     app.add_option("OUTPUTS", outputs, "JSON file: protocols, addresses, ports, universes");
+    app.add_flag("--discover", discover,
+                 "send an Art-Net ArtPoll, list the nodes that answer and exit");
+    app.add_option("--interface", interfaceText,
+                   "with --discover: poll the network of this local IPv4 address");
+    app.add_option("--wait", wait, "with --discover: seconds to wait for answers (default 3)")
+        ->check(CLI::Range(0.1, 30.0));
     app.add_option("--fps", fps, "frames per second instead of the video's rate")
         ->check(CLI::Range(0.1, 1000.0));
     app.add_flag("--loop", loop, "start again after the last frame, until Ctrl+C");
@@ -138,17 +243,22 @@ int main(int argc, char** argv) {
     if (parsed >= 0) return parsed;
     const bool testing = !test.pattern.empty();
     std::string problem = TestOptionProblem(test, texts);
+    if (problem.empty() && discover && (!layout.empty() || testing))
+        problem = "--discover takes no LAYOUT, VIDEO or OUTPUTS";
+    if (problem.empty() && !discover && (!interfaceText.empty() || app.count("--wait") > 0))
+        problem = "--interface and --wait go with --discover (an OUTPUTS file names interfaces)";
     if (problem.empty() && !testing && (stepOption->count() > 0 || keysOption->count() > 0))
         problem = "--step-ms and --keys need --test";
     if (problem.empty() && testing && !outputs.empty())
         problem = "--test takes LAYOUT OUTPUTS, no VIDEO";
-    if (problem.empty() && (testing ? video.empty() : outputs.empty()))
+    if (problem.empty() && !discover && (testing ? video.empty() : outputs.empty()))
         problem = testing ? "--test needs LAYOUT OUTPUTS" : "LAYOUT VIDEO OUTPUTS are required";
     if (!problem.empty()) {
         std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram,
                      problem.c_str(), kProgram);
         return 2;
     }
+    if (discover) return Discover(interfaceText, wait);
     if (testing) outputs = video;
 
     SilenceVideoLibraries();
@@ -197,9 +307,10 @@ int main(int argc, char** argv) {
     double rate = LiveSinkRate(live);
     LiveSinkDestroy(live);
     if (!ok && !g_stop.load()) {
-        if (stats.framesSent > 0) PrintSummary(stats, rate);
+        if (stats.framesSent > 0 || stats.framesNotSent > 0) PrintSummary(stats, rate);
+        ReportSendErrors(stats);
         return Fail(error);
     }
     PrintSummary(stats, rate);
-    return 0;
+    return ReportSendErrors(stats) ? 1 : 0;
 }

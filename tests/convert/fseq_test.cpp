@@ -204,6 +204,65 @@ TEST_F(FseqSinkTest, RoundTripPlainAndZstd) {
     }
 }
 
+// Every sequence reads back exactly through the show player's own reader,
+// which cuts each block to the raw size of the whole sequence: short shows
+// and frames that do not compress are written so that nothing is cut.
+TEST_F(FseqSinkTest, ThePlayersReaderGetsEveryFrame) {
+    struct Case {
+        const char* what;
+        uint16_t leds;
+        int frames;
+        bool noise;  // every byte random: nothing to compress
+        bool zstdKept;
+    } cases[] = {
+        {"one LED, three frames", 1, 3, false, false},
+        {"50 LEDs of noise, two frames", 50, 2, true, false},
+        {"300 LEDs of noise, one block", 300, 5, true, false},
+        {"2000 LEDs of noise, five blocks", 2000, 40, true, true},
+        {"2000 LEDs, five blocks", 2000, 40, false, true},
+        {"one LED, 40000 frames", 1, 40000, false, true},
+    };
+    for (const Case& c : cases)
+        for (uint8_t compression : {kFseqNone, kFseqZstd}) {
+            SCOPED_TRACE(testing::Message() << c.what << ", compression " << int(compression));
+            Sequence seq;
+            seq.ledCount[4] = c.leds;
+            seq.Fill(c.frames, 21);
+            if (c.noise) {
+                std::mt19937 random(5);
+                for (auto& frame : seq.frames)
+                    for (uint8_t& b : frame[4]) b = uint8_t(random());
+            }
+            WriteRun run;
+            run.compression = compression;
+            const std::string target = dir_.File("show.fseq");
+            ASSERT_EQ(Write(target, seq, run), "");
+            const Bytes file = ReadBytes(target);
+            std::string problem;
+            const std::vector<Bytes> played = ReadFseqAsPlayer(file, &problem);
+            EXPECT_EQ(problem, "");
+            ASSERT_EQ(played.size(), size_t(c.frames));
+            for (int f = 0; f < c.frames; ++f)
+                ASSERT_EQ(played[f], seq.Channels(f)) << "frame " << f;
+            EXPECT_EQ(file[20], compression == kFseqZstd && c.zstdKept ? kFseqZstd : kFseqNone);
+            const ReadBack back = Read(file);
+            EXPECT_EQ(back.error, "");
+            EXPECT_EQ(back.frames.size(), size_t(c.frames));
+            EXPECT_FALSE(Sys_FileExists((target + ".part").c_str()));
+            EXPECT_FALSE(Sys_FileExists((target + ".plain.part").c_str()));
+        }
+}
+
+// The cut in 32 bits: a full layout over 2731 frames is cut at 512 KiB.
+TEST(FseqFormat, BlocksReadWholeUnderThePlayersCut) {
+    const FseqBlock small[] = {{0, 18}}, big[] = {{0, 100}, {1, 600000}}, fits[] = {{0, 524288}};
+    EXPECT_FALSE(FseqBlocksReadWhole(3, 3, small, 1));
+    EXPECT_TRUE(FseqBlocksReadWhole(3, 6, small, 1));
+    EXPECT_FALSE(FseqBlocksReadWhole(1572864, 2731, big, 2));
+    EXPECT_TRUE(FseqBlocksReadWhole(1572864, 2731, fits, 1));
+    EXPECT_TRUE(FseqBlocksReadWhole(1572864, 2730, big, 2));
+}
+
 TEST_F(FseqSinkTest, HeaderFieldsAndVariables) {
     Sequence seq;
     seq.ledCount[0] = 2000;
@@ -444,21 +503,26 @@ TEST_F(FseqSinkTest, FailuresLeaveTheEarlierSequence) {
              };
          }},
     };
+    // A short show is rewritten plain at the end (see ThePlayersReaderGetsEveryFrame).
+    Sequence tiny;
+    tiny.ledCount[1] = 1;
+    tiny.Fill(3, 5);
     ResetFileSyscalls();
     g_real = CurrentFileSyscalls();
     for (const Failing& f : failing)
-        for (const uint8_t compression : {kFseqNone, kFseqZstd}) {
+        for (const int compression : {int(kFseqNone), int(kFseqZstd), kFseqZstd + 8}) {
             for (int n = 0;; ++n) {
                 SCOPED_TRACE(testing::Message() << f.name << " " << int(compression) << " " << n);
                 g_callsLeft = n;
                 f.install(CurrentFileSyscalls());
                 WriteRun run;
-                run.compression = compression;
-                const std::string error = Write(target, seq, run);
+                run.compression = uint8_t(compression & 7);
+                const std::string error = Write(target, compression > 7 ? tiny : seq, run);
                 ResetFileSyscalls();
                 if (error.empty()) break;
                 EXPECT_EQ(error.rfind(target + ": ", 0), 0u) << error;
                 EXPECT_FALSE(Sys_FileExists((target + ".part").c_str()));
+                EXPECT_FALSE(Sys_FileExists((target + ".plain.part").c_str()));
                 ASSERT_EQ(ReadWholeFile(target), "earlier");
                 ASSERT_LT(n, 100);
             }

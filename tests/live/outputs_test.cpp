@@ -8,7 +8,9 @@
 #include <string>
 
 #include "live/live_map.h"
+#include "live/live_sink.h"
 #include "live/packets.h"
+#include "platform/sys.h"
 #include "support/test_support.h"
 
 namespace {
@@ -156,7 +158,21 @@ TEST(LiveOutputs, RefusesEachFaultNamingTheEntry) {
         {R"(["ddp"])", "outputs[0]: must be an object"},
         {"!{}", "\"outputs\" is missing"},
         {"![]", "the file must hold one JSON object"},
-        {R"(!{"outputs": [], "extra": 1})", "\"extra\" is not a setting (source_name, outputs)"},
+        {R"(!{"outputs": [], "extra": 1})",
+         "\"extra\" is not a setting (source_name, cid, interface, artnet_source_port, "
+         "outputs)"},
+        {R"(!{"interface": "eth0", "outputs": []})",
+         "\"interface\" must be a numeric IPv4 address of this machine"},
+        {R"([{"protocol": "sacn", "address": "multicast", "ports": [1], "interface": 3}])",
+         "outputs[0] (sacn multicast): \"interface\" must be a numeric IPv4 address"},
+        {R"(!{"artnet_source_port": 65536, "outputs": []})",
+         "the file: \"artnet_source_port\" 65536 is outside 0..65535"},
+        {R"(!{"cid": "6f1c0e2a-4b7d-4e59-9a31-2c8d5f0b7e1", "outputs": []})",
+         "\"cid\" must be a UUID like"},
+        {R"(!{"cid": "6f1c0e2a+4b7d-4e59-9a31-2c8d5f0b7e14", "outputs": []})",
+         "\"cid\" must be a UUID like"},
+        {R"(!{"cid": "6f1c0e2a-4b7d-4e59-9a31-2c8d5f0b7eg4", "outputs": []})",
+         "\"cid\" must be a UUID like"},
         {R"(!{"source_name": 5, "outputs": []})", "\"source_name\" must be a string"},
         {"!{\"source_name\": \"0123456789012345678901234567890123456789012345678901234567890123\","
          " \"outputs\": []}",
@@ -282,13 +298,116 @@ TEST(LiveMap, RefusesUniversesPastTheLastOne) {
          "outputs[0] (artnet 127.0.0.1): port 1 needs universe 32768, past the last one, 32767"},
         {R"([{"protocol": "sacn", "address": "127.0.0.1", "ports": [1], "universe": 5, "sync_universe": 6}])",
          "outputs[0] (sacn 127.0.0.1): sync_universe 6 is also the data universe of port 1"},
+        // Two outputs into one universe at one destination tear its frames.
+        {R"([{"protocol": "sacn", "address": "127.0.0.1", "ports": [1], "universe": 5},
+             {"protocol": "sacn", "address": "127.0.0.1", "ports": [2], "universe": 6}])",
+         "outputs[1] (sacn 127.0.0.1): universe 6 is also sent by outputs[0] (sacn 127.0.0.1) to "
+         "the same destination"},
+        {R"([{"protocol": "sacn", "address": "multicast", "ports": [1], "universe": 5},
+             {"protocol": "sacn", "address": "multicast", "ports": [2], "universe": 6}])",
+         "outputs[1] (sacn multicast): universe 6 is also sent by outputs[0] (sacn multicast) to "
+         "the same multicast group"},
+        {R"([{"protocol": "artnet", "address": "127.0.0.1", "ports": [1]},
+             {"protocol": "artnet", "address": "127.0.0.1", "ports": [2], "universe": 1}])",
+         "outputs[1] (artnet 127.0.0.1): universe 1 is also sent by outputs[0] (artnet 127.0.0.1) "
+         "to the same destination"},
+        {R"([{"protocol": "ddp", "address": "127.0.0.1", "ports": [1]},
+             {"protocol": "ddp", "address": "127.0.0.1", "ports": [2]}])",
+         "outputs[1] (ddp 127.0.0.1): sends to the same DDP receiver and port as outputs[0] (ddp "
+         "127.0.0.1)"},
+        {R"([{"protocol": "sacn", "address": "127.0.0.1", "ports": [1], "universe": 5},
+             {"protocol": "sacn", "address": "127.0.0.1", "ports": [2], "universe": 9,
+              "sync_universe": 6}])",
+         "outputs[1] (sacn 127.0.0.1): sync_universe 6 is a data universe of outputs[0] (sacn "
+         "127.0.0.1) at the same destination"},
     };
+    leds[1] = 1;
     for (const Refusal& c : cases) {
         ASSERT_TRUE(Parse(std::string("{\"outputs\": ") + c.outputs + "}", &config, &error))
             << error;
         EXPECT_FALSE(BuildLiveMap(config, leds, &map, message, sizeof message));
         EXPECT_STREQ(message, c.message);
     }
+}
+
+// Outputs sharing a sync universe: one sync packet per destination and
+// frame; those to other destinations share its sequence number. The same
+// universe at other destinations, or other protocols at one, is no overlap.
+TEST(LiveMap, SharedSyncUniverseGivesOneSyncPerDestination) {
+    static LiveConfig config;
+    std::string error;
+    ASSERT_TRUE(Parse(R"({"outputs": [
+        {"protocol": "sacn", "address": "127.0.0.1", "ports": [1], "universe": 1, "sync_universe": 50},
+        {"protocol": "sacn", "address": "127.0.0.1", "ports": [2], "universe": 2, "sync_universe": 50},
+        {"protocol": "sacn", "address": "127.0.0.2", "ports": [3], "universe": 1, "sync_universe": 50},
+        {"protocol": "artnet", "address": "127.0.0.1", "ports": [4], "universe": 1}]})",
+                      &config, &error))
+        << error;
+    uint16_t leds[kPortCount] = {1, 1, 1, 1};
+    LiveMap map;
+    char message[256];
+    ASSERT_TRUE(BuildLiveMap(config, leds, &map, message, sizeof message)) << message;
+    ASSERT_EQ(map.packets.size(), 6u);
+    EXPECT_EQ(map.packets[4].kind, LivePacketSacnSync);
+    EXPECT_EQ(map.packets[4].address, 0x7f000001u);
+    EXPECT_EQ(map.packets[5].kind, LivePacketSacnSync);
+    EXPECT_EQ(map.packets[5].address, 0x7f000002u);
+    EXPECT_EQ(map.packets[5].lead, 4u);
+}
+
+// The CID: the file's when it gives one, else the same one on every run
+// for a machine and source name, and another for another name or machine.
+TEST(LiveSource, CidFromTheFileOrTheMachineAndName) {
+    static LiveConfig config;
+    std::string error;
+    ASSERT_TRUE(Parse(R"({"cid": "6F1C0E2A-4b7d-4e59-9a31-2c8d5f0b7e14", "outputs": [
+        {"protocol": "ddp", "address": "127.0.0.1", "ports": [1]}]})",
+                      &config, &error))
+        << error;
+    uint8_t cid[16];
+    LiveSourceCid(config, cid);
+    const uint8_t given[16] = {0x6f, 0x1c, 0x0e, 0x2a, 0x4b, 0x7d, 0x4e, 0x59,
+                               0x9a, 0x31, 0x2c, 0x8d, 0x5f, 0x0b, 0x7e, 0x14};
+    EXPECT_EQ(memcmp(cid, given, 16), 0);
+
+    config.cidGiven = false;
+    uint8_t again[16], derived[16];
+    LiveSourceCid(config, again);
+    char machine[256];
+    ASSERT_TRUE(Sys_MachineId(machine, sizeof machine));
+    DeriveSourceCid(machine, "Quorvane", derived);
+    EXPECT_EQ(memcmp(again, derived, 16), 0) << "from this machine's id and the source name";
+    EXPECT_EQ(derived[6] >> 4, 8) << "version 8";
+    EXPECT_EQ(derived[8] >> 6, 2) << "the RFC variant";
+    uint8_t other[16];
+    DeriveSourceCid(machine, "Quorvane 2", other);
+    EXPECT_NE(memcmp(other, derived, 16), 0);
+    DeriveSourceCid("another machine", "Quorvane", other);
+    EXPECT_NE(memcmp(other, derived, 16), 0);
+    DeriveSourceCid("ab", "c", derived);
+    DeriveSourceCid("a", "bc", other);
+    EXPECT_NE(memcmp(other, derived, 16), 0) << "the two texts stay apart";
+}
+
+// "interface" at the top is every output's unless one names its own; Art-Net
+// leaves from 6454 unless "artnet_source_port" says otherwise.
+TEST(LiveOutputs, InterfaceAndArtNetSourcePort) {
+    static LiveConfig config;
+    std::string error;
+    ASSERT_TRUE(Parse(R"({"interface": "192.0.2.1", "outputs": [
+        {"protocol": "sacn", "address": "multicast", "ports": [1]},
+        {"protocol": "ddp", "address": "192.0.2.7", "ports": [2], "interface": "192.0.2.3"}]})",
+                      &config, &error))
+        << error;
+    EXPECT_EQ(config.outputs[0].interfaceAddress, 0xC0000201u);
+    EXPECT_EQ(config.outputs[1].interfaceAddress, 0xC0000203u);
+    EXPECT_EQ(config.artnetSourcePort, kArtNetUdpPort);
+    ASSERT_TRUE(Parse(R"({"artnet_source_port": 0, "outputs": [
+        {"protocol": "artnet", "address": "192.0.2.7", "ports": [1]}]})",
+                      &config, &error))
+        << error;
+    EXPECT_EQ(config.outputs[0].interfaceAddress, 0u);
+    EXPECT_EQ(config.artnetSourcePort, 0);
 }
 
 }  // namespace

@@ -4,14 +4,20 @@
 // them (the values a .led conversion stores). A raw receiver checks the
 // sequence numbers and the synchronization packets.
 //
-// Everything is sent to 127.0.0.1, or to sACN multicast groups on loopback;
-// the binary runs only where loopback is the only interface (CTest starts it
-// in a network namespace of its own), and so do the Node.js receivers.
+// Everything is sent to 127.0.0.1, to sACN multicast groups on loopback, or
+// (the interface, broadcast and discovery cases) to 192.0.2.0/24 over a veth
+// pair a test makes and removes; the binary runs only where loopback is the
+// only interface (CTest starts it in a network namespace of its own), and so
+// do the Node.js receivers.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -157,9 +163,16 @@ TEST_F(LiveReceivers, SacnReceiverGetsEveryUniverseAsConverted) {
     NodeReceiver receiver(dir, "sacn_receiver.js", {"5568", "1", "2", "3", "4"});
     LiveStats stats = Play(config, frames, kFrames);
     EXPECT_EQ(stats.framesSent, kFrames);
-    EXPECT_EQ(stats.packetsSent, 4 * kFrames + 4 * 3);
+    EXPECT_EQ(stats.packetsSent, 4 * kFrames + 4 * 3 + 1);  // and one universe discovery
 
-    std::vector<json> lines = receiver.WaitForLines(4 * kFrames + 4 * 3);
+    // The package takes the discovery packet for a corrupt one; it is
+    // checked on its own in UniverseDiscoveryEveryTenSeconds.
+    std::vector<json> lines = receiver.WaitForLines(4 * kFrames + 4 * 3 + 1);
+    size_t discovery = 0;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i]["kind"] == "corrupt") discovery = i;
+    ASSERT_EQ(discovery, 4u) << "after the first frame";
+    lines.erase(lines.begin() + long(discovery));
     struct Slice {
         int port, first, count;
     };
@@ -197,7 +210,7 @@ TEST_F(LiveReceivers, SacnReceiverGetsEveryUniverseAsConverted) {
 
 TEST_F(LiveReceivers, SacnMulticastReachesEachUniversesGroup) {
     Frames frames({{4, 200}}, 2);
-    LiveConfig config = ParseConfig(R"({"outputs": [
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "sacn", "address": "multicast", "ports": [5], "universe": 300}]})");
     NodeReceiver receiver(dir, "sacn_receiver.js", {"5568", "300", "301"});
     Play(config, frames, 2);
@@ -217,7 +230,7 @@ TEST_F(LiveReceivers, ArtNetReceiverGetsEveryUniverseAsConverted) {
     // then port 9 on 257 with one LED: 3 channels sent as 4.
     const int kFrames = 3;
     Frames frames({{2, 171}, {8, 1}}, kFrames);
-    LiveConfig config = ParseConfig(R"({"outputs": [
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "artnet", "address": "127.0.0.1", "ports": [3, 9], "universe": 255}]})");
     NodeReceiver receiver(dir, "artnet_receiver.js", {"6454", "255", "256", "257"});
     Play(config, frames, kFrames);
@@ -282,7 +295,7 @@ uint32_t Get32(const std::vector<uint8_t>& p, size_t at) {
 TEST_F(LiveReceivers, DdpReceiverGetsTheStreamAsConverted) {
     const int kFrames = 4;
     Frames frames({{2, 481}, {0, 2048}}, kFrames);
-    LiveConfig config = ParseConfig(R"({"outputs": [
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "ddp", "address": "127.0.0.1", "ports": [3, 1]}]})");
     RawReceiver receiver(kDdpUdpPort);
     Play(config, frames, kFrames);
@@ -331,7 +344,7 @@ TEST_F(LiveReceivers, DdpReceiverGetsTheStreamAsConverted) {
 TEST_F(LiveReceivers, SequenceNumbersWrapAndSyncFollowsEachFrame) {
     const int kFrames = 260;
     Frames frames({{0, 171}, {1, 10}}, kFrames);
-    LiveConfig config = ParseConfig(R"({"outputs": [
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "sacn", "address": "127.0.0.1", "ports": [1], "universe": 7, "sync_universe": 9},
         {"protocol": "artnet", "address": "127.0.0.1", "ports": [2], "universe": 3, "sync": true}]})");
     RawReceiver sacn(kSacnUdpPort);
@@ -339,6 +352,10 @@ TEST_F(LiveReceivers, SequenceNumbersWrapAndSyncFollowsEachFrame) {
     Play(config, frames, kFrames);
     std::vector<std::vector<uint8_t>> sacnPackets = sacn.Stop();
     std::vector<std::vector<uint8_t>> artnetPackets = artnet.Stop();
+    // The universe discovery after the first frame (checked apart).
+    ASSERT_GT(sacnPackets.size(), 3u);
+    EXPECT_EQ(sacnPackets[3].size(), 120u + 2 * 2);
+    sacnPackets.erase(sacnPackets.begin() + 3);
 
     // sACN: per frame universe 7, universe 8, then the sync packet for 9;
     // then three stream-terminated packets per universe.
@@ -385,6 +402,392 @@ TEST_F(LiveReceivers, SequenceNumbersWrapAndSyncFollowsEachFrame) {
         ASSERT_EQ(sync.size(), 14u);
         EXPECT_EQ(sync[9], 0x52);
     }
+}
+
+// A destination without a route (there is none to 192.0.2.0/24 in this
+// namespace): its packets fail, each frame is counted as not sent whole
+// with the first failure kept, and the packets after it still go out.
+TEST_F(LiveReceivers, SendErrorsAreCountedAndTheRestStillGoesOut) {
+    Frames frames({{0, 5}, {1, 5}}, 3);
+    RawReceiver ddp(kDdpUdpPort);
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
+        {"protocol": "ddp", "address": "192.0.2.200", "ports": [1]},
+        {"protocol": "ddp", "address": "127.0.0.1", "ports": [2]}]})");
+    LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 200.0);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.videoPath = "test.mp4";
+    info.frameCount = 3;
+    info.framesPerSecond = 25;
+    memcpy(info.ledCount, frames.ledCount, sizeof info.ledCount);
+    ASSERT_TRUE(output.begin(output.state, info)) << output.error(output.state);
+    for (int f = 0; f < 3; ++f) EXPECT_TRUE(output.frame(output.state, frames.Frame(f)));
+    LiveSinkEnd(sink);
+    const LiveStats stats = LiveSinkStatsOf(sink);
+    LiveSinkDestroy(sink);
+    EXPECT_EQ(stats.framesSent, 0);
+    EXPECT_EQ(stats.framesNotSent, 3);
+    EXPECT_EQ(stats.packetsSent, 3);
+    EXPECT_STREQ(stats.firstSendError, "send to 192.0.2.200:4048 failed: Network is unreachable");
+    const std::vector<std::vector<uint8_t>> got = ddp.Stop();
+    ASSERT_EQ(got.size(), 3u);
+    for (int f = 0; f < 3; ++f)
+        EXPECT_EQ(Hex(got[size_t(f)].data() + 10, 15), Hex(frames.values[1][size_t(f)].data(), 15));
+}
+
+// Universe discovery on a fake clock: with the first frame and every 10 s
+// after, to each sACN destination (the discovery universe's group for
+// multicast), listing every universe in ascending order, 512 per page.
+TEST_F(LiveReceivers, UniverseDiscoveryEveryTenSeconds) {
+    struct Clock {
+        uint64_t now = 1000000000;
+    } clock;
+    PacerClock pacerClock{&clock, [](void* s) { return static_cast<Clock*>(s)->now; },
+                          [](void* s, uint64_t deadline) {
+                              auto* c = static_cast<Clock*>(s);
+                              if (deadline > c->now) c->now = deadline;
+                          }};
+    // 60 ports of 10 universes, 300 per output: two pages.
+    std::vector<std::pair<int, int>> ports;
+    std::string list;
+    for (int p = 0; p < 60; ++p) ports.push_back({p, 1700});  // 10 universes each
+    Frames frames({{0, 1}}, 1);
+    for (auto [port, leds] : ports) frames.ledCount[port] = uint16_t(leds);
+    for (int p = 0; p < 60; ++p) list += (p ? ", " : "") + std::to_string(p + 1);
+    LiveConfig config = ParseConfig(R"({"outputs": [
+        {"protocol": "sacn", "address": "127.0.0.1", "ports": [)" +
+                                    list.substr(0, list.find(", 31")) + R"(], "universe": 101},
+        {"protocol": "sacn", "address": "multicast", "ports": [)" +
+                                    list.substr(list.find("31")) + R"(], "universe": 1001}]})");
+    RawReceiver unicast(kSacnUdpPort);
+    SysSocket group = Sys_UdpSocket();
+    int on = 1;
+    setsockopt(int(group), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ASSERT_TRUE(
+        Sys_UdpBind(group, SacnMulticastAddress(kSacnDiscoveryUniverse), kSacnUdpPort, nullptr));
+    ip_mreq join{};
+    join.imr_multiaddr.s_addr = htonl(SacnMulticastAddress(kSacnDiscoveryUniverse));
+    join.imr_interface.s_addr = htonl(0x7f000001);
+    ASSERT_EQ(setsockopt(int(group), IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join), 0);
+
+    LiveSink* sink = LiveSinkCreate(config, pacerClock, 0);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.frameCount = 22;
+    info.framesPerSecond = 2;
+    memcpy(info.ledCount, frames.ledCount, sizeof info.ledCount);
+    ASSERT_TRUE(output.begin(output.state, info)) << output.error(output.state);
+    std::vector<uint8_t> values(3 * 1700, 1);
+    FrameLeds leds{};
+    for (auto [port, count] : ports) leds.values[port] = values.data();
+    for (int f = 0; f < 22; ++f) {  // 10.5 s
+        leds.frameIndex = f;
+        ASSERT_TRUE(output.frame(output.state, leds));
+    }
+    EXPECT_EQ(LiveSinkStatsOf(sink).discoveries, 2);
+    LiveSinkDestroy(sink);
+
+    std::vector<std::vector<uint8_t>> found;
+    for (const auto& p : unicast.Stop())
+        if (p.size() >= 120 && Get32(p, 18) == 8 && Get32(p, 40) == 2) found.push_back(p);
+    uint8_t buffer[2048];
+    int n;
+    std::vector<std::vector<uint8_t>> grouped;
+    while ((n = Sys_UdpReceive(group, buffer, sizeof buffer, 200)) > 0)
+        grouped.emplace_back(buffer, buffer + n);
+    Sys_CloseSocket(group);
+    ASSERT_EQ(found.size(), 4u) << "two pages, twice";
+    ASSERT_EQ(grouped.size(), 4u);
+    std::vector<unsigned> expected;
+    for (int u = 0; u < 300; ++u) expected.push_back(unsigned(101 + u));
+    for (int u = 0; u < 300; ++u) expected.push_back(unsigned(1001 + u));
+    for (const auto* packets : {&found, &grouped})
+        for (size_t i = 0; i < 4; ++i) {
+            SCOPED_TRACE(i);
+            const std::vector<uint8_t>& p = (*packets)[i];
+            const size_t count = i % 2 == 0 ? 512 : 88;
+            ASSERT_EQ(p.size(), 120 + 2 * count);
+            EXPECT_EQ(Get32(p, 18), 8u);  // extended root vector
+            EXPECT_EQ(Get16(p, 16) & 0x0FFF, p.size() - 16);
+            EXPECT_EQ(Get16(p, 38) & 0x0FFF, p.size() - 38);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.data() + 44)), "Quorvane");
+            EXPECT_EQ(Get16(p, 112) & 0x0FFF, p.size() - 112);
+            EXPECT_EQ(Get32(p, 114), 1u);  // universe list
+            EXPECT_EQ(p[118], i % 2);      // page
+            EXPECT_EQ(p[119], 1);          // last page
+            for (size_t u = 0; u < count; ++u)
+                ASSERT_EQ(Get16(p, 120 + 2 * u), expected[(i % 2) * 512 + u]) << u;
+        }
+}
+
+LiveSink* Begun(const LiveConfig& config, const Frames& frames, std::string* error) {
+    LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 200.0);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.videoPath = "test.mp4";
+    info.frameCount = 1;
+    info.framesPerSecond = 25;
+    memcpy(info.ledCount, frames.ledCount, sizeof info.ledCount);
+    const bool ok = output.begin(output.state, info);
+    *error = ok ? "" : output.error(output.state);
+    return sink;
+}
+
+// Art-Net leaves from UDP port 6454; when another program holds it the
+// output is refused naming the port, and "artnet_source_port": 0 sends
+// from any port.
+TEST_F(LiveReceivers, ArtNetLeavesFromPort6454) {
+    Frames frames({{0, 4}}, 1);
+    SysSocket receiver = Sys_UdpSocket();
+    uint16_t port = 0;
+    ASSERT_TRUE(Sys_UdpBind(receiver, 0x7f000001, 0, &port));
+    const std::string outputs = R"([{"protocol": "artnet", "address": "127.0.0.1", "ports": [1],
+        "udp_port": )" + std::to_string(port) +
+                                "}]}";
+    LiveConfig config = ParseConfig("{\"outputs\": " + outputs);
+    std::string error;
+    LiveSink* sink = Begun(config, frames, &error);
+    ASSERT_EQ(error, "");
+    ASSERT_TRUE(LiveSinkOutput(sink).frame(sink, frames.Frame(0)));
+    LiveSinkDestroy(sink);
+    uint8_t buffer[600];
+    uint32_t from = 0;
+    uint16_t fromPort = 0;
+    ASSERT_GT(Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 2000, &from, &fromPort), 0);
+    EXPECT_EQ(fromPort, kArtNetUdpPort);
+
+    SysSocket holder = Sys_UdpSocket();
+    ASSERT_TRUE(Sys_UdpBind(holder, 0x7f000001, kArtNetUdpPort, nullptr));
+    sink = Begun(config, frames, &error);
+    LiveSinkDestroy(sink);
+    EXPECT_EQ(error,
+              "outputs[0] (artnet 127.0.0.1): cannot send from UDP port 6454, another program "
+              "holds it (an Art-Net node or controller program?); \"artnet_source_port\": 0 "
+              "sends from any port");
+    config = ParseConfig("{\"artnet_source_port\": 0, \"outputs\": " + outputs);
+    sink = Begun(config, frames, &error);
+    EXPECT_EQ(error, "");
+    ASSERT_TRUE(LiveSinkOutput(sink).frame(sink, frames.Frame(0)));
+    LiveSinkDestroy(sink);
+    ASSERT_GT(Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 2000, &from, &fromPort), 0);
+    EXPECT_NE(fromPort, kArtNetUdpPort);
+    Sys_CloseSocket(holder);
+    Sys_CloseSocket(receiver);
+}
+
+int Shell(const std::string& command) {
+    return std::system((command + " > /dev/null 2>&1").c_str());
+}
+
+// Packets sent through `device`, from this namespace's /proc/net/dev.
+uint64_t PacketsSent(const std::string& device) {
+    std::ifstream devices("/proc/net/dev");
+    for (std::string line; std::getline(devices, line);) {
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = line.substr(0, colon);
+        name.erase(0, name.find_first_not_of(' '));
+        if (name != device) continue;
+        std::istringstream fields(line.substr(colon + 1));
+        uint64_t value = 0;
+        for (int k = 0; k < 10; ++k) fields >> value;  // the tenth: packets sent
+        return value;
+    }
+    return 0;
+}
+
+// A veth pair in this namespace for the time of a test: qv0 192.0.2.1 (this
+// side) and qv1 192.0.2.2 (the node's), on 192.0.2.0/24, no default route.
+struct VethPair {
+    bool made;
+    VethPair() {
+        made = Shell(
+                   "ip link add qv0 type veth peer name qv1 && ip addr add 192.0.2.1/24 dev qv0 "
+                   "&& ip addr add 192.0.2.2/24 dev qv1 && ip link set qv0 up && ip link set "
+                   "qv1 up") == 0;
+        Shell(
+            "cd /proc/sys/net/ipv4/conf && echo 1 > qv1/accept_local && echo 0 > all/rp_filter && "
+            "echo 0 > qv1/rp_filter");
+        Sys_Sleep(200);
+    }
+    ~VethPair() { Shell("ip link del qv0"); }
+};
+
+SysSocket BoundTo(uint32_t address, uint16_t port) {
+    SysSocket socket = Sys_UdpSocket();
+    int on = 1;
+    setsockopt(int(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    EXPECT_TRUE(Sys_UdpBind(socket, address, port, nullptr)) << strerror(errno);
+    return socket;
+}
+
+// "interface": multicast leaves through the named interface even without a
+// route for it, unicast from that address; an address this machine does
+// not have, or no route from it, is refused before anything is sent. A
+// veth pair made here, removed at the end: qv0 192.0.2.1 sends, qv1
+// 192.0.2.2 receives; no default route.
+TEST_F(LiveReceivers, InterfaceNamesWherePacketsLeave) {
+    VethPair veth;
+    ASSERT_TRUE(veth.made);
+    // No route for multicast at all while this test runs.
+    struct RouteAway {
+        RouteAway() { Shell("ip route del 239.255.0.0/16 dev lo"); }
+        ~RouteAway() { Shell("ip route add 239.255.0.0/16 dev lo"); }
+    } away;
+    Frames frames({{0, 4}}, 3);
+    SysSocket receiver = Sys_UdpSocket();
+    ASSERT_TRUE(Sys_UdpBind(receiver, 0, kSacnUdpPort, nullptr));
+    ip_mreq group{};
+    group.imr_multiaddr.s_addr = htonl(SacnMulticastAddress(1));
+    group.imr_interface.s_addr = htonl(0xC0000202);
+    ASSERT_EQ(setsockopt(int(receiver), IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group), 0)
+        << strerror(errno);
+
+    // Without an interface multicast has no way out here.
+    LiveConfig config = ParseConfig(R"({"outputs": [
+        {"protocol": "sacn", "address": "multicast", "ports": [1]}]})");
+    std::string error;
+    LiveSink* sink = Begun(config, frames, &error);
+    ASSERT_EQ(error, "");
+    LiveSinkOutput(sink).frame(sink, frames.Frame(0));
+    EXPECT_EQ(LiveSinkStatsOf(sink).framesNotSent, 1);
+    EXPECT_NE(std::string(LiveSinkStatsOf(sink).firstSendError).find("unreachable"),
+              std::string::npos);
+    LiveSinkDestroy(sink);
+
+    const uint64_t before = PacketsSent("qv0");
+    config = ParseConfig(R"({"interface": "192.0.2.1", "outputs": [
+        {"protocol": "sacn", "address": "multicast", "ports": [1]},
+        {"protocol": "ddp", "address": "192.0.2.2", "ports": [2], "udp_port": 4999}]})");
+    frames = Frames({{0, 4}, {1, 2}}, 3);
+    SysSocket ddp = Sys_UdpSocket();
+    ASSERT_TRUE(Sys_UdpBind(ddp, 0xC0000202, 4999, nullptr));
+    sink = Begun(config, frames, &error);
+    ASSERT_EQ(error, "");
+    for (int f = 0; f < 3; ++f) ASSERT_TRUE(LiveSinkOutput(sink).frame(sink, frames.Frame(f)));
+    EXPECT_EQ(LiveSinkStatsOf(sink).framesSent, 3) << LiveSinkStatsOf(sink).firstSendError;
+    LiveSinkDestroy(sink);
+    // The three multicast packets left through qv0 (unicast to qv1's address,
+    // one of this machine's, is delivered inside it).
+    EXPECT_GE(PacketsSent("qv0") - before, 3u);
+    uint8_t buffer[700];
+    uint32_t from = 0;
+    for (int f = 0; f < 3; ++f) {
+        SCOPED_TRACE(f);
+        ASSERT_EQ(Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 2000, &from, nullptr),
+                  126 + 12);
+        EXPECT_EQ(from, 0xC0000201u);
+        EXPECT_EQ(Hex(buffer + 126, 12), Hex(frames.values[0][size_t(f)].data(), 12));
+        ASSERT_EQ(Sys_UdpReceiveFrom(ddp, buffer, sizeof buffer, 2000, &from, nullptr), 16);
+        EXPECT_EQ(from, 0xC0000201u);
+    }
+
+    const struct {
+        const char* outputs;
+        const char* error;
+    } refused[] = {
+        {R"({"outputs": [{"protocol": "sacn", "address": "multicast", "ports": [1],
+             "interface": "192.0.2.9"}]})",
+         "outputs[0] (sacn multicast): interface 192.0.2.9 is not an address of this machine "
+         "(Cannot assign requested address)"},
+        {R"({"interface": "192.0.2.1", "outputs": [{"protocol": "ddp", "address": "198.18.0.1",
+             "ports": [1]}]})",
+         "outputs[0] (ddp 198.18.0.1): no route to 198.18.0.1 from interface 192.0.2.1: Network "
+         "is unreachable"},
+    };
+    for (const auto& c : refused) {
+        config = ParseConfig(c.outputs);
+        sink = Begun(config, frames, &error);
+        LiveSinkDestroy(sink);
+        EXPECT_EQ(error, c.error);
+    }
+    Sys_CloseSocket(ddp);
+    Sys_CloseSocket(receiver);
+}
+
+// ArtSync goes to the directed broadcast of the node's network, ArtDmx to
+// the node; two outputs to nodes of one network share one ArtSync.
+TEST_F(LiveReceivers, ArtSyncToTheNetworksBroadcast) {
+    VethPair veth;
+    ASSERT_TRUE(veth.made);
+    SysSocket node = BoundTo(0xC0000202, 6500), broadcast = BoundTo(0xC00002FF, 6500);
+    Frames frames({{0, 2}, {1, 2}}, 2);
+    LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
+        {"protocol": "artnet", "address": "192.0.2.2", "ports": [1], "sync": true, "udp_port": 6500},
+        {"protocol": "artnet", "address": "192.0.2.3", "ports": [2], "sync": true, "udp_port": 6500}]})");
+    const LiveStats stats = Play(config, frames, 2);
+    EXPECT_EQ(stats.framesSent, 2) << stats.firstSendError;
+    EXPECT_EQ(stats.packetsSent, 2 * 3);
+    uint8_t buffer[600];
+    for (int f = 0; f < 2; ++f) {
+        ASSERT_EQ(Sys_UdpReceive(node, buffer, sizeof buffer, 2000), 18 + 6);
+        EXPECT_EQ(buffer[9], 0x50);
+    }
+    // One ArtSync a frame was sent (the count above); the broadcast also
+    // comes back to this machine's own sockets, so it may arrive twice here.
+    int syncs = 0;
+    for (int n; (n = Sys_UdpReceive(broadcast, buffer, sizeof buffer, 300)) > 0; ++syncs) {
+        EXPECT_EQ(n, 14);
+        EXPECT_EQ(buffer[9], 0x52);
+    }
+    EXPECT_GE(syncs, 2);
+    Sys_CloseSocket(node);
+    Sys_CloseSocket(broadcast);
+}
+
+// quorvane-play --discover: an ArtPoll to the broadcast of the interface's
+// network from port 6454; the node played here answers with its
+// ArtPollReply, and the tool lists it.
+TEST_F(LiveReceivers, DiscoverListsTheNodesThatAnswer) {
+    VethPair veth;
+    ASSERT_TRUE(veth.made);
+    SysSocket polls = BoundTo(0xC00002FF, kArtNetUdpPort);
+    SysSocket replies = BoundTo(0xC0000202, kArtNetUdpPort);
+    std::atomic<int> pollSize{0}, pollPort{0};
+    std::thread node([&] {
+        uint8_t buffer[600];
+        uint16_t port = 0;
+        const int n = Sys_UdpReceiveFrom(polls, buffer, sizeof buffer, 5000, nullptr, &port);
+        if (n < 10 || buffer[8] != 0x00 || buffer[9] != 0x20) return;
+        pollSize = n;
+        pollPort = port;
+        uint8_t reply[239] = {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x21, 192, 0, 2, 2};
+        reply[14] = 0x36;  // port 6454, low byte first
+        reply[15] = 0x19;
+        reply[18] = 0x01;  // net 1
+        reply[19] = 0x02;  // sub-net 2
+        memcpy(reply + 26, "Test node", 9);
+        memcpy(reply + 44, "A node the test plays", 21);
+        reply[173] = 3;     // ports
+        reply[174] = 0x80;  // output
+        reply[175] = 0x80;
+        reply[176] = 0x40;  // input
+        reply[188] = 7;     // input 3: universe 7
+        reply[190] = 3;     // outputs 1 and 2: universes 3 and 4
+        reply[191] = 4;
+        const SysDatagram answer{reply, sizeof reply, 0xC0000201, kArtNetUdpPort};
+        Sys_UdpSendBatch(replies, &answer, 1);
+    });
+    ChildProcess tool = StartChild(BuildDirectory() + "/quorvane-play",
+                                   {"--discover", "--interface", "192.0.2.1", "--wait", "1"},
+                                   dir.path(), "discover");
+    ASSERT_TRUE(WaitForExit(tool, 10000));
+    node.join();
+    EXPECT_EQ(tool.status, 0) << ReadWholeFile(tool.stderrPath);
+    EXPECT_EQ(pollSize, kArtPollSize);
+    EXPECT_EQ(pollPort, kArtNetUdpPort);
+    EXPECT_EQ(ReadWholeFile(tool.stdoutPath),
+              "192.0.2.2 \"Test node\" output 291, output 292, input 295\n1 nodes answered\n");
+    Sys_CloseSocket(polls);
+    Sys_CloseSocket(replies);
+
+    tool = StartChild(BuildDirectory() + "/quorvane-play",
+                      {"--discover", "--interface", "192.0.2.77", "--wait", "1"}, dir.path(),
+                      "discover");
+    ASSERT_TRUE(WaitForExit(tool, 10000));
+    EXPECT_EQ(tool.status, 1);
+    EXPECT_EQ(ReadWholeFile(tool.stderrPath),
+              "quorvane-play: --interface 192.0.2.77: not an address of this machine\n");
 }
 
 // Wireshark's dissectors read the capture: E1.31 data packets (universe,
@@ -462,6 +865,7 @@ TEST_F(LiveReceivers, TsharkDissectsEveryPacket) {
         if (!data) continue;
         expected.push_back(",,,,,0x5000,513," + std::to_string(f + 1) + ",60,");
         expected.push_back(",,,,,0x5200,,,,");
+        if (f == 0) expected.push_back(",,,,,,,,,");  // universe discovery
     }
     ASSERT_EQ(got.size(), expected.size()) << ReadWholeFile(reading.stdoutPath);
     int first[2] = {-1, -1};

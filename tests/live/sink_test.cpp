@@ -54,14 +54,14 @@ TEST(LiveSink, LateFramesAreDroppedAndSendNothing) {
     EXPECT_STREQ(output.error(output.state),
                  "clip.mp4: the video gives no frame rate; give one with --fps");
 
-    info.framesPerSecond = 50;  // 20 ms slots
+    info.framesPerSecond = 40;  // 25 ms slots
     ASSERT_TRUE(output.begin(output.state, info)) << output.error(output.state);
     std::vector<uint8_t> values(1500, 7);
     FrameLeds leds{};
     leds.values[0] = values.data();
-    // Frame 2 takes 45 ms: ready at 65 ms after the first slot began, when
-    // its slot (40..60) has passed. Frame 3's slot (60..80) is still open.
-    const uint64_t work[] = {1, 1, 45, 1, 1, 1};
+    // Frame 2 takes 60 ms: ready at 85 ms after the first slot began, when
+    // its slot (50..75) has passed. Frame 3's slot (75..100) is still open.
+    const uint64_t work[] = {1, 1, 60, 1, 1, 1};
     for (int f = 0; f < 6; ++f) {
         clock.now += work[f] * kMs;
         leds.frameIndex = f;
@@ -80,9 +80,129 @@ TEST(LiveSink, LateFramesAreDroppedAndSendNothing) {
     ASSERT_TRUE(output.frame(output.state, leds));
     stats = LiveSinkStatsOf(sink);
     EXPECT_EQ(stats.framesSent, 6);
-    EXPECT_EQ(stats.lastSend - stats.firstSend, 6 * 20 * kMs);
+    EXPECT_EQ(stats.lastSend - stats.firstSend, 6 * 25 * kMs);
     LiveSinkEnd(sink);
     LiveSinkDestroy(sink);
+    Sys_CloseSocket(receiver);
+}
+
+struct Played {
+    LiveStats stats;
+    std::vector<std::vector<uint8_t>> packets;
+};
+
+// `frames` frames of one LED over DDP to a receiver here, each ready 1 ms
+// after the one before went out, on the fake clock.
+Played PlayOnFakeClock(double videoRate, double fpsOption, int frames) {
+    SysSocket receiver = Sys_UdpSocket();
+    uint16_t port = 0;
+    EXPECT_TRUE(Sys_UdpBind(receiver, 0x7f000001, 0, &port));
+    std::string text = R"({"outputs": [{"protocol": "ddp", "address": "127.0.0.1", "ports": [1],
+                           "udp_port": )" +
+                       std::to_string(port) + "}]}";
+    static LiveConfig config;
+    char error[256];
+    EXPECT_TRUE(ParseLiveOutputs(text.data(), text.size(), &config, error, sizeof error));
+    FakeClock clock;
+    PacerClock pacerClock{&clock, [](void* s) { return static_cast<FakeClock*>(s)->now; },
+                          [](void* s, uint64_t deadline) {
+                              auto* c = static_cast<FakeClock*>(s);
+                              if (deadline > c->now) c->now = deadline;
+                          }};
+    LiveSink* sink = LiveSinkCreate(config, pacerClock, fpsOption);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.frameCount = frames;
+    info.framesPerSecond = videoRate;
+    info.ledCount[0] = 1;
+    EXPECT_TRUE(output.begin(output.state, info));
+    uint8_t values[3] = {};
+    FrameLeds leds{};
+    leds.values[0] = values;
+    for (int f = 0; f < frames; ++f) {
+        clock.now += kMs;
+        values[0] = uint8_t(f);
+        leds.frameIndex = f;
+        EXPECT_TRUE(output.frame(output.state, leds));
+    }
+    Played played{LiveSinkStatsOf(sink), {}};
+    LiveSinkDestroy(sink);
+    uint8_t buffer[2048];
+    int n;
+    while ((n = Sys_UdpReceive(receiver, buffer, sizeof buffer, 100)) > 0)
+        played.packets.emplace_back(buffer, buffer + n);
+    Sys_CloseSocket(receiver);
+    return played;
+}
+
+// At 0.3 frames per second the last frame goes out again every second
+// while the next one is not due, with new sequence numbers.
+TEST(LiveSink, KeepAliveAtALowFrameRate) {
+    const Played played = PlayOnFakeClock(25, 0.3, 3);
+    EXPECT_EQ(played.stats.framesSent, 3);
+    EXPECT_EQ(played.stats.keepAlives, 6);
+    // Frame 0, its keep-alives at 1, 2 and 3 s, frame 1 at 3.33 s, ...
+    const uint8_t expected[] = {0, 0, 0, 0, 1, 1, 1, 1, 2};
+    ASSERT_EQ(played.packets.size(), std::size(expected));
+    for (size_t i = 0; i < played.packets.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(played.packets[i][10], expected[i]);
+        EXPECT_EQ(played.packets[i][1] & 0x0F, int(i % 15 + 1)) << "the sequence goes on";
+    }
+}
+
+// A 60 fps video is sent at 44 frames per second, frames held back evenly;
+// --fps 60 sends them all.
+TEST(LiveSink, FrameRateHeldAt44UnlessAsked) {
+    Played played = PlayOnFakeClock(60, 0, 60);
+    EXPECT_EQ(played.stats.framesSent, 44);
+    EXPECT_EQ(played.stats.framesHeldBack, 16);
+    EXPECT_EQ(played.stats.framesDropped, 0);
+    ASSERT_EQ(played.packets.size(), 44u);
+    for (size_t i = 1; i < played.packets.size(); ++i) {
+        const int step = played.packets[i][10] - played.packets[i - 1][10];
+        EXPECT_TRUE(step == 1 || step == 2) << i << ": evenly, never two frames left out in a row";
+    }
+    played = PlayOnFakeClock(60, 60, 60);
+    EXPECT_EQ(played.stats.framesSent, 60);
+    EXPECT_EQ(played.stats.framesHeldBack, 0);
+}
+
+// A decoder stall on the real clock: no frame comes for 2.3 s, and the
+// last one goes out again about every second meanwhile.
+TEST(LiveSink, KeepAliveDuringAStall) {
+    SysSocket receiver = Sys_UdpSocket();
+    uint16_t port = 0;
+    ASSERT_TRUE(Sys_UdpBind(receiver, 0x7f000001, 0, &port));
+    std::string text = R"({"outputs": [{"protocol": "ddp", "address": "127.0.0.1", "ports": [1],
+                           "udp_port": )" +
+                       std::to_string(port) + "}]}";
+    static LiveConfig config;
+    char error[256];
+    ASSERT_TRUE(ParseLiveOutputs(text.data(), text.size(), &config, error, sizeof error));
+    LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 0);
+    OutputSink output = LiveSinkOutput(sink);
+    ConversionInfo info{};
+    info.frameCount = 2;
+    info.framesPerSecond = 25;
+    info.ledCount[0] = 1;
+    ASSERT_TRUE(output.begin(output.state, info));
+    uint8_t values[3] = {9, 8, 7};
+    FrameLeds leds{};
+    leds.values[0] = values;
+    ASSERT_TRUE(output.frame(output.state, leds));
+    Sys_Sleep(2300);
+    const LiveStats stats = LiveSinkStatsOf(sink);
+    LiveSinkEnd(sink);
+    LiveSinkDestroy(sink);
+    EXPECT_GE(stats.keepAlives, 2);
+    uint8_t buffer[64];
+    int packets = 0;
+    for (int n; (n = Sys_UdpReceive(receiver, buffer, sizeof buffer, 100)) > 0; ++packets) {
+        ASSERT_EQ(n, 13);
+        EXPECT_EQ(buffer[10], 9);
+    }
+    EXPECT_EQ(packets, 1 + stats.keepAlives);
     Sys_CloseSocket(receiver);
 }
 

@@ -472,11 +472,16 @@ TEST_F(ConvertTool, SequenceHoldsTheValuesOfTheControllerFiles) {
             std::string problem;
             const std::vector<FseqBytes> direct = ReadFseqDirectly(file, &problem);
             EXPECT_EQ(problem, "");
+            // And as the show player reads it, its cut of every block included.
+            const std::vector<FseqBytes> played = ReadFseqAsPlayer(file, &problem);
+            EXPECT_EQ(problem, "");
             ASSERT_EQ(back.frames.size(), 23u);
             ASSERT_EQ(direct.size(), 23u);
+            ASSERT_EQ(played.size(), 23u);
             for (size_t f = 0; f < 23; ++f) {
                 ASSERT_EQ(back.frames[f], expected[f]) << "frame " << f;
                 ASSERT_EQ(direct[f], expected[f]) << "frame " << f;
+                ASSERT_EQ(played[f], expected[f]) << "frame " << f;
             }
             EXPECT_EQ(ReadWholeFile(target + ".channels.csv"), map);
             if (compression[0] == 'z') sequences.push_back(back.frames);

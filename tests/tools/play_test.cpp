@@ -181,9 +181,36 @@ TEST_F(PlayTool, BadOutputsAreRefusedBeforeAnythingIsSent) {
                               "the last one, 63999\n");
 }
 
+// Packets that cannot be sent (in a network namespace of its own, where
+// nothing can be reached) do not stop playback; the frames are counted apart
+// with the first failure, and the exit status is 1.
+TEST_F(PlayTool, SendFailuresAreCountedAndExitOne) {
+    const std::string unreachable = dir_.File("unreachable.json");
+    WriteWholeFile(unreachable,
+                   R"({"outputs": [{"protocol": "ddp", "address": "192.0.2.200", "ports": [1]}]})");
+    ChildProcess play = StartChild(
+        "/usr/bin/unshare",
+        {"-rn", BuildDirectory() + "/quorvane-play", "--fps", "100", project_, video_, unreachable},
+        dir_.path(), "unreachable");
+    ASSERT_TRUE(WaitForExit(play, 20000));
+    EXPECT_EQ(play.status, 1);
+    EXPECT_EQ(ReadWholeFile(play.stdoutPath).rfind("0 frames sent, 0 dropped, 0 packets sent, ", 0),
+              0u)
+        << ReadWholeFile(play.stdoutPath);
+    EXPECT_EQ(ReadWholeFile(play.stderrPath),
+              "quorvane-play: 5 frames not sent whole; the first: send to 192.0.2.200:4048 "
+              "failed: Network is unreachable\n");
+}
+
 TEST_F(PlayTool, UsageErrorsExitTwo) {
-    const char* cases[] = {"", "a.quor b.avi", "--fps 0 a.quor b.avi c.json",
-                           "--frames 0 a.quor b.avi c.json", "--bogus a.quor b.avi c.json"};
+    const char* cases[] = {"",
+                           "a.quor b.avi",
+                           "--fps 0 a.quor b.avi c.json",
+                           "--frames 0 a.quor b.avi c.json",
+                           "--bogus a.quor b.avi c.json",
+                           "--interface 192.0.2.1 a.quor b.avi c.json",
+                           "--discover a.quor",
+                           "--discover --interface eth0"};
     for (const char* args : cases) {
         ToolRun play = RunTool("quorvane-play", args, dir_.path());
         EXPECT_EQ(play.status, 2) << args << ": " << play.error;
