@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "convert/color.h"
+#include "convert/led_footprint.h"
 #include "convert/sink.h"
 
 struct ResizeSettings {
@@ -28,6 +29,7 @@ struct ConversionSettings {
     ColorSettings color;
     ResizeSettings resize;
     int32_t frameLimit;  // at most this many frames; 0 = all the video reports
+    SampleMode sample;   // Point: the pixel under each LED; Area: its footprint's mean
 };
 
 // The layout's side of a run: info.ledCount from the current chains, and
