@@ -132,6 +132,8 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
         } else {
             std::fill(values.begin(), values.end(), 0);
         }
+        if (settings.power != nullptr)
+            MeterFrameLeds(settings.power, info.ledCount, out, longest, done);
         if (!sink.frame(sink.state, leds)) {
             *error = sink.error(sink.state);
             ok = false;
