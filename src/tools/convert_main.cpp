@@ -11,6 +11,8 @@
 // when every file was written, 1 on an error (one line on standard error
 // naming the file and the cause), 2 on a usage error. A failed or
 // interrupted run leaves no partial output file and replaces nothing.
+// With --power-report or --limit-amps one line on standard output tells the
+// whole show's peak current.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -86,6 +88,7 @@ int main(int argc, char** argv) {
                        "FSEQ step time in ms, 1..255 (default: from the video's frame rate)")
             ->check(CLI::Range(1, 255));
     AddColorOptions(app, &texts);
+    AddPowerOptions(app, &texts);
     AddProgressOption(app, &texts);
     const int parsed = ParseToolCommandLine(app, argc, argv, kProgram);
     if (parsed >= 0) return parsed;
@@ -128,11 +131,21 @@ int main(int argc, char** argv) {
     ProgressLine line;
     BeginProgressLine(&line, ProgressStyleFromOptions(texts, isatty(STDERR_FILENO) == 1), kProgram);
     int32_t done = 0;
-    const bool ok = RunConversion(video.c_str(), SettingsFromOptions(texts), sink, ShowProgress,
-                                  &line, &g_stop, &error, &done);
+    ConversionSettings settings = SettingsFromOptions(texts);
+    static PowerMeter meter;
+    if (PowerMeterWanted(texts)) {
+        StartPowerMeter(&meter, PowerSettingsFromOptions(texts));
+        settings.power = &meter;
+    }
+    const bool ok =
+        RunConversion(video.c_str(), settings, sink, ShowProgress, &line, &g_stop, &error, &done);
     EndProgressLine(&line);
     delete files;
     delete fseq;
     if (!ok) return Fail(error);
+    if (settings.power == nullptr) return 0;
+    if (!texts.powerReport.empty() && !WritePowerReport(meter, texts.powerReport.c_str(), &error))
+        return Fail(error);
+    std::printf("%d frames converted; power: %s\n", done, PowerSummary(meter).c_str());
     return 0;
 }

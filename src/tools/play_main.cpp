@@ -8,7 +8,8 @@
 // OUTPUTS file and the layout are checked before anything is sent. Frames go
 // out at the video's rate (or --fps), late ones dropped; at the end or on
 // Ctrl+C one line tells frames sent and dropped, packets sent and the rate
-// achieved. Exit status 0 when the video played (also when stopped with
+// achieved (and with --power-report or --limit-amps the whole show's peak
+// current). Exit status 0 when the video played (also when stopped with
 // Ctrl+C), 1 on an error (one line on standard error naming the file or
 // address and the cause), 2 on a usage error.
 #include <unistd.h>
@@ -45,12 +46,14 @@ int Fail(const std::string& line) {
     return ToolError(kProgram, line);
 }
 
-void PrintSummary(const LiveStats& stats, double rate) {
+void PrintSummary(const LiveStats& stats, double rate, const PowerMeter* power) {
     double seconds = stats.framesSent > 1 ? double(stats.lastSend - stats.firstSend) / 1e9 : 0;
     double achieved = seconds > 0 ? double(stats.framesSent - 1) / seconds : 0;
-    std::printf("%lld frames sent, %lld dropped, %lld packets sent, %.2f frames/s (target %.2f)\n",
-                (long long)stats.framesSent, (long long)stats.framesDropped,
-                (long long)stats.packetsSent, achieved, rate);
+    const std::string tail = power != nullptr ? "; power: " + PowerSummary(*power) : "";
+    std::printf(
+        "%lld frames sent, %lld dropped, %lld packets sent, %.2f frames/s (target %.2f)%s\n",
+        (long long)stats.framesSent, (long long)stats.framesDropped, (long long)stats.packetsSent,
+        achieved, rate, tail.c_str());
 }
 
 }  // namespace
@@ -73,6 +76,7 @@ int main(int argc, char** argv) {
     app.add_flag("--loop", loop, "start again after the last frame, until Ctrl+C");
     app.add_option("--frames", frames, "stop after N frames")->check(CLI::Range(1, INT32_MAX));
     AddColorOptions(app, &texts);
+    AddPowerOptions(app, &texts);
     const int parsed = ParseToolCommandLine(app, argc, argv, kProgram);
     if (parsed >= 0) return parsed;
 
@@ -97,6 +101,11 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnSignal);
 
     ConversionSettings settings = SettingsFromOptions(texts);
+    static PowerMeter meter;
+    if (PowerMeterWanted(texts)) {
+        StartPowerMeter(&meter, PowerSettingsFromOptions(texts));
+        settings.power = &meter;
+    }
     int64_t total = 0;
     bool ok = true;
     while (true) {
@@ -112,9 +121,11 @@ int main(int argc, char** argv) {
     double rate = LiveSinkRate(live);
     LiveSinkDestroy(live);
     if (!ok && !g_stop.load()) {
-        if (stats.framesSent > 0) PrintSummary(stats, rate);
+        if (stats.framesSent > 0) PrintSummary(stats, rate, settings.power);
         return Fail(error);
     }
-    PrintSummary(stats, rate);
+    if (!texts.powerReport.empty() && !WritePowerReport(meter, texts.powerReport.c_str(), &error))
+        return Fail(error);
+    PrintSummary(stats, rate, settings.power);
     return 0;
 }
