@@ -9,10 +9,10 @@
 namespace {
 
 // The transfer tables, built once: 256 decoded values and, for every linear
-// value, its encoded one (64 KiB, one look-up per channel and LED).
+// value, its encoded one (16 KiB, one look-up per channel and LED).
 struct SrgbTables {
     uint16_t linear[256];
-    uint8_t encoded[65536];
+    uint8_t encoded[kLinearOne + 1];
 };
 
 const SrgbTables& Tables() {
@@ -21,10 +21,10 @@ const SrgbTables& Tables() {
         for (int v = 0; v < 256; ++v) {
             const double c = v / 255.0;
             const double l = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-            t->linear[v] = uint16_t(std::lround(l * 65535.0));
+            t->linear[v] = uint16_t(std::lround(l * kLinearOne));
         }
-        for (int l = 0; l < 65536; ++l) {
-            const double x = l / 65535.0;
+        for (int l = 0; l <= kLinearOne; ++l) {
+            const double x = double(l) / kLinearOne;
             const double c = x <= 0.0031308 ? x * 12.92 : 1.055 * std::pow(x, 1.0 / 2.4) - 0.055;
             t->encoded[l] = uint8_t(std::clamp(std::lround(c * 255.0), 0L, 255L));
         }
@@ -126,8 +126,13 @@ void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const Le
         for (uint32_t position = 0; position < mapped; ++position, out += 3) {
             uint32_t value = 0;
             const LedFootprint& f = led[position];
-            if (f.columns != 0 && active[position] == 1) {
-                // At most 64 x 64 x 65535 per channel: fits 32 bits.
+            if (f.side == 1 && f.columns != 0 && active[position] == 1) {
+                // One cell: its mean is the pixel itself (every value
+                // survives the transfer and back unchanged).
+                const uint8_t* p = bgr + f.offset;
+                value = parts[0][p[2]] | parts[1][p[1]] | parts[2][p[0]];
+            } else if (f.columns != 0 && active[position] == 1) {
+                // At most 64 x 64 x kLinearOne per channel: fits 32 bits.
                 uint32_t b = 0, g = 0, r = 0;
                 const uint8_t* line = bgr + f.offset;
                 for (int y = 0; y < f.rows; ++y, line += step) {
@@ -139,7 +144,7 @@ void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const Le
                     }
                 }
                 // The scale is 2^24 / side^2 rounded down, so the mean never
-                // passes 65535.
+                // passes kLinearOne.
                 const uint64_t half = uint64_t(1) << 23;
                 const uint8_t mr = tables.encoded[(uint64_t(r) * f.scale + half) >> 24];
                 const uint8_t mg = tables.encoded[(uint64_t(g) * f.scale + half) >> 24];

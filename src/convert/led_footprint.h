@@ -56,6 +56,9 @@ void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const Le
                    uint32_t positions, uint8_t* const values[kPortCount]);
 
 // The sRGB transfer as the area mean uses it: an 8-bit value to linear
-// light 0..65535, and linear light 0..65535 back to the nearest 8-bit value.
+// light 0..kLinearOne, and linear light back to 8 bits, rounded. Fourteen
+// bits keep every 8-bit value apart (the closest two, 0 and 1, are five
+// steps apart) with an encoding table that stays in the first-level cache.
+constexpr uint16_t kLinearOne = 16383;
 uint16_t LinearOfSrgb(uint8_t value);
-uint8_t SrgbOfLinear(uint16_t linear);
+uint8_t SrgbOfLinear(uint16_t linear);  // linear <= kLinearOne

@@ -61,8 +61,8 @@ int Encoded(double linear) {
 
 TEST(AreaSampling, TransferRoundTripsEveryValue) {
     for (int v = 0; v < 256; ++v) EXPECT_EQ(SrgbOfLinear(LinearOfSrgb(uint8_t(v))), v) << v;
-    EXPECT_EQ(LinearOfSrgb(255), 65535);
-    EXPECT_EQ(SrgbOfLinear(32768), Encoded(0.5));
+    EXPECT_EQ(LinearOfSrgb(255), kLinearOne);
+    EXPECT_EQ(SrgbOfLinear(kLinearOne / 2 + 1), Encoded(0.5));
 }
 
 TEST(AreaSampling, FootprintSideIsTheDistanceToTheNearestOtherLed) {
