@@ -78,7 +78,7 @@ bool TimedFinish(void* state, int32_t frames) {
 
 // Frames per second of a whole conversion into controller files.
 double ConversionRate(const std::string& video, const std::string& target, int32_t* frames,
-                      double* cpu) {
+                      double* cpu, SampleMode sample = SampleMode::Point) {
     ControllerFileSink* files = new ControllerFileSink();
     SetControllerFileTarget(files, target.c_str());
     g_inner = ControllerFileOutput(files);
@@ -86,6 +86,7 @@ double ConversionRate(const std::string& video, const std::string& target, int32
     sink.finish = TimedFinish;
     ConversionSettings settings = {};
     settings.color = {int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}};
+    settings.sample = sample;
     std::string error;
     const double cpuStart = ProcessCpuSeconds();
     const auto start = Clock::now();
@@ -121,7 +122,8 @@ void BuildLatticeLayout(int ports, int width, int spacing) {
 // Milliseconds per frame of point and area sampling of `frame` on the
 // current layout (medians), and of building the footprints once.
 void CompareSampling(const char* name, const cv::Mat& frame, const LedParts& parts,
-                     uint8_t* const out[kPortCount]) {
+                     uint8_t* const out[kPortCount], const std::string& video,
+                     const std::string& dir) {
     constexpr int kTimed = 20;
     LedMap* map = new LedMap();
     LedFootprints* footprints = new LedFootprints();
@@ -145,11 +147,25 @@ void CompareSampling(const char* name, const cv::Mat& frame, const LedParts& par
             cells += uint64_t(footprints->led[port][k].columns) * footprints->led[port][k].rows;
             leds += footprints->led[port][k].columns != 0;
         }
+    // Whole conversions into controller files, alternating.
+    std::vector<double> pointRun, areaRun;
+    for (int round = 0; round < 2; ++round) {
+        int32_t frames = 0;
+        double cpu = 0;
+        const double p = ConversionRate(video, dir + "/point.led", &frames, &cpu);
+        pointRun.push_back(p > 0 ? 1e3 / p : 0);
+        const double a = ConversionRate(video, dir + "/area.led", &frames, &cpu, SampleMode::Area);
+        areaRun.push_back(a > 0 ? 1e3 / a : 0);
+    }
+    const double pointFrame = *std::min_element(pointRun.begin(), pointRun.end());
+    const double areaFrame = *std::min_element(areaRun.begin(), areaRun.end());
     std::printf(
-        "sampling, %s: %u LEDs in the frame, %.1f cells per footprint: point %.2f ms, area %.2f "
-        "ms per frame, ratio %.2f (target <= 2); footprints built once in %.1f ms\n",
+        "sampling, %s: %u LEDs in the frame, %.1f cells per footprint; mapping step: point %.2f "
+        "ms, area %.2f ms per frame (ratio %.2f); whole conversion (decode, map, controller "
+        "files): point %.1f ms, area %.1f ms per frame, ratio %.2f (target <= 2); footprints "
+        "built once in %.1f ms\n",
         name, leds, double(cells) / std::max(leds, 1u), Median(point), Median(area),
-        Median(area) / Median(point), build);
+        Median(area) / Median(point), pointFrame, areaFrame, areaFrame / pointFrame, build);
     delete footprints;
     delete map;
 }
@@ -262,10 +278,11 @@ void FullLayout1080p(const std::string& dir) {
         limited, kTimed * kPortCount, Median(metered));
 
     delete map;
-    CompareSampling("the conversion's layout (LEDs 3 apart in rows 1 apart)", frame, parts, out);
+    CompareSampling("the conversion's layout (LEDs 3 apart in rows 1 apart)", frame, parts, out,
+                    video, dir);
     ResetLayoutModel();
     BuildLatticeLayout(kPortCount, kWidth, 2);
-    CompareSampling("LEDs 2 apart both ways", frame, parts, out);
+    CompareSampling("LEDs 2 apart both ways", frame, parts, out, video, dir);
 }
 
 // Converts `frames` frames of `video` onto 16 full ports in a child
