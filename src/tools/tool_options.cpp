@@ -137,13 +137,15 @@ void AddColorOptions(CLI::App& app, ToolOptionTexts* texts) {
     app.add_option("--sample", texts->sample,
                    "point: each LED takes the pixel under it; area: the mean, in linear light, "
                    "of a square around it as wide as the distance to its nearest other LED")
+        ->type_name("point|area")
         ->check(Check(IsSample, "point or area"))
         ->capture_default_str();
 }
 
 void AddPowerOptions(CLI::App& app, ToolOptionTexts* texts) {
     app.add_option("--power-report", texts->powerReport,
-                   "write the current drawn per port (peak, its frame, mean) as CSV to FILE");
+                   "write the current drawn per port (peak, its frame, mean) as CSV to FILE")
+        ->type_name("FILE");
     app.add_option("--ma-per-channel", texts->maPerChannel,
                    "mA one colour channel of an LED draws at full value")
         ->check(CLI::Range(0.001, 10000.0))
