@@ -6,7 +6,11 @@
 //    whole conversion into controller files, and their ratio, from passes
 //    that alternate so both see much the same machine load. Target: the
 //    conversion at least 90 % of the decode-only rate. Then the per-frame
-//    cost of the LED map path against the window's grid painting.
+//    cost of the LED map path against the window's grid painting, and area
+//    sampling against point sampling on two full layouts: the conversion's
+//    (one-cell footprints) and LEDs on every second cell both ways (2 x 2
+//    footprints covering the picture). Target: area at most 2 x point per
+//    frame. And the power meter's cost per frame.
 // 2. A long small video (20,000 frames) onto 16 ports x 2048 LEDs, about
 //    2 GB of controller files, converted in a child process whose peak
 //    resident memory is printed, next to the same for a quarter of the
@@ -30,7 +34,9 @@
 #include "convert/controller_sink.h"
 #include "convert/conversion.h"
 #include "convert/frame_reader.h"
+#include "convert/led_footprint.h"
 #include "convert/led_map.h"
+#include "convert/power.h"
 #include "model/layout.h"
 #include "platform/sys_fake.h"
 #include "video/mapping.h"
@@ -72,7 +78,7 @@ bool TimedFinish(void* state, int32_t frames) {
 
 // Frames per second of a whole conversion into controller files.
 double ConversionRate(const std::string& video, const std::string& target, int32_t* frames,
-                      double* cpu) {
+                      double* cpu, SampleMode sample = SampleMode::Point) {
     ControllerFileSink* files = new ControllerFileSink();
     SetControllerFileTarget(files, target.c_str());
     g_inner = ControllerFileOutput(files);
@@ -80,6 +86,7 @@ double ConversionRate(const std::string& video, const std::string& target, int32
     sink.finish = TimedFinish;
     ConversionSettings settings = {};
     settings.color = {int(ColorOrder::GRB), {90, 100, 80}, {4, 0, 2}};
+    settings.sample = sample;
     std::string error;
     const double cpuStart = ProcessCpuSeconds();
     const auto start = Clock::now();
@@ -93,6 +100,74 @@ double ConversionRate(const std::string& video, const std::string& target, int32
         return 0;
     }
     return *frames / seconds;
+}
+
+// `ports` full chains, LED k of the layout on picture pixel (k % n *
+// spacing, k / n * spacing), n = width / spacing.
+void BuildLatticeLayout(int ports, int width, int spacing) {
+    const int perRow = width / spacing;
+    for (int port = 0; port < ports; ++port) {
+        StartLoadedChain(port, false);
+        ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
+        for (int i = 0; i < kChainCapacity; ++i) {
+            const int k = port * kChainCapacity + i;
+            points[i] = {uint16_t(k % perRow * spacing),
+                         uint16_t(kGridMax - std::min(k / perRow * spacing, kGridMax))};
+        }
+        SetLevelCount(port, CurrentLevel(port), kChainCapacity);
+        MarkChain(port);
+    }
+}
+
+// Milliseconds per frame of point and area sampling of `frame` on the
+// current layout (medians), and of building the footprints once.
+void CompareSampling(const char* name, const cv::Mat& frame, const LedParts& parts,
+                     uint8_t* const out[kPortCount], const std::string& video,
+                     const std::string& dir) {
+    constexpr int kTimed = 20;
+    LedMap* map = new LedMap();
+    LedFootprints* footprints = new LedFootprints();
+    UpdateLedMap(map, frame.cols, frame.rows);
+    auto start = Clock::now();
+    UpdateLedFootprints(footprints, *map);
+    const double build = Seconds(start, Clock::now()) * 1e3;
+    std::vector<double> point, area;
+    for (int f = 0; f < kTimed; ++f) {
+        start = Clock::now();
+        MapFrameLeds(*map, frame.ptr<uint8_t>(0), parts, kChainCapacity, out);
+        const auto a = Clock::now();
+        AreaFrameLeds(*footprints, frame.ptr<uint8_t>(0), parts, kChainCapacity, out);
+        point.push_back(Seconds(start, a) * 1e3);
+        area.push_back(Seconds(a, Clock::now()) * 1e3);
+    }
+    uint64_t cells = 0;
+    uint32_t leds = 0;
+    for (int port = 0; port < kPortCount; ++port)
+        for (int k = 0; k < footprints->positions[port]; ++k) {
+            cells += uint64_t(footprints->led[port][k].columns) * footprints->led[port][k].rows;
+            leds += footprints->led[port][k].columns != 0;
+        }
+    // Whole conversions into controller files, alternating.
+    std::vector<double> pointRun, areaRun;
+    for (int round = 0; round < 2; ++round) {
+        int32_t frames = 0;
+        double cpu = 0;
+        const double p = ConversionRate(video, dir + "/point.led", &frames, &cpu);
+        pointRun.push_back(p > 0 ? 1e3 / p : 0);
+        const double a = ConversionRate(video, dir + "/area.led", &frames, &cpu, SampleMode::Area);
+        areaRun.push_back(a > 0 ? 1e3 / a : 0);
+    }
+    const double pointFrame = *std::min_element(pointRun.begin(), pointRun.end());
+    const double areaFrame = *std::min_element(areaRun.begin(), areaRun.end());
+    std::printf(
+        "sampling, %s: %u LEDs in the frame, %.1f cells per footprint; mapping step: point %.2f "
+        "ms, area %.2f ms per frame (ratio %.2f); whole conversion (decode, map, controller "
+        "files): point %.1f ms, area %.1f ms per frame, ratio %.2f (target <= 2); footprints "
+        "built once in %.1f ms\n",
+        name, leds, double(cells) / std::max(leds, 1u), Median(point), Median(area),
+        Median(area) / Median(point), pointFrame, areaFrame, areaFrame / pointFrame, build);
+    delete footprints;
+    delete map;
 }
 
 void FullLayout1080p(const std::string& dir) {
@@ -175,7 +250,6 @@ void FullLayout1080p(const std::string& dir) {
     }
     sink.abort(sink.state);
     delete files;
-    delete map;
 
     for (int f = 0; f < kTimed; ++f) {
         start = Clock::now();
@@ -186,6 +260,29 @@ void FullLayout1080p(const std::string& dir) {
         "per frame: LED map path %.2f ms (map %.2f, scramble and write %.2f; map built once in "
         "%.1f ms); the window's grid painting %.2f ms\n",
         Median(mapped) + Median(written), Median(mapped), Median(written), build, Median(painted));
+
+    static PowerMeter meter;
+    StartPowerMeter(&meter, {20.0, 5.0, 1.0});
+    std::vector<double> metered;
+    for (int f = 0; f < kTimed; ++f) {
+        MapFrameLeds(*map, frame.ptr<uint8_t>(0), parts, kChainCapacity, out);
+        start = Clock::now();
+        MeterFrameLeds(&meter, info.ledCount, out, kChainCapacity, f);
+        metered.push_back(Seconds(start, Clock::now()) * 1e3);
+    }
+    long long limited = 0;
+    for (int port = 0; port < kPortCount; ++port) limited += meter.port[port].limitedFrames;
+    std::printf(
+        "power meter with a limit of 1 A per port (%lld of %d port frames limited): %.2f "
+        "ms per frame\n",
+        limited, kTimed * kPortCount, Median(metered));
+
+    delete map;
+    CompareSampling("the conversion's layout (LEDs 3 apart in rows 1 apart)", frame, parts, out,
+                    video, dir);
+    ResetLayoutModel();
+    BuildLatticeLayout(kPortCount, kWidth, 2);
+    CompareSampling("LEDs 2 apart both ways", frame, parts, out, video, dir);
 }
 
 // Converts `frames` frames of `video` onto 16 full ports in a child

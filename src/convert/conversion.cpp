@@ -7,6 +7,7 @@
 
 #include "convert/color.h"
 #include "convert/frame_reader.h"
+#include "convert/led_footprint.h"
 #include "convert/led_map.h"
 #include "model/layout.h"
 
@@ -99,6 +100,8 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
     LedParts parts;
     BuildLedParts(settings.color, parts);
     std::unique_ptr<LedMap> map(new LedMap());
+    std::unique_ptr<LedFootprints> footprints;
+    if (settings.sample == SampleMode::Area) footprints.reset(new LedFootprints());
 
     if (!sink.begin(sink.state, info)) {
         *error = sink.error(sink.state);
@@ -120,10 +123,17 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
         leds.frameIndex = done;
         if (bgr != nullptr) {
             UpdateLedMap(map.get(), bgr->cols, bgr->rows);
-            MapFrameLeds(*map, bgr->ptr<uint8_t>(0), parts, longest, out);
+            if (footprints) {
+                UpdateLedFootprints(footprints.get(), *map);
+                AreaFrameLeds(*footprints, bgr->ptr<uint8_t>(0), parts, longest, out);
+            } else {
+                MapFrameLeds(*map, bgr->ptr<uint8_t>(0), parts, longest, out);
+            }
         } else {
             std::fill(values.begin(), values.end(), 0);
         }
+        if (settings.power != nullptr)
+            MeterFrameLeds(settings.power, info.ledCount, out, longest, done);
         if (!sink.frame(sink.state, leds)) {
             *error = sink.error(sink.state);
             ok = false;

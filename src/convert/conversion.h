@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "convert/color.h"
+#include "convert/led_footprint.h"
+#include "convert/power.h"
 #include "convert/sink.h"
 
 struct ResizeSettings {
@@ -28,6 +30,10 @@ struct ConversionSettings {
     ColorSettings color;
     ResizeSettings resize;
     int32_t frameLimit;  // at most this many frames; 0 = all the video reports
+    SampleMode sample;   // Point: the pixel under each LED; Area: its footprint's mean
+    // When set, every frame passes through it after the colour steps: its
+    // ports limited as its settings say, and counted.
+    PowerMeter* power;
 };
 
 // The layout's side of a run: info.ledCount from the current chains, and

@@ -16,6 +16,8 @@
 //
 // writes a test pattern made from the layout instead of a video, in the same
 // formats; its fixed length is printed.
+// With --power-report or --limit-amps one line on standard output tells the
+// whole show's peak current.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -101,6 +103,7 @@ int main(int argc, char** argv) {
             ->check(CLI::Range(4.0, 1000.0))
             ->capture_default_str();
     AddColorOptions(app, &texts);
+    AddPowerOptions(app, &texts);
     AddProgressOption(app, &texts);
     TestOptionTexts test;
     AddTestOptions(app, &test);
@@ -165,6 +168,12 @@ int main(int argc, char** argv) {
     ProgressLine line;
     BeginProgressLine(&line, ProgressStyleFromOptions(texts, isatty(STDERR_FILENO) == 1), kProgram);
     int32_t done = 0;
+    ConversionSettings settings = SettingsFromOptions(texts);
+    static PowerMeter meter;
+    if (PowerMeterWanted(texts)) {
+        StartPowerMeter(&meter, PowerSettingsFromOptions(texts));
+        settings.power = &meter;
+    }
     bool ok;
     if (testing) {
         static TestPatternPlan plan;
@@ -174,12 +183,16 @@ int main(int argc, char** argv) {
         EndProgressLine(&line);
         if (ok) std::printf("%s\n", DescribeTestLength(plan).c_str());
     } else {
-        ok = RunConversion(video.c_str(), SettingsFromOptions(texts), sink, ShowProgress, &line,
-                           &g_stop, &error, &done);
+        ok = RunConversion(video.c_str(), settings, sink, ShowProgress, &line, &g_stop, &error,
+                           &done);
         EndProgressLine(&line);
     }
     delete files;
     delete fseq;
     if (!ok) return Fail(error);
+    if (settings.power == nullptr) return 0;
+    if (!texts.powerReport.empty() && !WritePowerReport(meter, texts.powerReport.c_str(), &error))
+        return Fail(error);
+    std::printf("%d frames converted; power: %s\n", done, PowerSummary(meter).c_str());
     return 0;
 }

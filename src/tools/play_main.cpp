@@ -9,7 +9,8 @@
 // OUTPUTS file and the layout are checked before anything is sent. Frames go
 // out at the video's rate (or --fps), late ones dropped; at the end or on
 // Ctrl+C one line tells frames sent and dropped, packets sent and the rate
-// achieved; with --stats the same line also comes once a second while it
+// achieved (and with --power-report or --limit-amps the whole show's peak
+// current); with --stats the same line also comes once a second while it
 // plays, for a program that shows it. Frames of which a packet could not be
 // sent are counted apart, with the first failure, on standard error. Exit
 // status 0 when the video played whole (also when stopped with Ctrl+C), 1 on
@@ -63,12 +64,14 @@ int Fail(const std::string& line) {
     return ToolError(kProgram, line);
 }
 
-void PrintSummary(const LiveStats& stats, double rate) {
+void PrintSummary(const LiveStats& stats, double rate, const PowerMeter* power) {
     double seconds = stats.framesSent > 1 ? double(stats.lastSend - stats.firstSend) / 1e9 : 0;
     double achieved = seconds > 0 ? double(stats.framesSent - 1) / seconds : 0;
-    std::printf("%lld frames sent, %lld dropped, %lld packets sent, %.2f frames/s (target %.2f)\n",
-                (long long)stats.framesSent, (long long)stats.framesDropped,
-                (long long)stats.packetsSent, achieved, rate);
+    const std::string tail = power != nullptr ? "; power: " + PowerSummary(*power) : "";
+    std::printf(
+        "%lld frames sent, %lld dropped, %lld packets sent, %.2f frames/s (target %.2f)%s\n",
+        (long long)stats.framesSent, (long long)stats.framesDropped, (long long)stats.packetsSent,
+        achieved, rate, tail.c_str());
     if (stats.framesHeldBack > 0)
         std::printf("%lld frames held back to stay within %.0f frames/s (--fps sends more)\n",
                     (long long)stats.framesHeldBack, kMaxLiveRate);
@@ -168,7 +171,7 @@ void PrintStatsLine(void* context, int32_t, int32_t) {
     const auto now = std::chrono::steady_clock::now();
     if (now < line->next) return;
     line->next = now + std::chrono::seconds(1);
-    PrintSummary(LiveSinkStatsOf(line->live), LiveSinkRate(line->live));
+    PrintSummary(LiveSinkStatsOf(line->live), LiveSinkRate(line->live), nullptr);
     std::fflush(stdout);
 }
 
@@ -239,6 +242,7 @@ int main(int argc, char** argv) {
         "With --test PATTERN the arguments are LAYOUT OUTPUTS: the pattern is sent (25 frames "
         "per second unless --fps) until Ctrl+C. On a terminal: space pauses and resumes; walk: "
         "left/right one LED, up/down ten, p the next port; q ends.");
+    AddPowerOptions(app, &texts);
     const int parsed = ParseToolCommandLine(app, argc, argv, kProgram);
     if (parsed >= 0) return parsed;
     const bool testing = !test.pattern.empty();
@@ -289,6 +293,11 @@ int main(int argc, char** argv) {
 
     StatsLine statsLine = {live, std::chrono::steady_clock::now() + std::chrono::seconds(1)};
     ConversionSettings settings = SettingsFromOptions(texts);
+    static PowerMeter meter;
+    if (PowerMeterWanted(texts)) {
+        StartPowerMeter(&meter, PowerSettingsFromOptions(texts));
+        settings.power = &meter;
+    }
     int64_t total = 0;
     bool ok = true;
     if (testing) ok = PlayTest(&plan, sink, frames, keysFromInput, &error, &total);
@@ -307,10 +316,13 @@ int main(int argc, char** argv) {
     double rate = LiveSinkRate(live);
     LiveSinkDestroy(live);
     if (!ok && !g_stop.load()) {
-        if (stats.framesSent > 0 || stats.framesNotSent > 0) PrintSummary(stats, rate);
+        if (stats.framesSent > 0 || stats.framesNotSent > 0)
+            PrintSummary(stats, rate, settings.power);
         ReportSendErrors(stats);
         return Fail(error);
     }
-    PrintSummary(stats, rate);
+    if (!texts.powerReport.empty() && !WritePowerReport(meter, texts.powerReport.c_str(), &error))
+        return Fail(error);
+    PrintSummary(stats, rate, settings.power);
     return ReportSendErrors(stats) ? 1 : 0;
 }

@@ -50,6 +50,9 @@ bool IsResize(const std::string& text) {
     ResizeSettings resize;
     return ParseResize(text, &resize);
 }
+bool IsSample(const std::string& text) {
+    return text == "point" || text == "area";
+}
 bool IsProgress(const std::string& text) {
     return text == "auto" || text == "bar" || text == "plain" || text == "none";
 }
@@ -131,6 +134,28 @@ void AddColorOptions(CLI::App& app, ToolOptionTexts* texts) {
     app.add_option("--resize", texts->resize,
                    "resize every frame first: WxH[:nearest|linear|cubic|area|lanczos]")
         ->check(Check(IsResize, "WxH[:nearest|linear|cubic|area|lanczos] with sizes above 0"));
+    app.add_option("--sample", texts->sample,
+                   "point: each LED takes the pixel under it; area: the mean, in linear light, "
+                   "of a square around it as wide as the distance to its nearest other LED")
+        ->type_name("point|area")
+        ->check(Check(IsSample, "point or area"))
+        ->capture_default_str();
+}
+
+void AddPowerOptions(CLI::App& app, ToolOptionTexts* texts) {
+    app.add_option("--power-report", texts->powerReport,
+                   "write the current drawn per port (peak, its frame, mean) as CSV to FILE")
+        ->type_name("FILE");
+    app.add_option("--ma-per-channel", texts->maPerChannel,
+                   "mA one colour channel of an LED draws at full value")
+        ->check(CLI::Range(0.001, 10000.0))
+        ->capture_default_str();
+    app.add_option("--volts", texts->volts, "supply voltage, for the watts of the report")
+        ->check(CLI::Range(0.001, 10000.0))
+        ->capture_default_str();
+    app.add_option("--limit-amps", texts->limitAmps,
+                   "per port: dim a frame's port by one factor where it would draw more")
+        ->check(CLI::Range(0.001, 1e6));
 }
 
 void AddProgressOption(CLI::App& app, ToolOptionTexts* texts) {
@@ -148,7 +173,29 @@ ConversionSettings SettingsFromOptions(const ToolOptionTexts& texts) {
     if (!texts.gamma.empty()) ParseGammaText(texts.gamma.c_str(), settings.color.gamma);
     if (!texts.white.empty()) ParseWhiteText(texts.white.c_str(), settings.color.white);
     if (!texts.resize.empty()) ParseResize(texts.resize, &settings.resize);
+    settings.sample = texts.sample == "area" ? SampleMode::Area : SampleMode::Point;
     return settings;
+}
+
+bool PowerMeterWanted(const ToolOptionTexts& texts) {
+    return !texts.powerReport.empty() || texts.limitAmps > 0;
+}
+
+PowerSettings PowerSettingsFromOptions(const ToolOptionTexts& texts) {
+    return {texts.maPerChannel, texts.volts, texts.limitAmps};
+}
+
+std::string PowerSummary(const PowerMeter& meter) {
+    const double peak = PowerAmps(meter, meter.show.peakSum);
+    const double mean =
+        PowerAmps(meter, meter.show.totalSum) / double(std::max<int64_t>(meter.frames, 1));
+    char line[200];
+    std::snprintf(line, sizeof line, "peak %.3f A (%.2f W) at frame %d, mean %.3f A", peak,
+                  peak * meter.settings.volts, meter.show.peakFrame, mean);
+    std::string text = line;
+    if (meter.settings.limitAmps > 0)
+        text += ", " + std::to_string(meter.show.limitedFrames) + " frames limited";
+    return text;
 }
 
 ProgressStyle ProgressStyleFromOptions(const ToolOptionTexts& texts, bool terminal) {

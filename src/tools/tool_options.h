@@ -1,7 +1,9 @@
 // What the command-line programs share: the colour options (--order,
-// --brightness, --black, --gamma, --white, --resize), the --progress option, their values as
-// conversion settings, the parsing of the command line with its exit
-// statuses, one-line errors, and the progress line on standard error.
+// --brightness, --black, --gamma, --white, --resize, --sample), the power
+// options (--power-report, --ma-per-channel, --volts, --limit-amps), the
+// --progress option, their values as conversion settings, the parsing of
+// the command line with its exit statuses, one-line errors, and the
+// progress line on standard error.
 #pragma once
 
 #include <chrono>
@@ -21,6 +23,11 @@ struct ToolOptionTexts {
     std::string gamma;   // empty: no gamma curve
     std::string white;   // empty: no white point
     std::string resize;  // empty: off
+    std::string sample = "point";
+    std::string powerReport;  // empty: none
+    double maPerChannel = 20.0;
+    double volts = 5.0;
+    double limitAmps = 0.0;  // 0: no limit
     std::string progress = "auto";
 };
 
@@ -40,6 +47,7 @@ int ToolError(const char* program, const std::string& line);
 // one is a usage error of the parser.
 void AddColorOptions(CLI::App& app, ToolOptionTexts* texts);
 void AddProgressOption(CLI::App& app, ToolOptionTexts* texts);
+void AddPowerOptions(CLI::App& app, ToolOptionTexts* texts);
 
 // The parsers behind the checks; false when the text is malformed.
 // ColorOrder by name (RGB, RBG, GRB, GBR, BRG, BGR).
@@ -50,8 +58,16 @@ bool ParseColorTriple(const std::string& text, uint8_t out[3]);
 // to 2048 as the resize command does; linear when no method is named.
 bool ParseResize(const std::string& text, ResizeSettings* out);
 
-// The settings of checked option texts (no frame limit).
+// The settings of checked option texts (no frame limit, no power meter).
 ConversionSettings SettingsFromOptions(const ToolOptionTexts& texts);
+
+// Whether the options ask for the power meter (a report or a limit), and
+// its settings.
+bool PowerMeterWanted(const ToolOptionTexts& texts);
+PowerSettings PowerSettingsFromOptions(const ToolOptionTexts& texts);
+// The whole show's figures for a summary line: "peak 3.120 A (15.60 W) at
+// frame 17, mean 1.050 A", then ", 40 frames limited" under a limit.
+std::string PowerSummary(const PowerMeter& meter);
 
 enum class ProgressStyle : uint8_t { Bar, Plain, None };
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 #include <string>
@@ -27,6 +28,8 @@
 #include "convert/controller_decode.h"
 #include "convert/controller_sink.h"
 #include "convert/conversion.h"
+#include "convert/led_footprint.h"
+#include "convert/led_map.h"
 #include "files/layout_files.h"
 #include "files/project_file.h"
 #include "model/layout.h"
@@ -341,6 +344,10 @@ TEST_F(ConvertTool, BadUsageExitsTwoAndHelpExitsZero) {
                                "--gamma x",
                                "--white 100,100",
                                "--white 101,0,0",
+                               "--sample line",
+                               "--limit-amps 0",
+                               "--ma-per-channel -1",
+                               "--volts x",
                                "--format mp4",
                                "--step-ms 40",
                                "--fseq-compression none"};
@@ -374,6 +381,106 @@ TEST_F(ConvertTool, BadUsageExitsTwoAndHelpExitsZero) {
     EXPECT_NE(bar.error.find("] 100% 2/2 frames "), std::string::npos) << bar.error;
     EXPECT_EQ(std::count(bar.error.begin(), bar.error.end(), '\n'), 1);
     EXPECT_EQ(bar.error.back(), '\n');
+}
+
+// --sample point (given explicitly) keeps the default's frames; --sample
+// area gives the core's footprint means; the power report holds the amps of
+// the values in the files (after the colour steps), and under --limit-amps
+// no port of any frame draws more than the limit.
+TEST_F(ConvertTool, SampleAndPowerOptions) {
+    const std::string video = dir_.File("clip.avi");
+    WriteVideo(video, 6, kFfv1);
+    const std::string colour = "--progress none --order GRB --brightness 60,100,80 --black 3,0,0 ";
+    const auto convert = [&](const std::string& options, const std::string& name) {
+        const ToolRun run = RunConvert(
+            colour + options + " " + project_ + " " + video + " " + dir_.File(name), dir_.path());
+        EXPECT_EQ(run.status, 0) << options << ": " << run.error;
+        return run;
+    };
+    convert("", "plain.led");
+    convert("--sample point", "point.led");
+    const ToolRun area =
+        convert("--sample area --power-report " + dir_.File("area.csv") + " --ma-per-channel 30",
+                "area.led");
+    const ToolRun limited = convert(
+        "--sample area --limit-amps 0.15 --volts 12 --power-report " + dir_.File("limited.csv"),
+        "limited.led");
+    EXPECT_EQ(area.output.rfind("6 frames converted; power: peak ", 0), 0u) << area.output;
+    EXPECT_NE(limited.output.find(" frames limited\n"), std::string::npos) << limited.output;
+
+    // The core's area path over the same frames.
+    ColorSettings color = {int(ColorOrder::GRB), {60, 100, 80}, {3, 0, 0}};
+    LedParts parts;
+    BuildLedParts(color, parts);
+    std::unique_ptr<LedMap> map(new LedMap());
+    std::unique_ptr<LedFootprints> footprints(new LedFootprints());
+    const uint32_t positions = 20;  // the longest chain
+    std::vector<std::vector<uint8_t>> expected[kPortCount];
+    cv::VideoCapture capture(video);
+    cv::Mat frame;
+    while (capture.read(frame)) {
+        std::vector<uint8_t> bytes(size_t(kPortCount) * positions * 3);
+        uint8_t* out[kPortCount];
+        for (int port = 0; port < kPortCount; ++port)
+            out[port] = bytes.data() + size_t(port) * positions * 3;
+        UpdateLedMap(map.get(), frame.cols, frame.rows);
+        UpdateLedFootprints(footprints.get(), *map);
+        AreaFrameLeds(*footprints, frame.ptr<uint8_t>(0), parts, positions, out);
+        for (int port = 0; port < kPortCount; ++port)
+            expected[port].emplace_back(out[port], out[port] + positions * 3);
+    }
+
+    // A frame all zero in a file decodes empty.
+    const auto sums = [](const std::vector<std::vector<uint8_t>>& frames, uint32_t leds) {
+        std::vector<uint64_t> out;
+        for (const auto& bytes : frames) {
+            uint64_t sum = 0;
+            for (size_t k = 0; k < bytes.size() && k < leds * 3; ++k) sum += bytes[k];
+            out.push_back(sum);
+        }
+        return out;
+    };
+    const int ports[] = {1, 2, 5, 10, 256};
+    std::string report =
+        "port,leds,peak_amps,peak_frame,mean_amps,peak_watts,mean_watts,limited_frames\n";
+    bool differs = false;
+    for (const int port : ports) {
+        const std::string name = "PORT-" + std::to_string(port) + "-";
+        const auto plain = PlainFrames(dir_.File(name + "plain.led"));
+        EXPECT_EQ(FirstDifference(PlainFrames(dir_.File(name + "point.led")), plain), "") << port;
+        auto sampled = PlainFrames(dir_.File(name + "area.led"));
+        ASSERT_EQ(sampled.size(), expected[port - 1].size()) << port;
+        for (size_t f = 0; f < sampled.size(); ++f)
+            if (sampled[f].empty()) sampled[f].assign(expected[port - 1][f].size(), 0);
+        EXPECT_EQ(FirstDifference(sampled, expected[port - 1]), "") << port;
+        differs = differs || sampled != plain;
+        // The report's row from the file's own bytes.
+        const uint32_t leds = ChainLength(port - 1);
+        uint64_t peak = 0, total = 0;
+        int peakFrame = 0;
+        const std::vector<uint64_t> frameSums = sums(sampled, leds);
+        for (size_t f = 0; f < frameSums.size(); ++f) {
+            if (frameSums[f] > peak) peak = frameSums[f], peakFrame = int(f);
+            total += frameSums[f];
+        }
+        char row[160];
+        std::snprintf(row, sizeof row, "%d,%u,%.3f,%d,%.3f,%.2f,%.2f,0\n", port, leds,
+                      peak * 0.03 / 255, peakFrame, total * 0.03 / 255 / 6, peak * 0.15 / 255,
+                      total * 0.15 / 255 / 6);
+        report += row;
+        for (const uint64_t sum : sums(PlainFrames(dir_.File(name + "limited.led")), leds))
+            EXPECT_LE(sum * 0.02 / 255, 0.15) << port;
+    }
+    EXPECT_TRUE(differs);
+    const std::string written = ReadWholeFile(dir_.File("area.csv"));
+    EXPECT_EQ(written.substr(0, report.size()), report);
+    EXPECT_EQ(written.rfind("\nall,") + 1, report.size()) << written;
+    // Port 1's 20 LEDs draw more than 0.15 A in every frame of random values.
+    const std::string limits = ReadWholeFile(dir_.File("limited.csv"));
+    const size_t row = limits.find("\n1,20,");
+    ASSERT_NE(row, std::string::npos) << limits;
+    const std::string line = limits.substr(row + 1, limits.find('\n', row + 1) - row - 1);
+    EXPECT_EQ(line.substr(line.rfind(',') + 1), "6") << limits;
 }
 
 // A controller file reached through a symbolic link is written through it:

@@ -87,41 +87,61 @@ protected:
     uint16_t port_ = 0;
 };
 
+// Also with area sampling and a power limit, which both programs apply in
+// the conversion core: the same values, and the same power report.
 TEST_F(PlayTool, ReceiverGetsWhatTheControllerFilesHold) {
-    const std::string options = "--order GRB --brightness 90,80,70 --black 5,6,7 ";
-    ToolRun convert =
-        RunTool("quorvane-convert", options + project_ + " " + video_ + " " + dir_.File("show.led"),
-                dir_.path());
-    ASSERT_EQ(convert.status, 0) << convert.error;
+    const struct {
+        std::string options;
+        const char* report;  // "" for none
+    } cases[] = {{"--order GRB --brightness 90,80,70 --black 5,6,7 ", ""},
+                 {"--order BGR --sample area --limit-amps 0.1 --power-report ", "power.csv"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const auto options = [&](const char* tool) {
+            if (c.report[0] == '\0') return c.options;
+            return c.options + dir_.File(std::string(tool) + "-" + c.report) + " ";
+        };
+        ToolRun convert =
+            RunTool("quorvane-convert",
+                    options("convert") + project_ + " " + video_ + " " + dir_.File("show.led"),
+                    dir_.path());
+        ASSERT_EQ(convert.status, 0) << convert.error;
 
-    ToolRun play =
-        RunTool("quorvane-play", "--fps 100 " + options + project_ + " " + video_ + " " + outputs_,
-                dir_.path());
-    ASSERT_EQ(play.status, 0) << play.error;
-    EXPECT_EQ(play.error, "");
-    EXPECT_EQ(play.output.rfind("5 frames sent, 0 dropped, 5 packets sent, ", 0), 0u)
-        << play.output;
-    std::vector<std::vector<uint8_t>> received = ReceiveDdpFrames(receiver_);
-    ASSERT_EQ(received.size(), size_t(kFrames));
-
-    // The stream: ports 1, 2, 5, 256 back to back, each its chain's LEDs
-    // as the controller file stores them.
-    const int ports[] = {1, 2, 5, 256};
-    const int leds[] = {20, 6, 12, 6};
-    for (int f = 0; f < kFrames; ++f) {
-        std::vector<uint8_t> expected;
-        for (int i = 0; i < 4; ++i) {
-            DecodedControllerFile decoded;
-            std::string error;
-            std::string path = dir_.File("PORT-" + std::to_string(ports[i]) + "-show.led");
-            ASSERT_TRUE(DecodeControllerFile(path.c_str(), &decoded, &error)) << error;
-            ASSERT_EQ(decoded.frames.size(), size_t(kFrames));
-            const auto& frame = decoded.frames[size_t(f)];
-            expected.insert(expected.end(), frame.begin(), frame.begin() + 3 * leds[i]);
+        ToolRun play = RunTool(
+            "quorvane-play",
+            "--fps 100 " + options("play") + project_ + " " + video_ + " " + outputs_, dir_.path());
+        ASSERT_EQ(play.status, 0) << play.error;
+        EXPECT_EQ(play.error, "");
+        EXPECT_EQ(play.output.rfind("5 frames sent, 0 dropped, 5 packets sent, ", 0), 0u)
+            << play.output;
+        std::vector<std::vector<uint8_t>> received = ReceiveDdpFrames(receiver_);
+        ASSERT_EQ(received.size(), size_t(kFrames));
+        if (c.report[0] != '\0') {
+            EXPECT_NE(play.output.find("; power: peak "), std::string::npos) << play.output;
+            const std::string report = ReadWholeFile(dir_.File(std::string("play-") + c.report));
+            EXPECT_EQ(report, ReadWholeFile(dir_.File(std::string("convert-") + c.report)));
+            EXPECT_NE(report.find("\nall,44,"), std::string::npos) << report;
         }
-        ASSERT_EQ(received[size_t(f)].size(), expected.size()) << "frame " << f;
-        for (size_t i = 0; i < expected.size(); ++i) {
-            ASSERT_EQ(received[size_t(f)][i], expected[i]) << "frame " << f << " byte " << i;
+
+        // The stream: ports 1, 2, 5, 256 back to back, each its chain's LEDs
+        // as the controller file stores them.
+        const int ports[] = {1, 2, 5, 256};
+        const int leds[] = {20, 6, 12, 6};
+        for (int f = 0; f < kFrames; ++f) {
+            std::vector<uint8_t> expected;
+            for (int i = 0; i < 4; ++i) {
+                DecodedControllerFile decoded;
+                std::string error;
+                std::string path = dir_.File("PORT-" + std::to_string(ports[i]) + "-show.led");
+                ASSERT_TRUE(DecodeControllerFile(path.c_str(), &decoded, &error)) << error;
+                ASSERT_EQ(decoded.frames.size(), size_t(kFrames));
+                const auto& frame = decoded.frames[size_t(f)];
+                expected.insert(expected.end(), frame.begin(), frame.begin() + 3 * leds[i]);
+            }
+            ASSERT_EQ(received[size_t(f)].size(), expected.size()) << "frame " << f;
+            for (size_t i = 0; i < expected.size(); ++i) {
+                ASSERT_EQ(received[size_t(f)][i], expected[i]) << "frame " << f << " byte " << i;
+            }
         }
     }
 }
@@ -210,7 +230,9 @@ TEST_F(PlayTool, UsageErrorsExitTwo) {
                            "--bogus a.quor b.avi c.json",
                            "--interface 192.0.2.1 a.quor b.avi c.json",
                            "--discover a.quor",
-                           "--discover --interface eth0"};
+                           "--discover --interface eth0",
+                           "--sample box a.quor b.avi c.json",
+                           "--limit-amps -2 a.quor b.avi c.json"};
     for (const char* args : cases) {
         ToolRun play = RunTool("quorvane-play", args, dir_.path());
         EXPECT_EQ(play.status, 2) << args << ": " << play.error;
