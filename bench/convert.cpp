@@ -106,16 +106,14 @@ double ConversionRate(const std::string& video, const std::string& target, int32
 // spacing, k / n * spacing), n = width / spacing.
 void BuildLatticeLayout(int ports, int width, int spacing) {
     const int perRow = width / spacing;
+    static ChainPoint points[kChainCapacity];
     for (int port = 0; port < ports; ++port) {
-        StartLoadedChain(port, false);
-        ChainPoint* points = WritableLevelPoints(port, CurrentLevel(port));
         for (int i = 0; i < kChainCapacity; ++i) {
             const int k = port * kChainCapacity + i;
             points[i] = {uint16_t(k % perRow * spacing),
                          uint16_t(kGridMax - std::min(k / perRow * spacing, kGridMax))};
         }
-        SetLevelCount(port, CurrentLevel(port), kChainCapacity);
-        MarkChain(port);
+        InstallLoadedChain(port, ChainColor(port), points, kChainCapacity, kChainCapacity);
     }
 }
 
