@@ -1,6 +1,9 @@
 // The "Video" window over OpenCV's HighGUI. HighGUI paints only while its
-// event pump runs, so each show and close lets it run once. OpenCV errors
-// are caught here: a window that cannot be shown leaves the playback as it is.
+// event pump runs, so each show and close lets it run once. Where HighGUI
+// made the window with the program's own toolkit (Qt), the toolkit's pump
+// runs instead of HighGUI's, which sleeps at least a millisecond a call and
+// far longer on a busy machine. OpenCV errors are caught here: a window that
+// cannot be shown leaves the playback as it is.
 //
 // The window shows what a person watches, not the data converted: a frame
 // larger than half the screen is shown reduced by a whole factor until it
@@ -15,6 +18,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "platform/sys.h"
+#include "platform/sys_toolkit.h"
 #include "video/video.h"
 
 namespace {
@@ -23,6 +27,8 @@ const char kVideoWindow[] = "Video";
 
 // The reduced copy shown, kept between frames so it is allocated once.
 cv::Mat g_shown;
+// The window is the toolkit's: its events are run through the toolkit.
+bool g_toolkitWindow = false;
 
 // The whole factor by which a `width` x `height` frame is reduced to fit
 // half the screen; 1 when it fits or the screen size is unknown.
@@ -38,6 +44,7 @@ int ReductionFactor(int width, int height) {
 void OpenVideoWindow() {
     try {
         cv::namedWindow(kVideoWindow, cv::WINDOW_AUTOSIZE);
+        g_toolkitWindow = Sys_ToolkitHasWindow(kVideoWindow);
     } catch (const cv::Exception&) {
     }
 }
@@ -53,7 +60,10 @@ void ShowVideoFrame(const cv::Mat& frame) {
             cv::imshow(kVideoWindow, frame);
         }
         // Runs the event pump once without waiting for a key.
-        cv::pollKey();
+        if (g_toolkitWindow)
+            Sys_ProcessToolkitEvents();
+        else
+            cv::pollKey();
     } catch (const cv::Exception&) {
     }
 }
@@ -65,6 +75,7 @@ void CloseVideoWindow() {
     } catch (const cv::Exception&) {
     }
     g_shown.release();
+    g_toolkitWindow = false;
 }
 
 }  // namespace
