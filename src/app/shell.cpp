@@ -11,6 +11,7 @@
 
 #include "app/video_window.h"
 #include "app/view.h"
+#include "model/layout.h"
 #include "platform/boxes.h"
 #include "platform/sys.h"
 #include "render/background.h"
@@ -61,6 +62,23 @@ void OnDisplay() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DrawScene();
     glutSwapBuffers();
+}
+
+// The grid's two tables (40 MB) are written once, within the launch pause,
+// and kept from forked children. Until first written their pages are not the
+// program's, and after any fork (the window library forks helpers of its
+// own) every page is copy-on-write again: either way the next open or
+// playback would stop for the system at each of its 10,000 pages (a first
+// open took 150 ms more than the next ones).
+void PrepareGridTables() {
+    ClearGrid();
+    constexpr size_t kCells = size_t(kGridSide) * kGridSide;
+    const GridCell* cells = &CellAt(0, 0);
+    if (&CellAt(kGridMax, kGridMax) + 1 == cells + kCells)
+        Sys_KeepFromChildren(const_cast<GridCell*>(cells), kCells * sizeof *cells);
+    uint32_t* colors = CellColorColumn(0);
+    if (CellColorColumn(kGridMax) + kGridSide == colors + kCells)
+        Sys_KeepFromChildren(colors, kCells * sizeof *colors);
 }
 
 }  // namespace
@@ -141,7 +159,9 @@ int RunShell(int argc, char** argv, const ShellHooks& hooks) {
 
     InstallVideoWindow();
     if (g_hooks.startCommandServer != nullptr) g_hooks.startCommandServer();
-    Sys_Sleep(kLaunchPauseMs);
+    const uint64_t pauseStart = Sys_MonotonicNanoseconds();
+    PrepareGridTables();
+    Sys_SleepUntilNanoseconds(pauseStart + uint64_t(kLaunchPauseMs) * 1000000u);
 
     if (!Sys_FileExists(kControlProgramName)) {
         ShowErrorBox("Unable to open application Quorvane_Net.exe");

@@ -1,6 +1,7 @@
 // The command dispatcher: every packet first sends the window geometry and
 // logs "Send_Windows_Pos ", then runs the handler that the command table
-// names for its code. Each table row also names the command's argument
+// names for its code; the messages the handler sends go out together when it
+// ends. Each table row also names the command's argument
 // kind; the dispatcher checks it once (port field, path at offset 4) and
 // hands the handler the checked values, so no handler repeats the rules.
 // The small commands that only set a run-wide value are written here; the
@@ -23,6 +24,7 @@
 #include "files/project_file.h"
 #include "model/layout.h"
 #include "net/messages.h"
+#include "net/server.h"
 #include "render/background.h"
 #include "render/scene.h"
 #include "render/settings.h"
@@ -239,5 +241,7 @@ void DispatchCommand(const uint8_t* packet, int) {
     SendWindowGeometryMessage();
     std::printf("Send_Windows_Pos \n");
     std::fflush(stdout);
+    HoldSends();
     RunCommand(packet);
+    ReleaseSends();
 }

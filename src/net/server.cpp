@@ -8,12 +8,19 @@
 // mailbox is copied in and out under one lock, so the dispatcher always works
 // on a complete, stable copy; the client socket is published once through an
 // atomic.
+//
+// The socket sends each write at once (no Nagle delay): the control program
+// answers one message with its next command, so a small message held back
+// for the acknowledgement of the one before only stalls the channel. The
+// reports of one command (a project's "port loaded" messages) are held while
+// it runs and go out as one write when it ends.
 #include "net/server.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "common/protocol.h"
 #include "platform/sys.h"
@@ -36,6 +43,13 @@ std::atomic<SysSocket> g_client{kSysInvalidSocket};
 // one-byte packet takes its low byte from the previous packet.
 uint8_t g_receiveBuffer[kPacketSize];
 
+// GUI thread only.
+struct HeldSends {
+    bool holding;
+    std::vector<uint8_t> bytes;
+};
+HeldSends g_held = {false, {}};
+
 void LogLine(const char* format, int value) {
     std::printf(format, value);
     std::fflush(stdout);
@@ -49,6 +63,7 @@ void ReceiveThread(void*) {
         LogLine("accept() failed: %d\n", Sys_LastSocketError());
         return;
     }
+    Sys_SendImmediately(client);
     g_client.store(client, std::memory_order_release);
     std::printf("Accepted client: %s:%d\n", peerAddress, int(peerPort));
     std::fflush(stdout);
@@ -97,9 +112,31 @@ void StartCommandServer() {
 }
 
 void SendToControl(const void* bytes, int length) {
+    if (g_held.holding) {
+        const uint8_t* first = static_cast<const uint8_t*>(bytes);
+        g_held.bytes.insert(g_held.bytes.end(), first, first + length);
+        return;
+    }
     SysSocket client = g_client.load(std::memory_order_acquire);
     if (client == kSysInvalidSocket) return;
     Sys_Send(client, bytes, length);
+}
+
+void HoldSends() {
+    g_held.holding = true;
+}
+
+void ReleaseSends() {
+    g_held.holding = false;
+    const SysSocket client = g_client.load(std::memory_order_acquire);
+    size_t sent = 0;
+    // One write unless the kernel takes less; then the rest follows.
+    while (client != kSysInvalidSocket && sent < g_held.bytes.size()) {
+        const int n = Sys_Send(client, g_held.bytes.data() + sent, int(g_held.bytes.size() - sent));
+        if (n <= 0) break;
+        sent += size_t(n);
+    }
+    g_held.bytes.clear();
 }
 
 void PostPacket(const uint8_t* bytes, int length) {
@@ -118,6 +155,11 @@ bool TakePacket(uint8_t packet[kPacketSize], int* length) {
     *length = g_mailbox.length;
     g_mailbox.pending = 0;
     return true;
+}
+
+void ResetHeldSends() {
+    g_held.holding = false;
+    g_held.bytes.clear();
 }
 
 void ResetPacketMailbox() {

@@ -15,6 +15,14 @@ void StartCommandServer();
 // Nothing happens before a client was accepted. GUI thread.
 void SendToControl(const void* bytes, int length);
 
+// Between the two, SendToControl only collects its bytes; ReleaseSends sends
+// them in order as one write (dropped when no client was accepted). GUI
+// thread.
+void HoldSends();
+void ReleaseSends();
+// Tests: nothing held.
+void ResetHeldSends();
+
 // The receive thread's copy-in: the `length` (1..2048) bytes replace the
 // start of the mailbox buffer, the rest of it keeps earlier packets' bytes,
 // and the packet is pending until taken. An untaken packet is replaced.

@@ -40,6 +40,9 @@ SysSocket Sys_Accept(SysSocket listener, char peerAddress[16], uint16_t* peerPor
 int Sys_Recv(SysSocket socket, void* buffer, int size);
 // One send call without flags; the count sent or -1.
 int Sys_Send(SysSocket socket, const void* data, int size);
+// Every send on `socket` goes out at once instead of waiting to be merged
+// with later ones (TCP_NODELAY).
+void Sys_SendImmediately(SysSocket socket);
 void Sys_CloseSocket(SysSocket socket);
 
 // ---- UDP --------------------------------------------------------------------
@@ -96,6 +99,15 @@ void Sys_Sleep(int milliseconds);
 // A monotonic clock in nanoseconds, and a sleep until one of its times.
 uint64_t Sys_MonotonicNanoseconds();
 void Sys_SleepUntilNanoseconds(uint64_t deadline);
+
+// ---- memory -----------------------------------------------------------------
+
+// The whole pages within `size` bytes at `start` are not passed to the child
+// of a fork (a library's helper started with fork and exec), so the fork does
+// not leave them copy-on-write and the next write to each of them does not
+// stop for the system. Nothing forked may touch them; a started program
+// never does.
+void Sys_KeepFromChildren(void* start, size_t size);
 
 // ---- message boxes --------------------------------------------------------
 

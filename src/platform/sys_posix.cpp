@@ -3,7 +3,9 @@
 #include <arpa/inet.h>
 #include <errno.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -74,6 +76,11 @@ int Sys_Send(SysSocket socket, const void* data, int size) {
     return n < 0 ? -1 : int(n);
 }
 
+void Sys_SendImmediately(SysSocket socket) {
+    int on = 1;
+    ::setsockopt(int(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
 void Sys_CloseSocket(SysSocket socket) {
     ::close(int(socket));
 }
@@ -125,6 +132,14 @@ void Sys_SleepUntilNanoseconds(uint64_t deadline) {
     timespec until = {time_t(deadline / 1000000000ull), long(deadline % 1000000000ull)};
     while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
     }
+}
+
+void Sys_KeepFromChildren(void* start, size_t size) {
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (page <= 0) return;
+    const uintptr_t first = (uintptr_t(start) + uintptr_t(page) - 1) & ~uintptr_t(page - 1);
+    const uintptr_t end = (uintptr_t(start) + size) & ~uintptr_t(page - 1);
+    if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTFORK);
 }
 
 bool Sys_FileExists(const char* path) {
