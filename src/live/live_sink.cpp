@@ -82,14 +82,6 @@ bool Fail(LiveSink* sink, const char* format, const char* detail) {
     return false;
 }
 
-std::string Dotted(uint32_t value) {
-    in_addr address;
-    address.s_addr = htonl(value);
-    char dotted[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
-    return dotted;
-}
-
 void CloseSockets(LiveSink* sink) {
     for (const LiveSink::Socket& s : sink->sockets) Sys_CloseSocket(s.socket);
     sink->sockets.clear();

@@ -336,3 +336,11 @@ bool ReadLiveOutputs(const char* path, LiveConfig* config, char* error, size_t e
     }
     return true;
 }
+
+std::string Dotted(uint32_t value) {
+    in_addr address;
+    address.s_addr = htonl(value);
+    char dotted[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+    return dotted;
+}

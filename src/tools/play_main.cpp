@@ -86,14 +86,6 @@ bool ReportSendErrors(const LiveStats& stats) {
     return true;
 }
 
-std::string Dotted(uint32_t value) {
-    in_addr address;
-    address.s_addr = htonl(value);
-    char dotted[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
-    return dotted;
-}
-
 // --discover: one ArtPoll to the directed broadcast of the interface's
 // network (or 255.255.255.255), from UDP port 6454 where the answers come;
 // one line per answering node.

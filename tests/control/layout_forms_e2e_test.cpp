@@ -4,29 +4,13 @@
 // the control program (the stand-in Quorvane_Net.exe only sleeps).
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFileInfo>
-#include <memory>
 #include <string>
 
 #include "forms.h"
-#include "qt_wait.h"
-#include "support/process.h"
-#include "support/test_support.h"
-#include "window.h"
+#include "scripted_quorvane.h"
 
 namespace {
-
-void StartQt() {
-    static int argc = 1;
-    static char name[] = "control_layout_forms_e2e_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    (void)application;
-}
 
 int LoadedPorts(const ControlWindow& control) {
     int count = 0;
@@ -34,37 +18,7 @@ int LoadedPorts(const ControlWindow& control) {
     return count;
 }
 
-class LayoutFormsEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        StartQt();
-        WriteExecutable(dir.File("Quorvane_Net.exe"), "#!/bin/sh\nexec sleep 120\n");
-        quorvane = StartChild(BuildDirectory() + "/quorvane_scripted", {}, dir.path(), "quorvane",
-                              {"QT_QPA_PLATFORM=xcb"});
-        ControlHooks hooks;
-        hooks.openFile = [](const QString&, const QString&, const QString&) { return QString(); };
-        hooks.saveFile = hooks.openFile;
-        hooks.settingsFile = QString::fromStdString(dir.File("control.ini"));
-        hooks.toolFolder = QString::fromStdString(BuildDirectory());
-        control = CreateControlWindow(kCommandPort, hooks);
-        ASSERT_TRUE(WaitFor(
-            [this] {
-                if (control->link.state == LinkState::NotFound) RetryControlLink(control->link);
-                return control->link.state == LinkState::Connected;
-            },
-            30000))
-            << ReadWholeFile(quorvane.stdoutPath);
-        ASSERT_TRUE(WaitFor([this] { return LinkIdle(control->link); }, 5000));
-    }
-    void TearDown() override {
-        control.reset();
-        StopChild(quorvane);
-    }
-
-    ScopedTempDir dir;
-    ChildProcess quorvane;
-    std::unique_ptr<ControlWindow> control;
-};
+class LayoutFormsEndToEnd : public ScriptedQuorvane {};
 
 TEST_F(LayoutFormsEndToEnd, GeneratedMatrixIsOpenedWithItsPortsLoaded) {
     control->generateMatrixButton->click();

@@ -14,6 +14,7 @@
 
 #include "files/project_file.h"
 #include "model/layout.h"
+#include "node_receiver.h"
 #include "support/edits.h"
 #include "support/process.h"
 #include "support/test_support.h"
@@ -21,50 +22,6 @@
 namespace {
 
 using nlohmann::json;
-
-bool OnlyLoopback() {
-    std::ifstream devices("/proc/net/dev");
-    std::string line;
-    int index = 0;
-    while (std::getline(devices, line)) {
-        if (index++ < 2) continue;
-        std::string name = line.substr(0, line.find(':'));
-        name.erase(0, name.find_first_not_of(' '));
-        if (name != "lo") return false;
-    }
-    return index > 2;
-}
-
-// A Node.js receiver printing JSON lines.
-struct NodeReceiver {
-    ChildProcess child;
-
-    NodeReceiver(const ScopedTempDir& dir, const char* script, std::vector<std::string> args) {
-        args.insert(args.begin(), std::string(QUORVANE_LIVE_TESTS) + "/" + script);
-        child = StartChild(QUORVANE_NODE, args, dir.path(), script);
-        const bool ready = WaitUntil(
-            [&] { return ReadWholeFile(child.stdoutPath).find("\"ready\"") != std::string::npos; },
-            10000);
-        EXPECT_TRUE(ready) << script << " did not start: " << ReadWholeFile(child.stderrPath)
-                           << "\n(the receivers are installed by scripts/deps)";
-    }
-    ~NodeReceiver() { StopChild(child); }
-
-    std::vector<json> Lines() const {
-        std::vector<json> out;
-        std::istringstream text(ReadWholeFile(child.stdoutPath));
-        std::string line;
-        while (std::getline(text, line)) {
-            json value = json::parse(line, nullptr, false);
-            if (value.is_object() && value.contains("kind")) out.push_back(value);
-        }
-        return out;
-    }
-    std::vector<json> WaitForLines(size_t count) const {
-        WaitUntil([&] { return Lines().size() >= count; }, 5000);
-        return Lines();
-    }
-};
 
 std::string Repeat(const std::string& hex, int times) {
     std::string out;
