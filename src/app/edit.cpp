@@ -1,8 +1,8 @@
 // Placing and removing LEDs: the mouse edits on CurrentPort (one LED, a
 // straight run from the chain's last LED, lit/dark switching), the edit mode
-// and the commands 160 (undo the last LED of a port), 174 (clear a port after a
-// question) and 192 (move the view to the layout's edges). Every change of a
-// chain goes through AddLed, UndoChain and ClearChain. GUI thread only.
+// and the commands 160 (undo the last LED of a port) and 174 (clear a port
+// after a question). Every change of a chain goes through AddLed, UndoChain
+// and ClearChain. GUI thread only.
 #include "app/edit.h"
 
 #include "app/view.h"
@@ -103,59 +103,4 @@ void ClearPort(int port) {
         Sys_MessageBox(kClearQuestion, kClearCaption, kMbSystemModal | kMbIconQuestion | kMbYesNo);
     if (answer == kIdNo) return;
     ClearChain(port);
-}
-
-void JumpView(uint8_t target, const LayoutBoundsRecord& bounds) {
-    if (bounds.minX == 0 && bounds.maxX == 0 && bounds.maxY == 0 && bounds.minY == 0) return;
-    const ViewState& view = View();
-    const uint16_t minX = uint16_t(bounds.minX), maxX = uint16_t(bounds.maxX);
-    const uint16_t minY = uint16_t(bounds.minY), maxY = uint16_t(bounds.maxY);
-    switch (target) {
-        case 0:
-            ViewStepUp();
-            break;
-        case 1:
-            ViewStepDown();
-            break;
-        case 2:
-            ViewStepLeft();
-            break;
-        case 3:
-            ViewStepRight();
-            break;
-        case 4:
-            SetScroll(view.scrollX, maxY);
-            break;
-        case 5:
-            SetScroll(view.scrollX, minY);
-            break;
-        case 6:
-            SetScroll(minX, view.scrollY);
-            break;
-        case 7:
-            SetScroll(maxX, view.scrollY);
-            break;
-        case 8:
-            SetScroll(minX, maxY);
-            break;
-        case 9:
-            SetScroll(maxX, maxY);
-            break;
-        case 160:
-            SetScroll(minX, minY);
-            break;
-        case 161:
-            SetScroll(maxX, minY);
-            break;
-        case 162:
-            SetScroll(uint16_t((bounds.minX + bounds.maxX) / 2),
-                      uint16_t((bounds.minY + bounds.maxY) / 2));
-            break;
-        default:
-            break;
-    }
-}
-
-void ViewJump(const uint8_t* packet) {
-    JumpView(packet[3], LastLayoutBounds());
 }

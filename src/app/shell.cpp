@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 
+#include "app/input.h"
 #include "app/video_window.h"
 #include "app/view.h"
 #include "model/layout.h"

@@ -1,14 +1,8 @@
-// The view onto the grid (scroll origin and cell size), the window pixel to
-// grid cell conversion, and the window's direct input: typed keys scroll,
-// zoom and undo; mouse button releases call the edit operations; motion
-// without a button is remembered for the cursor read-out. GUI thread only.
+// The view onto the grid (scroll origin and cell size): the single steps,
+// the zoom limits, the jumps to the layout's edges (command 192) and the
+// window pixel to grid cell conversion. GUI thread only.
 #include "app/view.h"
 
-#include <GL/freeglut.h>
-
-#include <cstdio>
-
-#include "app/edit.h"
 #include "model/layout.h"
 #include "render/window.h"
 
@@ -17,16 +11,9 @@ namespace {
 constexpr int32_t kMinCellSize = 1;
 constexpr int32_t kMaxCellSize = 16;
 
-MousePosition g_mouse = {0, 0};
-
 // Divisions by the cell size must not trap on a value a project file brought in.
 int32_t SafeCellSize() {
     return View().cellSize >= 1 ? View().cellSize : 1;
-}
-
-void LogKey(unsigned char key) {
-    std::printf("%d\n", key);
-    std::fflush(stdout);
 }
 
 }  // namespace
@@ -53,6 +40,14 @@ void ViewStepRight() {
     if (view.scrollX < kGridMax) SetScroll(uint16_t(view.scrollX + 1), view.scrollY);
 }
 
+void ViewZoomIn() {
+    if (View().cellSize < kMaxCellSize) SetCellSize(View().cellSize + 1);
+}
+
+void ViewZoomOut() {
+    if (View().cellSize > kMinCellSize) SetCellSize(View().cellSize - 1);
+}
+
 uint32_t ScreenToGrid(uint32_t position) {
     const uint32_t x = position & 0xFFFFu;
     const uint16_t fromBottom = uint16_t(position >> 16);
@@ -70,79 +65,61 @@ uint32_t PackWindowPosition(int32_t mouseX, int32_t mouseY) {
     return uint32_t(x) | (uint32_t(fromBottom) << 16);
 }
 
-MousePosition LastMousePosition() {
-    return g_mouse;
+void ResetView() {
+    ResetViewState();
 }
 
-void KeyboardInput(unsigned char key, int, int) {
-    switch (key) {
-        case 43:  // '+'
-        case 61:  // '='
-            if (View().cellSize < kMaxCellSize) SetCellSize(View().cellSize + 1);
-            return;  // zooming in is not logged
-        case 45:     // '-'
-            if (View().cellSize > kMinCellSize) SetCellSize(View().cellSize - 1);
-            break;
-        // Up: W w, the Cyrillic letters on the W key (cp1251), F and '&'.
-        case 87:
-        case 119:
-        case 214:
-        case 246:
-        case 70:
-        case 38:
+void JumpView(uint8_t target, const LayoutBoundsRecord& bounds) {
+    if (bounds.minX == 0 && bounds.maxX == 0 && bounds.maxY == 0 && bounds.minY == 0) return;
+    const ViewState& view = View();
+    const uint16_t minX = uint16_t(bounds.minX), maxX = uint16_t(bounds.maxX);
+    const uint16_t minY = uint16_t(bounds.minY), maxY = uint16_t(bounds.maxY);
+    switch (target) {
+        case 0:
             ViewStepUp();
             break;
-        // Down: S s, the Cyrillic letters on the S key, K.
-        case 83:
-        case 115:
-        case 219:
-        case 251:
-        case 75:
+        case 1:
             ViewStepDown();
             break;
-        // Left: A a and the Cyrillic letters on the A key.
-        case 65:
-        case 97:
-        case 212:
-        case 244:
+        case 2:
             ViewStepLeft();
             break;
-        // Right: D d and the Cyrillic letters on the D key.
-        case 68:
-        case 100:
-        case 194:
-        case 226:
+        case 3:
             ViewStepRight();
             break;
-        case 26:  // Ctrl+Z: what command 160 does for the current port
-            UndoChain(CurrentPort());
+        case 4:
+            SetScroll(view.scrollX, maxY);
+            break;
+        case 5:
+            SetScroll(view.scrollX, minY);
+            break;
+        case 6:
+            SetScroll(minX, view.scrollY);
+            break;
+        case 7:
+            SetScroll(maxX, view.scrollY);
+            break;
+        case 8:
+            SetScroll(minX, maxY);
+            break;
+        case 9:
+            SetScroll(maxX, maxY);
+            break;
+        case 160:
+            SetScroll(minX, minY);
+            break;
+        case 161:
+            SetScroll(maxX, minY);
+            break;
+        case 162:
+            SetScroll(uint16_t((bounds.minX + bounds.maxX) / 2),
+                      uint16_t((bounds.minY + bounds.maxY) / 2));
             break;
         default:
             break;
     }
-    LogKey(key);
 }
 
-void MouseInput(int button, int state, int x, int y) {
-    if (state != GLUT_UP) return;
-    const uint32_t position = PackWindowPosition(x, y);
-    const bool placing = EditMode() == 0;
-    if (button == GLUT_LEFT_BUTTON) {
-        if (placing) {
-            PlaceLed(position);
-        } else {
-            ToggleLeds(position);
-        }
-    } else if (button == GLUT_RIGHT_BUTTON) {
-        if (placing) PlaceLedLine(position);
-    }
-}
-
-void PassiveMotionInput(int x, int y) {
-    g_mouse = {x, y};
-}
-
-void ResetView() {
-    ResetViewState();
-    g_mouse = {0, 0};
+void ViewJump(const uint8_t* packet) {
+    JumpView(packet[3], LastLayoutBounds());
 }

@@ -1,11 +1,11 @@
 // Moving the view onto the 2048 x 2048 grid (the record itself is
-// render/view_state.h), the window pixel to grid cell conversion, and the
-// direct input of the window: typed keys, mouse button releases and mouse
-// motion without a button.
+// render/view_state.h): steps, zoom, the jumps of command 192, and the
+// window pixel to grid cell conversion.
 #pragma once
 
 #include <cstdint>
 
+#include "render/scene.h"
 #include "render/view_state.h"
 
 // The single steps of the W, S, A and D keys with their limits (also the
@@ -15,6 +15,16 @@ void ViewStepUp();
 void ViewStepDown();
 void ViewStepLeft();
 void ViewStepRight();
+// The + and - keys: one pixel more or less per cell, within 1..16.
+void ViewZoomIn();
+void ViewZoomOut();
+
+// Command 192 for the 2048-byte mailbox copy: JumpView to its target byte
+// with the bounds of the last redraw.
+void ViewJump(const uint8_t* packet);
+// The view move of command 192 for target byte `target`, given the bounds of
+// the last drawn layout (nothing when all four are 0).
+void JumpView(uint8_t target, const LayoutBoundsRecord& bounds);
 
 // position: x in the low 16 bits, y from the bottom edge in the high 16 bits.
 // Result: column in the low 16 bits, row in the high 16 bits, both wrapping
@@ -24,16 +34,5 @@ uint32_t ScreenToGrid(uint32_t position);
 // Window position packing used by clicks and the read-out.
 uint32_t PackWindowPosition(int32_t mouseX, int32_t mouseY);
 
-struct MousePosition {
-    int32_t x;  // GLUT window coordinates, origin top-left
-    int32_t y;
-};
-MousePosition LastMousePosition();
-
-// The GLUT callbacks; command 173 calls KeyboardInput(key, 0, 0).
-void KeyboardInput(unsigned char key, int x, int y);
-void MouseInput(int button, int state, int x, int y);
-void PassiveMotionInput(int x, int y);
-
-// Tests: c = 16, scroll (0, 2047), mouse (0, 0).
+// Tests: c = 16, scroll (0, 2047).
 void ResetView();

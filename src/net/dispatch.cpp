@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "app/edit.h"
+#include "app/input.h"
 #include "app/view.h"
 #include "common/common.h"
 #include "common/packet.h"

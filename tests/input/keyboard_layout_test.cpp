@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/input.h"
 #include "app/view.h"
 #include "platform/sys.h"
 #include "support/test_support.h"

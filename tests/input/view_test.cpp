@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/edit.h"
+#include "app/input.h"
 #include "common/common.h"
 #include "model/layout.h"
 #include "net/dispatch.h"

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/input.h"
 #include "app/view.h"
 #include "common/common.h"
 #include "common/packet.h"

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/edit.h"
+#include "app/input.h"
 #include "app/view.h"
 #include "render/background.h"
 #include "render/scene.h"
@@ -15,6 +16,7 @@ inline void ResetWindowLayer() {
     ResetVideoLayer();
     ResetSettings();
     ResetView();
+    ResetInput();
     ResetEdit();
     ResetSceneState();
     ResetBackgroundImage();
