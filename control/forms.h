@@ -52,6 +52,6 @@ void ShowGenerateMatrixForm(ControlWindow& control);
 // `error` when a field is missing.
 QStringList LayoutToolArguments(const LayoutToolForm& form, bool matrix, QString* error);
 
-// Swatch icon of one colour.
+// Swatch icon of one colour (colors.cpp, for every form).
 QIcon ColorSwatch(const QColor& color);
 Rgb ToRgb(const QColor& color);

@@ -2,24 +2,9 @@
 // chain mark; selecting one makes it Quorvane's current port (163); colour
 // (165), undo (160) and clear (174) act on the selected port.
 #include <QGridLayout>
-#include <QPainter>
-#include <QPixmap>
 #include <QVBoxLayout>
 
 #include "forms.h"
-
-QIcon ColorSwatch(const QColor& color) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(color);
-    QPainter painter(&pixmap);
-    painter.setPen(Qt::gray);
-    painter.drawRect(0, 0, 15, 15);
-    return QIcon(pixmap);
-}
-
-Rgb ToRgb(const QColor& color) {
-    return Rgb{uint8_t(color.red()), uint8_t(color.green()), uint8_t(color.blue())};
-}
 
 QWidget* BuildPortsPage(ControlWindow& control) {
     auto* page = new QWidget;

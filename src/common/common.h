@@ -66,6 +66,9 @@ inline uint16_t ReadLE16(const uint8_t* p) {
 inline uint32_t ReadLE32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
+inline uint64_t ReadLE64(const uint8_t* p) {
+    return uint64_t(ReadLE32(p)) | (uint64_t(ReadLE32(p + 4)) << 32);
+}
 inline void WriteBE16(uint8_t* p, uint16_t v) {
     p[0] = uint8_t(v >> 8);
     p[1] = uint8_t(v);
@@ -85,4 +88,8 @@ inline void WriteLE32(uint8_t* p, uint32_t v) {
     p[1] = uint8_t(v >> 8);
     p[2] = uint8_t(v >> 16);
     p[3] = uint8_t(v >> 24);
+}
+inline void WriteLE64(uint8_t* p, uint64_t v) {
+    WriteLE32(p, uint32_t(v));
+    WriteLE32(p + 4, uint32_t(v >> 32));
 }

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/common.h"
+
 namespace {
 
 int DefaultOpen(const char* path, int flags, mode_t mode) {
@@ -88,11 +90,10 @@ bool ReadUpTo(int fd, size_t limit, std::vector<uint8_t>& bytes) {
     return true;
 }
 
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+// The directory whose entry a save of `path` changes: "." for a bare name.
+std::string DirectoryToSync(const char* path) {
+    const std::string directory = DirectoryOf(path, PathStyle::Posix);
+    return directory.empty() ? std::string(".") : directory;
 }
 
 // Follows symbolic links from `path` to the name a save writes. `exists`
@@ -253,7 +254,7 @@ bool SaveFileReplacing(const char* path, const void* data, size_t size) {
         g_syscalls.unlink(temporary.c_str());
         saved = existing >= 0 && NoNewFileAllowed(error) && RewriteInPlace(existing, bytes, size);
     } else {
-        saved = SyncDirectory(DirectoryOf(target));
+        saved = SyncDirectory(DirectoryToSync(target.c_str()));
     }
     if (existing >= 0) g_syscalls.close(existing);
     return saved;
@@ -276,8 +277,7 @@ bool SaveTargetOf(const char* path, std::string* target, mode_t* mode) {
 }
 
 bool SyncDirectoryOf(const char* path) {
-    const std::string directory = DirectoryOf(path);
-    return SyncDirectory(directory.empty() ? std::string(".") : directory);
+    return SyncDirectory(DirectoryToSync(path));
 }
 
 bool IsRegularFile(const char* path) {

@@ -7,30 +7,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/common.h"
+
 namespace {
 
 constexpr uint32_t kBlockBytes = 64 * 1024;
 constexpr size_t kReadChunk = 64 * 1024;
-
-uint16_t Read16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t Read32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint64_t Read64(const uint8_t* p) {
-    return uint64_t(Read32(p)) | uint64_t(Read32(p + 4)) << 32;
-}
-void Write16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void Write32(uint8_t* p, uint32_t v) {
-    for (int k = 0; k < 4; ++k) p[k] = uint8_t(v >> (8 * k));
-}
-void Write64(uint8_t* p, uint64_t v) {
-    for (int k = 0; k < 8; ++k) p[k] = uint8_t(v >> (8 * k));
-}
 
 std::string Number(uint64_t v) {
     return std::to_string(v);
@@ -46,34 +28,34 @@ bool Fail(std::string* error, const std::string& reason) {
 void BuildFseqHeader(const FseqHeader& h, uint8_t out[kFseqHeaderSize]) {
     std::memset(out, 0, kFseqHeaderSize);
     std::memcpy(out, "PSEQ", 4);
-    Write16(out + 4, h.channelDataOffset);
+    WriteLE16(out + 4, h.channelDataOffset);
     out[6] = h.minorVersion;
     out[7] = h.majorVersion;
-    Write16(out + 8, h.variableHeaderOffset);
-    Write32(out + 10, h.channelCount);
-    Write32(out + 14, h.frameCount);
+    WriteLE16(out + 8, h.variableHeaderOffset);
+    WriteLE32(out + 10, h.channelCount);
+    WriteLE32(out + 14, h.frameCount);
     out[18] = h.stepMs;
     out[19] = h.flags;
     out[20] = uint8_t((h.compression & 0x0F) | ((h.blockCount >> 4) & 0xF0));
     out[21] = uint8_t(h.blockCount);
     out[22] = h.sparseRangeCount;
-    Write64(out + 24, h.uniqueId);
+    WriteLE64(out + 24, h.uniqueId);
 }
 
 FseqHeader ParseFseqHeader(const uint8_t in[kFseqHeaderSize]) {
     FseqHeader h;
-    h.channelDataOffset = Read16(in + 4);
+    h.channelDataOffset = ReadLE16(in + 4);
     h.minorVersion = in[6];
     h.majorVersion = in[7];
-    h.variableHeaderOffset = Read16(in + 8);
-    h.channelCount = Read32(in + 10);
-    h.frameCount = Read32(in + 14);
+    h.variableHeaderOffset = ReadLE16(in + 8);
+    h.channelCount = ReadLE32(in + 10);
+    h.frameCount = ReadLE32(in + 14);
     h.stepMs = in[18];
     h.flags = in[19];
     h.compression = in[20] & 0x0F;
     h.blockCount = uint16_t((in[20] & 0xF0) << 4 | in[21]);
     h.sparseRangeCount = in[22];
-    h.uniqueId = Read64(in + 24);
+    h.uniqueId = ReadLE64(in + 24);
     return h;
 }
 
@@ -81,7 +63,7 @@ bool AppendFseqVariable(std::vector<uint8_t>& out, const char code[2], const cha
     const size_t length = 4 + std::strlen(text) + 1;
     if (length > 0xFFFF) return false;
     uint8_t head[4];
-    Write16(head, uint16_t(length));
+    WriteLE16(head, uint16_t(length));
     head[2] = uint8_t(code[0]);
     head[3] = uint8_t(code[1]);
     out.insert(out.end(), head, head + 4);
@@ -158,7 +140,7 @@ bool ParseFseqFile(const uint8_t* head, size_t headSize, uint64_t fileSize, Fseq
     uint64_t blockBytes = 0;
     for (size_t k = 0; k < h.blockCount; ++k) {
         const uint8_t* entry = head + kFseqHeaderSize + k * kFseqBlockEntrySize;
-        const FseqBlock block = {Read32(entry), Read32(entry + 4)};
+        const FseqBlock block = {ReadLE32(entry), ReadLE32(entry + 4)};
         if (block.size == 0 || h.compression == kFseqNone) continue;
         const uint32_t expected = info.blocks.empty() ? 0 : info.blocks.back().firstFrame + 1;
         if (info.blocks.empty() ? block.firstFrame != 0 : block.firstFrame < expected)
@@ -194,7 +176,7 @@ bool ParseFseqFile(const uint8_t* head, size_t headSize, uint64_t fileSize, Fseq
 
     size_t at = variablesAt;
     while (at + 4 <= h.channelDataOffset) {
-        const uint16_t length = Read16(head + at);
+        const uint16_t length = ReadLE16(head + at);
         if (length == 0) {  // padding
             at += 4;
             continue;

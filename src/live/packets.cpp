@@ -5,23 +5,13 @@
 
 #include <cstring>
 
+#include "common/common.h"
+
 namespace {
-
-void Put16(uint8_t* p, unsigned value) {
-    p[0] = uint8_t(value >> 8);
-    p[1] = uint8_t(value);
-}
-
-void Put32(uint8_t* p, uint32_t value) {
-    p[0] = uint8_t(value >> 24);
-    p[1] = uint8_t(value >> 16);
-    p[2] = uint8_t(value >> 8);
-    p[3] = uint8_t(value);
-}
 
 // Flags (0x7) and the 12-bit length of a PDU that runs to the packet's end.
 void PutFlagsLength(uint8_t* p, size_t length) {
-    Put16(p, 0x7000u | unsigned(length));
+    WriteBE16(p, 0x7000u | unsigned(length));
 }
 
 const uint8_t kAcnIdentifier[12] = {'A', 'S', 'C', '-', 'E', '1', '.', '1', '7', 0, 0, 0};
@@ -37,11 +27,11 @@ constexpr uint8_t kVectorDmpSetProperty = 0x02;
 
 // The root layer up to and including the CID (38 bytes).
 void PutRootLayer(uint8_t* out, size_t total, uint32_t vector, const uint8_t cid[16]) {
-    Put16(out + 0, 0x0010);  // preamble size
-    Put16(out + 2, 0x0000);  // post-amble size
+    WriteBE16(out + 0, 0x0010);  // preamble size
+    WriteBE16(out + 2, 0x0000);  // post-amble size
     memcpy(out + 4, kAcnIdentifier, 12);
     PutFlagsLength(out + 16, total - 16);
-    Put32(out + 18, vector);
+    WriteBE32(out + 18, vector);
     memcpy(out + 22, cid, 16);
 }
 
@@ -52,22 +42,22 @@ size_t BuildSacnData(uint8_t* out, const SacnSource& source, uint16_t universe, 
     size_t total = size_t(kSacnHeaderSize + count);
     PutRootLayer(out, total, kVectorRootData, source.cid);
     PutFlagsLength(out + 38, total - 38);
-    Put32(out + 40, kVectorFramingData);
+    WriteBE32(out + 40, kVectorFramingData);
     size_t nameLength = strnlen(source.name, 63);
     memcpy(out + 44, source.name, nameLength);
     memset(out + 44 + nameLength, 0, 64 - nameLength);
     out[108] = source.priority;
-    Put16(out + 109, syncUniverse);
+    WriteBE16(out + 109, syncUniverse);
     out[111] = sequence;
     out[112] = options;
-    Put16(out + 113, universe);
+    WriteBE16(out + 113, universe);
     PutFlagsLength(out + 115, total - 115);
     out[117] = kVectorDmpSetProperty;
-    out[118] = 0xa1;                        // address and data type
-    Put16(out + 119, 0);                    // first property address
-    Put16(out + 121, 1);                    // address increment
-    Put16(out + 123, unsigned(count + 1));  // start code and slots
-    out[125] = 0;                           // start code: dimmer data
+    out[118] = 0xa1;                            // address and data type
+    WriteBE16(out + 119, 0);                    // first property address
+    WriteBE16(out + 121, 1);                    // address increment
+    WriteBE16(out + 123, unsigned(count + 1));  // start code and slots
+    out[125] = 0;                               // start code: dimmer data
     memcpy(out + kSacnHeaderSize, slots, size_t(count));
     return total;
 }
@@ -77,26 +67,26 @@ size_t BuildSacnDiscovery(uint8_t* out, const SacnSource& source, uint8_t page, 
     const size_t total = size_t(kSacnDiscoveryHeaderSize + 2 * count);
     PutRootLayer(out, total, kVectorRootExtended, source.cid);
     PutFlagsLength(out + 38, total - 38);
-    Put32(out + 40, kVectorFramingDiscovery);
+    WriteBE32(out + 40, kVectorFramingDiscovery);
     const size_t nameLength = strnlen(source.name, 63);
     memcpy(out + 44, source.name, nameLength);
     memset(out + 44 + nameLength, 0, 64 - nameLength);
-    Put32(out + 108, 0);  // reserved
+    WriteBE32(out + 108, 0);  // reserved
     PutFlagsLength(out + 112, total - 112);
-    Put32(out + 114, kVectorDiscoveryList);
+    WriteBE32(out + 114, kVectorDiscoveryList);
     out[118] = page;
     out[119] = lastPage;
-    for (int i = 0; i < count; ++i) Put16(out + 120 + 2 * i, universes[i]);
+    for (int i = 0; i < count; ++i) WriteBE16(out + 120 + 2 * i, universes[i]);
     return total;
 }
 
 size_t BuildSacnSync(uint8_t* out, const uint8_t cid[16], uint16_t syncUniverse, uint8_t sequence) {
     PutRootLayer(out, kSacnSyncSize, kVectorRootExtended, cid);
     PutFlagsLength(out + 38, kSacnSyncSize - 38);
-    Put32(out + 40, kVectorFramingSync);
+    WriteBE32(out + 40, kVectorFramingSync);
     out[44] = sequence;
-    Put16(out + 45, syncUniverse);
-    Put16(out + 47, 0);  // reserved
+    WriteBE16(out + 45, syncUniverse);
+    WriteBE16(out + 47, 0);  // reserved
     return kSacnSyncSize;
 }
 
@@ -116,7 +106,7 @@ size_t BuildArtDmx(uint8_t* out, uint16_t portAddress, uint8_t sequence, const u
     out[13] = 0;                                   // physical input port
     out[14] = uint8_t(portAddress & 0xff);         // sub-net and universe
     out[15] = uint8_t((portAddress >> 8) & 0x7f);  // net
-    Put16(out + 16, unsigned(length));
+    WriteBE16(out + 16, unsigned(length));
     memcpy(out + kArtDmxHeaderSize, channels, size_t(count));
     if (length != count) out[kArtDmxHeaderSize + count] = 0;
     return size_t(kArtDmxHeaderSize + length);
@@ -139,8 +129,8 @@ size_t BuildDdpData(uint8_t* out, uint32_t offset, uint8_t sequence, bool push, 
     out[1] = uint8_t(sequence & 0x0f);
     out[2] = 0x0b;  // RGB, 8 bits per channel
     out[3] = 0x01;  // the default output device
-    Put32(out + 4, offset);
-    Put16(out + 8, unsigned(count));
+    WriteBE32(out + 4, offset);
+    WriteBE16(out + 8, unsigned(count));
     memcpy(out + kDdpHeaderSize, data, size_t(count));
     return size_t(kDdpHeaderSize + count);
 }

@@ -22,7 +22,6 @@
 
 #include <CLI/CLI.hpp>
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,20 +39,13 @@
 #include "platform/sys_console.h"
 #include "tools/open_layout.h"
 #include "tools/test_options.h"
+#include "tools/tool_main.h"
 #include "tools/tool_options.h"
-
-#ifndef QUORVANE_VERSION
-#define QUORVANE_VERSION "unknown"
-#endif
 
 namespace {
 
 const char kProgram[] = "quorvane-convert";
-std::atomic<bool> g_stop{false};
-
-void OnSignal(int) {
-    g_stop.store(true);
-}
+std::atomic<bool>& g_stop = ToolStopFlag();
 
 void ShowProgress(void* context, int32_t done, int32_t count) {
     UpdateProgressLine(static_cast<ProgressLine*>(context), done, count);
@@ -70,7 +62,7 @@ int main(int argc, char** argv) {
         "Converts a video into one controller file per port of a layout, or into one "
         "FSEQ sequence.",
         kProgram};
-    app.set_version_flag("--version", std::string(kProgram) + " " + QUORVANE_VERSION);
+    AddVersionFlag(app, kProgram);
     ToolOptionTexts texts;
     std::string layout, video, target;
     app.add_option("LAYOUT", layout, "a .quor project or an .iqp import list")->required();
@@ -162,8 +154,7 @@ int main(int argc, char** argv) {
         SetControllerFileTarget(files, target.c_str());
         sink = ControllerFileOutput(files);
     }
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+    InstallStopSignals();
 
     ProgressLine line;
     BeginProgressLine(&line, ProgressStyleFromOptions(texts, isatty(STDERR_FILENO) == 1), kProgram);

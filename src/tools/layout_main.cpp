@@ -37,10 +37,7 @@
 #include "model/layout.h"
 #include "platform/sys_console.h"
 #include "tools/open_layout.h"
-
-#ifndef QUORVANE_VERSION
-#define QUORVANE_VERSION "unknown"
-#endif
+#include "tools/tool_main.h"
 
 namespace {
 
@@ -294,7 +291,7 @@ int Export(const std::string& project, const std::string& format, const std::str
 
 int main(int argc, char** argv) {
     CLI::App app{"Generates, imports and exports Quorvane layouts.", kProgram};
-    app.set_version_flag("--version", std::string(kProgram) + " " + QUORVANE_VERSION);
+    AddVersionFlag(app, kProgram);
     app.require_subcommand(1);
 
     // matrix

@@ -29,7 +29,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,20 +44,13 @@
 #include "tools/open_layout.h"
 #include "tools/test_options.h"
 #include "tools/test_play.h"
+#include "tools/tool_main.h"
 #include "tools/tool_options.h"
-
-#ifndef QUORVANE_VERSION
-#define QUORVANE_VERSION "unknown"
-#endif
 
 namespace {
 
 const char kProgram[] = "quorvane-play";
-std::atomic<bool> g_stop{false};
-
-void OnSignal(int) {
-    g_stop.store(true);
-}
+std::atomic<bool>& g_stop = ToolStopFlag();
 
 int Fail(const std::string& line) {
     return ToolError(kProgram, line);
@@ -190,7 +182,7 @@ bool PlayTest(TestPatternPlan* plan, OutputSink& sink, int32_t frames, bool keys
 int main(int argc, char** argv) {
     CLI::App app{"Plays a video onto the LEDs of a layout live over sACN, Art-Net or DDP.",
                  kProgram};
-    app.set_version_flag("--version", std::string(kProgram) + " " + QUORVANE_VERSION);
+    AddVersionFlag(app, kProgram);
     ToolOptionTexts texts;
     std::string layout, video, outputs;
     double fps = 0;
@@ -280,8 +272,7 @@ int main(int argc, char** argv) {
 
     LiveSink* live = LiveSinkCreate(config, MonotonicPacerClock(), testing && fps <= 0 ? 25 : fps);
     OutputSink sink = LiveSinkOutput(live);
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+    InstallStopSignals();
 
     StatsLine statsLine = {live, std::chrono::steady_clock::now() + std::chrono::seconds(1)};
     ConversionSettings settings = SettingsFromOptions(texts);
