@@ -5,7 +5,8 @@
 // pixels_per_universe, source_name) are kept as the file had them. The form
 // checks nothing in it: the tool does, before it sends, and its refusal is
 // shown whole. While it plays, the tool's once-a-second line gives the
-// frames sent and dropped and the rate.
+// frames sent and dropped and the rate; its last line adds the show's power
+// when a report or a limit had it measured.
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>

@@ -4,7 +4,8 @@
 // conversion from the form, power report included, is byte for byte what
 // quorvane-convert writes when run by hand; a stopped one leaves nothing; a
 // refused OUTPUTS file shows the tool's line whole; a live run reaches a
-// receiver, with its frames counted in the form while it plays. Packets go to 127.0.0.1 only,
+// receiver, with its frames counted in the form while it plays and the
+// power measured under a limit shown when it stops. Packets go to 127.0.0.1 only,
 // and CTest starts every case in a network namespace of its own with
 // loopback only (tests/control/CMakeLists.txt).
 #include <gtest/gtest.h>
@@ -245,6 +246,7 @@ TEST_F(ToolForms, LiveRunReachesTheReceiverAndCountsItsFrames) {
     control->liveVideo->setText(Q(video));
     control->liveFps->setValue(50);
     control->liveLoop->setChecked(true);
+    control->liveColors.limitAmps->setValue(0.05);
     control->liveForm.start->click();
     // The once-a-second line counts the frames while it plays.
     ASSERT_TRUE(WaitFor(
@@ -257,9 +259,13 @@ TEST_F(ToolForms, LiveRunReachesTheReceiverAndCountsItsFrames) {
     EXPECT_TRUE(ToolRunning(control->liveForm.run));
     control->liveForm.stop->click();
     ASSERT_TRUE(WaitForEnd(control->liveForm, 10000));
-    EXPECT_TRUE(control->liveForm.status->text().startsWith("Stopped: "))
-        << control->liveForm.status->text().toStdString();
+    // The last line, the power the limit measured included, stays.
+    const QString status = control->liveForm.status->text();
+    EXPECT_TRUE(status.startsWith("Stopped: ")) << status.toStdString();
+    EXPECT_TRUE(status.contains(QRegularExpression("; power: peak .* frames limited$")))
+        << status.toStdString();
     EXPECT_NE(control->liveStats->text().indexOf("dropped: "), -1);
+    EXPECT_NE(control->liveStats->text().indexOf("\npower: peak "), -1);
 
     // Ports 1 and 3 back to back, one push packet per frame.
     const size_t frameBytes = 3 * kLeds;
