@@ -23,8 +23,9 @@ QWidget* BuildToolConvertBox(ControlWindow& control);
 QHBoxLayout* PathRow(ControlWindow& control, QLineEdit* edit, bool save, const char* kind,
                      const char* title, const char* filter, const char* saveSuffix = nullptr);
 
-// The colour option rows of a tool form, and the tool arguments they make.
-void AddColorRows(QFormLayout* form, ToolColorFields& fields);
+// The colour and power option rows of a tool form, and the tool arguments
+// they make: an option left at the tool's default is not passed.
+void AddColorRows(ControlWindow& control, QFormLayout* form, ToolColorFields& fields);
 QStringList ColorArguments(const ToolColorFields& fields);
 
 // Creates the form's Start and Stop buttons and status line for `tool`;

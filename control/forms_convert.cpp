@@ -1,8 +1,9 @@
 // The Video page's "Convert" section: the window's layout converted by
 // quorvane-convert at the decoder's speed, into controller files or an FSEQ
-// sequence, with the colour options of the tool. The progress bar follows
-// the tool's plain progress lines; the outcome is the files written and a
-// summary, or the tool's error line. A stopped run leaves nothing: the tool
+// sequence, with the colour, sampling and power options of the tool. The
+// progress bar follows the tool's plain progress lines; the outcome is the
+// files written and a summary (with the tool's power line when it measured
+// the power), or the tool's error line. A stopped run leaves nothing: the tool
 // removes what it had begun on Ctrl+C.
 #include <QDir>
 #include <QFileInfo>
@@ -101,13 +102,22 @@ void ShowProgress(ControlWindow& c, const Progress& p) {
                                      .arg(left));
 }
 
-void ConvertFinished(ControlWindow& c, const QString& target, bool ok, Progress last) {
+// "200 frames converted; power: peak 1.234 A (6.17 W) at frame 12, ..."
+// (printed when the power is measured): the part after "power: ".
+QString PowerText(const QString& line) {
+    const int at = line.indexOf("; power: ");
+    return at < 0 ? QString() : line.mid(at + 9);
+}
+
+void ConvertFinished(ControlWindow& c, const QString& target, bool ok, Progress last,
+                     const QString& power) {
     if (ok) {
         QStringList files = WrittenFiles(c, target);
         double seconds = c.convertForm.startedAt.msecsTo(QDateTime::currentDateTime()) / 1000.0;
         QString summary =
             QString("Converted %1 frames in %2 s").arg(last.total).arg(seconds, 0, 'f', 1);
         if (last.valid) summary += QString(" (%1 fps)").arg(last.fps, 0, 'f', 1);
+        if (!power.isEmpty()) summary += "; power: " + power;
         ShowFormStatus(c.convertForm, summary + QString(", %1 file%2 written:")
                                                     .arg(files.size())
                                                     .arg(files.size() == 1 ? "" : "s"));
@@ -148,15 +158,18 @@ void StartConvert(ControlWindow& c) {
     options << ColorArguments(c.convertColors);
     auto last = std::make_shared<Progress>(Progress{false, 0, 0, 0, 0});
     ControlWindow* control = &c;
-    c.convertForm.run.onOutputLine = nullptr;
+    auto power = std::make_shared<QString>();
+    c.convertForm.run.onOutputLine = [power](const QString& line) {
+        if (!PowerText(line).isEmpty()) *power = PowerText(line);
+    };
     c.convertForm.run.onErrorLine = [control, last](const QString& line) {
         Progress p = ParseProgress(line);
         if (!p.valid) return;
         *last = p;
         ShowProgress(*control, p);
     };
-    c.convertForm.finished = [control, target, last](bool ok, int) {
-        ConvertFinished(*control, target, ok, *last);
+    c.convertForm.finished = [control, target, last, power](bool ok, int) {
+        ConvertFinished(*control, target, ok, *last, *power);
     };
     c.convertOutputs->clear();
     c.convertProgress->setRange(0, 100);
@@ -197,7 +210,7 @@ QWidget* BuildToolConvertBox(ControlWindow& control) {
         "FSEQ: the sequence file, with its channel map <name>.channels.csv beside it.");
     form->addRow("Target:", PathRow(control, control.convertTarget, true, "convert-target",
                                     "Target", kTargetFilter));
-    AddColorRows(form, control.convertColors);
+    AddColorRows(control, form, control.convertColors);
 
     InitToolForm(control, control.convertForm, kConvertTool);
     auto* buttons = new QHBoxLayout;

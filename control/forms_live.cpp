@@ -5,7 +5,8 @@
 // pixels_per_universe, source_name) are kept as the file had them. The form
 // checks nothing in it: the tool does, before it sends, and its refusal is
 // shown whole. While it plays, the tool's once-a-second line gives the
-// frames sent and dropped and the rate.
+// frames sent and dropped and the rate; its last line adds the show's power
+// when a report or a limit had it measured.
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -198,16 +199,19 @@ void LoadOutputs(ControlWindow& c, const QString& path) {
     ShowFormStatus(c.liveForm, "Outputs from " + path);
 }
 
-// "120 frames sent, 0 dropped, 1440 packets sent, 25.00 frames/s (target 25.00)"
+// "120 frames sent, 0 dropped, 1440 packets sent, 25.00 frames/s (target 25.00)",
+// with "; power: ..." after it when the power is measured.
 bool ShowStatsLine(ControlWindow& c, const QString& line) {
     static const QRegularExpression pattern(
         "^(\\d+) frames sent, (\\d+) dropped, (\\d+) packets sent, ([0-9.]+) frames/s "
-        "\\(target ([0-9.]+)\\)$");
+        "\\(target ([0-9.]+)\\)(?:; power: (.*))?$");
     QRegularExpressionMatch match = pattern.match(line);
     if (!match.hasMatch()) return false;
-    c.liveStats->setText(
+    QString text =
         QString("Frames sent: %1    dropped: %2    rate: %3 frames/s (target %4)")
-            .arg(match.captured(1), match.captured(2), match.captured(4), match.captured(5)));
+            .arg(match.captured(1), match.captured(2), match.captured(4), match.captured(5));
+    if (!match.captured(6).isEmpty()) text += "\npower: " + match.captured(6);
+    c.liveStats->setText(text);
     return true;
 }
 
@@ -353,7 +357,7 @@ QWidget* BuildLivePage(ControlWindow& control) {
     pace->addWidget(control.liveLoop);
     pace->addStretch(1);
     form->addRow("Frames per second:", pace);
-    AddColorRows(form, control.liveColors);
+    AddColorRows(control, form, control.liveColors);
     InitToolForm(control, control.liveForm, kPlayTool);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(control.liveForm.start);

@@ -15,6 +15,11 @@ namespace {
 
 const char* const kChannelNames[3] = {"Red", "Green", "Blue"};
 const char* const kResizeMethods[5] = {"nearest", "linear", "cubic", "area", "lanczos"};
+const char* const kReportFilter = "CSV files (*.csv);;All files (*)";
+
+// The tools' defaults for the power options.
+constexpr double kDefaultMaPerChannel = 20;
+constexpr double kDefaultVolts = 5;
 
 void SetBusy(ToolForm& form, bool busy) {
     form.start->setEnabled(!busy);
@@ -85,7 +90,7 @@ QHBoxLayout* PathRow(ControlWindow& control, QLineEdit* edit, bool save, const c
     return row;
 }
 
-void AddColorRows(QFormLayout* form, ToolColorFields& fields) {
+void AddColorRows(ControlWindow& control, QFormLayout* form, ToolColorFields& fields) {
     fields.order = new QComboBox;
     fields.order->addItems({"RGB", "RBG", "GRB", "GBR", "BRG", "BGR"});
     form->addRow("Colour order:", fields.order);
@@ -129,6 +134,39 @@ void AddColorRows(QFormLayout* form, ToolColorFields& fields) {
     resize->addWidget(fields.resizeHeight);
     resize->addWidget(fields.resizeMethod);
     form->addRow(resize);
+
+    fields.sample = new QComboBox;
+    fields.sample->addItems(
+        {"Point: the pixel under each LED", "Area: the mean of a square around each LED"});
+    form->addRow("Sampling:", fields.sample);
+
+    fields.powerReport = new QLineEdit;
+    fields.powerReport->setPlaceholderText("none; the current per port as CSV");
+    form->addRow("Power report:", PathRow(control, fields.powerReport, true, "power-report",
+                                          "Power report", kReportFilter, ".csv"));
+    auto* power = new QHBoxLayout;
+    fields.maPerChannel = new QDoubleSpinBox;
+    fields.maPerChannel->setRange(0.001, 10000);
+    fields.maPerChannel->setDecimals(3);
+    fields.maPerChannel->setValue(kDefaultMaPerChannel);
+    fields.maPerChannel->setSuffix(" mA per channel");
+    fields.volts = new QDoubleSpinBox;
+    fields.volts->setRange(0.001, 10000);
+    fields.volts->setDecimals(3);
+    fields.volts->setValue(kDefaultVolts);
+    fields.volts->setSuffix(" V");
+    fields.limitAmps = new QDoubleSpinBox;
+    fields.limitAmps->setRange(0, 1e6);
+    fields.limitAmps->setDecimals(3);
+    fields.limitAmps->setSuffix(" A per port");
+    fields.limitAmps->setSpecialValueText("no limit");
+    fields.limitAmps->setToolTip("A port's frame that would draw more is dimmed to this.");
+    power->addWidget(fields.maPerChannel);
+    power->addWidget(fields.volts);
+    power->addWidget(new QLabel("Limit"));
+    power->addWidget(fields.limitAmps);
+    power->addStretch(1);
+    form->addRow("Power:", power);
 }
 
 QStringList ColorArguments(const ToolColorFields& fields) {
@@ -152,6 +190,17 @@ QStringList ColorArguments(const ToolColorFields& fields) {
                          .arg(fields.resizeWidth->value())
                          .arg(fields.resizeHeight->value())
                          .arg(kResizeMethods[qBound(0, fields.resizeMethod->currentIndex(), 4)]);
+    if (fields.sample->currentIndex() == 1)
+        arguments << "--sample"
+                  << "area";
+    if (!fields.powerReport->text().trimmed().isEmpty())
+        arguments << "--power-report" << fields.powerReport->text().trimmed();
+    if (fields.maPerChannel->value() != kDefaultMaPerChannel)
+        arguments << "--ma-per-channel" << QString::number(fields.maPerChannel->value());
+    if (fields.volts->value() != kDefaultVolts)
+        arguments << "--volts" << QString::number(fields.volts->value());
+    if (fields.limitAmps->value() > 0)
+        arguments << "--limit-amps" << QString::number(fields.limitAmps->value());
     return arguments;
 }
 

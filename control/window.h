@@ -89,7 +89,8 @@ struct ToolLayout {
 };
 
 // The colour options of a tool form: the tools' --order, --brightness,
-// --black, --gamma, --white and --resize.
+// --black, --gamma, --white, --resize and --sample, and their power options
+// --power-report, --ma-per-channel, --volts and --limit-amps.
 struct ToolColorFields {
     QComboBox* order = nullptr;
     QSpinBox* brightness[3] = {};
@@ -100,6 +101,11 @@ struct ToolColorFields {
     QSpinBox* resizeWidth = nullptr;
     QSpinBox* resizeHeight = nullptr;
     QComboBox* resizeMethod = nullptr;
+    QComboBox* sample = nullptr;       // point or area
+    QLineEdit* powerReport = nullptr;  // empty: no report
+    QDoubleSpinBox* maPerChannel = nullptr;
+    QDoubleSpinBox* volts = nullptr;
+    QDoubleSpinBox* limitAmps = nullptr;  // 0: no limit
 };
 
 // A form that runs a tool on the window's layout: Quorvane saves the layout

@@ -2,6 +2,8 @@
 // a QTcpServer on a free port that records what arrives, answers every
 // packet with a window-geometry message as Quorvane does when it takes one
 // (unless a test holds the answers back) and sends status messages.
+#include "forms.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -425,6 +427,31 @@ TEST_F(ControlForms, MissingToolsAreNamedInTheirForms) {
     EXPECT_EQ(control->convertForm.status->text(), QString("quorvane-convert") + missing);
     Pause(kQuietMs);
     EXPECT_TRUE(arrivals.empty());  // Quorvane was not asked to save for nothing
+}
+
+TEST_F(ControlForms, SamplingAndPowerOptionsArePassedOnlyWhenSet) {
+    // Both tool forms, their colour fields at the defaults: only the options
+    // the tools always take.
+    const QStringList always = {"--order",     "RGB",     "--brightness",
+                                "100,100,100", "--black", "0,0,0"};
+    for (ToolColorFields* fields : {&control->convertColors, &control->liveColors}) {
+        EXPECT_EQ(ColorArguments(*fields), always);
+        fields->sample->setCurrentIndex(1);
+        fields->powerReport->setText(" /shows/power.csv ");
+        fields->maPerChannel->setValue(12.5);
+        fields->volts->setValue(12);
+        fields->limitAmps->setValue(2.25);
+        EXPECT_EQ(ColorArguments(*fields), QStringList(always) << "--sample"
+                                                               << "area"
+                                                               << "--power-report"
+                                                               << "/shows/power.csv"
+                                                               << "--ma-per-channel"
+                                                               << "12.5"
+                                                               << "--volts"
+                                                               << "12"
+                                                               << "--limit-amps"
+                                                               << "2.25");
+    }
 }
 
 TEST_F(ControlForms, LayoutSaveForAToolEndsWithTheConnection) {

@@ -1,10 +1,11 @@
 // The Convert section and the Live page against the real quorvane_scripted
 // and the real tools: the layout reaches a tool only through Quorvane's own
 // save, into a temporary folder that is gone after the run. An FSEQ
-// conversion from the form is byte for byte what quorvane-convert writes
-// when run by hand; a stopped one leaves nothing; a refused OUTPUTS file
-// shows the tool's line whole; a live run reaches a receiver, with its
-// frames counted in the form while it plays. Packets go to 127.0.0.1 only,
+// conversion from the form, power report included, is byte for byte what
+// quorvane-convert writes when run by hand; a stopped one leaves nothing; a
+// refused OUTPUTS file shows the tool's line whole; a live run reaches a
+// receiver, with its frames counted in the form while it plays and the
+// power measured under a limit shown when it stops. Packets go to 127.0.0.1 only,
 // and CTest starts every case in a network namespace of its own with
 // loopback only (tests/control/CMakeLists.txt).
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTableWidgetItem>
 #include <cstdlib>
 #include <opencv2/core.hpp>
@@ -123,11 +125,21 @@ TEST_F(ToolForms, FseqFromTheFormIsWhatTheToolWritesByHand) {
     colors.resizeWidth->setValue(32);
     colors.resizeHeight->setValue(24);
     colors.resizeMethod->setCurrentIndex(3);
+    colors.sample->setCurrentIndex(1);
+    colors.powerReport->setText(Q(dir.File("form.csv")));
+    colors.maPerChannel->setValue(12);
+    colors.volts->setValue(12);
+    colors.limitAmps->setValue(0.05);
     control->convertForm.start->click();
     ASSERT_TRUE(control->convertForm.savingLayout);
     ASSERT_TRUE(WaitForEnd(control->convertForm, 60000));
-    ASSERT_TRUE(control->convertForm.status->text().startsWith("Converted 6 frames"))
-        << control->convertForm.status->text().toStdString();
+    const QString status = control->convertForm.status->text();
+    ASSERT_TRUE(status.startsWith("Converted 6 frames")) << status.toStdString();
+    EXPECT_TRUE(
+        status.contains(QRegularExpression("; power: peak [0-9.]+ A \\([0-9.]+ W\\) at "
+                                           "frame \\d+, mean [0-9.]+ A, \\d+ frames "
+                                           "limited, \\d+ files? written:$")))
+        << status.toStdString();
     const QString form = Q(dir.File("form.fseq"));
     EXPECT_EQ(control->convertOutputs->text(), form + "\n" + form + ".channels.csv");
     EXPECT_EQ(control->convertProgress->value(), 100);
@@ -140,7 +152,10 @@ TEST_F(ToolForms, FseqFromTheFormIsWhatTheToolWritesByHand) {
     HandRun hand = RunByHand("quorvane-convert",
                              "--format fseq --fseq-compression zstd --step-ms 40 --order GRB "
                              "--brightness 90,100,100 --black 0,0,4 --gamma 2.2 --white 100,90,80 "
-                             "--resize 32x24:area --progress none " +
+                             "--resize 32x24:area --sample area --power-report " +
+                                 dir.File("hand.csv") +
+                                 " --ma-per-channel 12 --volts 12 --limit-amps 0.05 "
+                                 "--progress none " +
                                  project + " " + video + " " + dir.File("hand.fseq"),
                              dir.path());
     ASSERT_EQ(hand.status, 0) << hand.error;
@@ -154,6 +169,7 @@ TEST_F(ToolForms, FseqFromTheFormIsWhatTheToolWritesByHand) {
     EXPECT_EQ(formBytes, handBytes);
     EXPECT_EQ(ReadWholeFile(dir.File("form.fseq.channels.csv")),
               ReadWholeFile(dir.File("hand.fseq.channels.csv")));
+    EXPECT_EQ(ReadWholeFile(dir.File("form.csv")), ReadWholeFile(dir.File("hand.csv")));
 }
 
 TEST_F(ToolForms, StoppedConversionLeavesNothingAndTheNextRunEnds) {
@@ -230,6 +246,7 @@ TEST_F(ToolForms, LiveRunReachesTheReceiverAndCountsItsFrames) {
     control->liveVideo->setText(Q(video));
     control->liveFps->setValue(50);
     control->liveLoop->setChecked(true);
+    control->liveColors.limitAmps->setValue(0.05);
     control->liveForm.start->click();
     // The once-a-second line counts the frames while it plays.
     ASSERT_TRUE(WaitFor(
@@ -242,9 +259,13 @@ TEST_F(ToolForms, LiveRunReachesTheReceiverAndCountsItsFrames) {
     EXPECT_TRUE(ToolRunning(control->liveForm.run));
     control->liveForm.stop->click();
     ASSERT_TRUE(WaitForEnd(control->liveForm, 10000));
-    EXPECT_TRUE(control->liveForm.status->text().startsWith("Stopped: "))
-        << control->liveForm.status->text().toStdString();
+    // The last line, the power the limit measured included, stays.
+    const QString status = control->liveForm.status->text();
+    EXPECT_TRUE(status.startsWith("Stopped: ")) << status.toStdString();
+    EXPECT_TRUE(status.contains(QRegularExpression("; power: peak .* frames limited$")))
+        << status.toStdString();
     EXPECT_NE(control->liveStats->text().indexOf("dropped: "), -1);
+    EXPECT_NE(control->liveStats->text().indexOf("\npower: peak "), -1);
 
     // Ports 1 and 3 back to back, one push packet per frame.
     const size_t frameBytes = 3 * kLeds;
