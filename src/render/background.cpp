@@ -21,6 +21,7 @@
 #include "common/common.h"
 #include "common/file_io.h"
 #include "common/packet.h"
+#include "model/layout.h"
 #include "platform/sys.h"
 #include "render/view_state.h"
 #include "render/window.h"
@@ -29,7 +30,7 @@ namespace {
 
 constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kInfoHeaderSize = 40;
-constexpr int32_t kLargestSide = 2047;
+constexpr int32_t kLargestSide = kGridMax;
 
 constexpr char kCannotLoadText[] = "Texture can be loaded";
 constexpr char kTooLargeText[] = "Texture can be loaded, as its length or height more 2048 pix.";
@@ -165,7 +166,7 @@ void DrawBackgroundImage() {
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glBindTexture(GL_TEXTURE_2D, g_image.texture);
     const float x0 = static_cast<float>(-(view.scrollX * c));
-    const float y0 = static_cast<float>(height - (view.scrollY + h - 2047) * c);
+    const float y0 = static_cast<float>(height - (view.scrollY + h - kGridMax) * c);
     const float x1 = x0 + static_cast<float>(w * c);
     const float y1 = y0 + static_cast<float>(h * c);
     glColor3f(0.7f, 0.7f, 0.7f);

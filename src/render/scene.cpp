@@ -378,9 +378,9 @@ void DrawBoundingFrame() {
     const int sy0 = view.scrollY;
 
     uint16_t left = sx0 > b.minX ? 0 : static_cast<uint16_t>((b.minX - sx0) * c);
-    if (left > 2047) left = 0;
+    if (left > kGridMax) left = 0;
     uint16_t bottom = static_cast<uint16_t>(height - (sy0 - b.minY + 1) * c);
-    if (bottom > 2047) bottom = 0;
+    if (bottom > kGridMax) bottom = 0;
     if (sx0 > b.maxX) return;
     uint16_t right = static_cast<uint16_t>((b.maxX - sx0) * c);
     if (right > width) right = static_cast<uint16_t>(width);
@@ -447,7 +447,7 @@ void DrawCursorReadout(uint32_t cell) {
     DrawReadoutBox(150.0f);
     char text[64];
     // Signed: below the grid's row 0 the row wraps and Y goes negative.
-    std::snprintf(text, sizeof text, "X=%d  Y=%d", int(gx) + 1, 2048 - int(gy));
+    std::snprintf(text, sizeof text, "X=%d  Y=%d", int(gx) + 1, kGridSide - int(gy));
     glColor3f(1.0f, 1.0f, 1.0f);
     DrawTextAt(text, 4.0f, 3.0f, 0.4f);
 

@@ -17,6 +17,7 @@
 #include "convert/color.h"
 #include "convert/frame_reader.h"
 #include "convert/led_map.h"
+#include "model/layout.h"
 #include "platform/boxes.h"
 #include "platform/sys.h"
 #include "video/export_target.h"
@@ -235,8 +236,8 @@ void SetVideoResize(const uint8_t* packet) {
         g_resize.enabled = false;
         return;
     }
-    if (g_resize.width > 2048) g_resize.width = 2048;
-    if (g_resize.height > 2048) g_resize.height = 2048;
+    if (g_resize.width > kGridSide) g_resize.width = kGridSide;
+    if (g_resize.height > kGridSide) g_resize.height = kGridSide;
     g_resize.enabled = packet[14] != 0;
     g_resize.interpolation = packet[15];
 }
