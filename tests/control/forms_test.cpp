@@ -508,9 +508,9 @@ TEST_F(ControlForms, OutputsTableKeepsWhatItHasNoColumnFor) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(R"({"source_name": "Stage", "outputs": [
-        {"protocol": "sacn", "address": "10.0.0.5", "ports": [1, 2, 3, 7], "universe": 5,
+        {"protocol": "sacn", "address": "192.0.2.5", "ports": [1, 2, 3, 7], "universe": 5,
          "priority": 150, "sync_universe": 7000, "pixels_per_universe": 100},
-        {"protocol": "artnet", "address": "10.0.0.6", "ports": [4], "sync": true,
+        {"protocol": "artnet", "address": "192.0.2.6", "ports": [4], "sync": true,
          "udp_port": 6455}]})");
     file.close();
     nextPath = path;
@@ -520,14 +520,14 @@ TEST_F(ControlForms, OutputsTableKeepsWhatItHasNoColumnFor) {
     const QStringList first = {table->item(0, 1)->text(), table->item(0, 2)->text(),
                                table->item(0, 3)->text(), table->item(0, 4)->text(),
                                table->item(0, 5)->text()};
-    EXPECT_EQ(first, QStringList({"10.0.0.5", "1-3, 7", "5", "150", "7000"}));
+    EXPECT_EQ(first, QStringList({"192.0.2.5", "1-3, 7", "5", "150", "7000"}));
     EXPECT_EQ(table->item(1, 5)->text(), "yes");
     EXPECT_FALSE(control->outputsEdited);
 
     table->item(0, 2)->setText("1-2, 9");
     control->outputsAddButton->click();
     qobject_cast<QComboBox*>(table->cellWidget(2, 0))->setCurrentText("ddp");
-    table->item(2, 1)->setText("10.0.0.9");
+    table->item(2, 1)->setText("192.0.2.9");
     table->item(2, 2)->setText("5, x");  // not port numbers: for the tool to refuse
     EXPECT_TRUE(control->outputsEdited);
     nextPath = settingsDir.filePath("edited");
@@ -536,11 +536,11 @@ TEST_F(ControlForms, OutputsTableKeepsWhatItHasNoColumnFor) {
     QFile saved(nextPath + ".json");
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QJsonObject expected = QJsonDocument::fromJson(R"({"source_name": "Stage", "outputs": [
-        {"protocol": "sacn", "address": "10.0.0.5", "ports": [1, 2, 9], "universe": 5,
+        {"protocol": "sacn", "address": "192.0.2.5", "ports": [1, 2, 9], "universe": 5,
          "priority": 150, "sync_universe": 7000, "pixels_per_universe": 100},
-        {"protocol": "artnet", "address": "10.0.0.6", "ports": [4], "sync": true,
+        {"protocol": "artnet", "address": "192.0.2.6", "ports": [4], "sync": true,
          "udp_port": 6455},
-        {"protocol": "ddp", "address": "10.0.0.9", "ports": "5, x"}]})")
+        {"protocol": "ddp", "address": "192.0.2.9", "ports": "5, x"}]})")
                                      .object();
     EXPECT_EQ(QJsonDocument::fromJson(saved.readAll()).object(), expected);
     EXPECT_FALSE(control->outputsEdited);
