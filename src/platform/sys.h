@@ -64,9 +64,8 @@ int Sys_UdpSendBatch(SysSocket socket, const SysDatagram* datagrams, int count);
 // For receivers: binds to `address`:`port` (host byte order; port 0 picks a
 // free one) and gives the bound port.
 bool Sys_UdpBind(SysSocket socket, uint32_t address, uint16_t port, uint16_t* boundPort);
-// Waits up to `timeoutMs` for one datagram: its size, 0 on timeout, -1 on error.
-int Sys_UdpReceive(SysSocket socket, void* buffer, int size, int timeoutMs);
-// The same, with the sender's address and port (host byte order).
+// Waits up to `timeoutMs` for one datagram: its size, 0 on timeout, -1 on
+// error; the sender's address and port (host byte order) where not null.
 int Sys_UdpReceiveFrom(SysSocket socket, void* buffer, int size, int timeoutMs, uint32_t* address,
                        uint16_t* port);
 // Multicast leaves through the interface holding local IPv4 `address`.

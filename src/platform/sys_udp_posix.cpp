@@ -79,17 +79,6 @@ bool Sys_UdpBind(SysSocket socket, uint32_t address, uint16_t port, uint16_t* bo
     return true;
 }
 
-int Sys_UdpReceive(SysSocket socket, void* buffer, int size, int timeoutMs) {
-    pollfd waiting = {int(socket), POLLIN, 0};
-    int ready;
-    do {
-        ready = ::poll(&waiting, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready <= 0) return ready;
-    ssize_t n = ::recv(int(socket), buffer, size_t(size), 0);
-    return n < 0 ? -1 : int(n);
-}
-
 int Sys_UdpReceiveFrom(SysSocket socket, void* buffer, int size, int timeoutMs, uint32_t* address,
                        uint16_t* port) {
     pollfd waiting = {int(socket), POLLIN, 0};

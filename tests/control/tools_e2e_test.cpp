@@ -272,7 +272,7 @@ TEST_F(ToolForms, LiveRunReachesTheReceiverAndCountsItsFrames) {
     int pushes = 0;
     uint8_t buffer[2048];
     int n;
-    while ((n = Sys_UdpReceive(receiver, buffer, sizeof buffer, 200)) > 0) {
+    while ((n = Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 200, nullptr, nullptr)) > 0) {
         ASSERT_GE(n, 10);
         EXPECT_EQ(size_t(n - 10), frameBytes);
         if (buffer[0] & 0x01) ++pushes;

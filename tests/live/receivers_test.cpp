@@ -224,7 +224,7 @@ struct RawReceiver {
         thread = std::thread([this] {
             uint8_t buffer[2048];
             while (!quit) {
-                int n = Sys_UdpReceive(socket, buffer, sizeof buffer, 50);
+                int n = Sys_UdpReceiveFrom(socket, buffer, sizeof buffer, 50, nullptr, nullptr);
                 if (n > 0) packets.emplace_back(buffer, buffer + n);
             }
         });
@@ -450,7 +450,7 @@ TEST_F(LiveReceivers, UniverseDiscoveryEveryTenSeconds) {
     uint8_t buffer[2048];
     int n;
     std::vector<std::vector<uint8_t>> grouped;
-    while ((n = Sys_UdpReceive(group, buffer, sizeof buffer, 200)) > 0)
+    while ((n = Sys_UdpReceiveFrom(group, buffer, sizeof buffer, 200, nullptr, nullptr)) > 0)
         grouped.emplace_back(buffer, buffer + n);
     Sys_CloseSocket(group);
     ASSERT_EQ(found.size(), 4u) << "two pages, twice";
@@ -677,13 +677,15 @@ TEST_F(LiveReceivers, ArtSyncToTheNetworksBroadcast) {
     EXPECT_EQ(stats.packetsSent, 2 * 3);
     uint8_t buffer[600];
     for (int f = 0; f < 2; ++f) {
-        ASSERT_EQ(Sys_UdpReceive(node, buffer, sizeof buffer, 2000), 18 + 6);
+        ASSERT_EQ(Sys_UdpReceiveFrom(node, buffer, sizeof buffer, 2000, nullptr, nullptr), 18 + 6);
         EXPECT_EQ(buffer[9], 0x50);
     }
     // One ArtSync a frame was sent (the count above); the broadcast also
     // comes back to this machine's own sockets, so it may arrive twice here.
     int syncs = 0;
-    for (int n; (n = Sys_UdpReceive(broadcast, buffer, sizeof buffer, 300)) > 0; ++syncs) {
+    for (int n;
+         (n = Sys_UdpReceiveFrom(broadcast, buffer, sizeof buffer, 300, nullptr, nullptr)) > 0;
+         ++syncs) {
         EXPECT_EQ(n, 14);
         EXPECT_EQ(buffer[9], 0x52);
     }

@@ -22,7 +22,7 @@ struct FakeClock {
 int Drain(SysSocket socket) {
     uint8_t buffer[2048];
     int count = 0;
-    while (Sys_UdpReceive(socket, buffer, sizeof buffer, 100) > 0) ++count;
+    while (Sys_UdpReceiveFrom(socket, buffer, sizeof buffer, 100, nullptr, nullptr) > 0) ++count;
     return count;
 }
 
@@ -129,7 +129,7 @@ Played PlayOnFakeClock(double videoRate, double fpsOption, int frames) {
     LiveSinkDestroy(sink);
     uint8_t buffer[2048];
     int n;
-    while ((n = Sys_UdpReceive(receiver, buffer, sizeof buffer, 100)) > 0)
+    while ((n = Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 100, nullptr, nullptr)) > 0)
         played.packets.emplace_back(buffer, buffer + n);
     Sys_CloseSocket(receiver);
     return played;
@@ -198,7 +198,9 @@ TEST(LiveSink, KeepAliveDuringAStall) {
     EXPECT_GE(stats.keepAlives, 2);
     uint8_t buffer[64];
     int packets = 0;
-    for (int n; (n = Sys_UdpReceive(receiver, buffer, sizeof buffer, 100)) > 0; ++packets) {
+    for (int n;
+         (n = Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 100, nullptr, nullptr)) > 0;
+         ++packets) {
         ASSERT_EQ(n, 13);
         EXPECT_EQ(buffer[10], 9);
     }

@@ -48,7 +48,7 @@ std::vector<std::vector<uint8_t>> ReceiveDdpFrames(SysSocket socket) {
     std::vector<uint8_t> display;
     uint8_t buffer[2048];
     int n;
-    while ((n = Sys_UdpReceive(socket, buffer, sizeof buffer, 200)) > 0) {
+    while ((n = Sys_UdpReceiveFrom(socket, buffer, sizeof buffer, 200, nullptr, nullptr)) > 0) {
         if (n < 10) continue;
         uint32_t offset = uint32_t(buffer[4]) << 24 | uint32_t(buffer[5]) << 16 |
                           uint32_t(buffer[6]) << 8 | buffer[7];
@@ -169,7 +169,8 @@ TEST_F(PlayTool, CtrlCEndsALoopWithTheSummary) {
         StartChild(BuildDirectory() + "/quorvane-play",
                    {"--fps", "50", "--loop", project_, video_, outputs_}, dir_.path(), "play");
     uint8_t buffer[2048];
-    ASSERT_GT(Sys_UdpReceive(receiver_, buffer, sizeof buffer, 5000), 0);  // playing
+    ASSERT_GT(Sys_UdpReceiveFrom(receiver_, buffer, sizeof buffer, 5000, nullptr, nullptr),
+              0);  // playing
     kill(play.pid, SIGINT);
     ASSERT_TRUE(WaitForExit(play, 5000));
     EXPECT_EQ(play.status, 0) << ReadWholeFile(play.stderrPath);

@@ -157,7 +157,7 @@ TEST_F(TestPatternTools, PlaySendsWhatTheFilesHold) {
     EXPECT_EQ(Bytes(expected.begin() + 3, expected.begin() + 6), (Bytes{0, 100, 10}));
     uint8_t buffer[2048];
     for (int f = 0; f < 3; ++f) {
-        const int n = Sys_UdpReceive(receiver, buffer, sizeof buffer, 2000);
+        const int n = Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 2000, nullptr, nullptr);
         ASSERT_EQ(n, 10 + int(expected.size())) << "frame " << f;
         EXPECT_EQ(Bytes(buffer + 10, buffer + n), expected) << "frame " << f;
     }
@@ -231,7 +231,8 @@ struct PacketLog {
         thread = std::thread([this] {
             uint8_t buffer[2048];
             while (!quit) {
-                const int n = Sys_UdpReceive(socket, buffer, sizeof buffer, 50);
+                const int n =
+                    Sys_UdpReceiveFrom(socket, buffer, sizeof buffer, 50, nullptr, nullptr);
                 if (n > 0) packets.emplace_back(buffer, buffer + n);
             }
         });
