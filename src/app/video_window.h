@@ -1,6 +1,6 @@
 // The "Video" window: OpenCV's own window that shows each frame of a
-// playback. The video core calls it through the display the app installs.
+// playback. The window's video calls it through the display the app installs.
 #pragma once
 
-// Installs the window as the video core's display. GUI thread, at start-up.
+// Installs the window as the window video's display. GUI thread, at start-up.
 void InstallVideoWindow();

@@ -38,7 +38,7 @@ void RequestFrameImage();
 void SaveFrameImageIfRequested();
 void StepVideoFrame();
 
-// The "Video" window. The video core never shows anything itself: the app
+// The "Video" window. The window's video never shows anything itself: the app
 // installs a display, and with none installed (tests, tools) frames are only
 // processed.
 struct VideoDisplay {
