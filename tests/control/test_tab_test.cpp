@@ -137,12 +137,12 @@ TEST_F(TestPage, StepButtonsSendTheKeysAndTheLastStepIsShown) {
 
 TEST_F(TestPage, ErrorsAreShownInFull) {
     WriteTool(tools,
-              "echo 'quorvane-play: /shows/outputs.json: outputs[0] (sacn 10.0.0.1): port 3 is "
+              "echo 'quorvane-play: /shows/outputs.json: outputs[0] (sacn 192.0.2.1): port 3 is "
               "listed twice' >&2\necho 'second line' >&2\nexit 1\n");
     tab->startButton->click();
     ASSERT_TRUE(WaitFor([&] { return !tab->errors->toPlainText().isEmpty(); }));
     EXPECT_EQ(tab->errors->toPlainText(),
-              "quorvane-play: /shows/outputs.json: outputs[0] (sacn 10.0.0.1): port 3 is listed "
+              "quorvane-play: /shows/outputs.json: outputs[0] (sacn 192.0.2.1): port 3 is listed "
               "twice\nsecond line\n");
     EXPECT_TRUE(control->messageLabel->text().contains("exit status 1"));
     EXPECT_TRUE(tab->startButton->isEnabled());

@@ -26,11 +26,11 @@ TEST(LiveOutputs, ReadsEveryKindOfOutputWithDefaults) {
     const char* text = R"({
       "source_name": "Quorvane",
       "outputs": [
-        {"protocol": "sacn",   "address": "192.168.1.50", "ports": [1, 2, 3], "universe": 1,
+        {"protocol": "sacn",   "address": "192.0.2.50", "ports": [1, 2, 3], "universe": 1,
          "pixels_per_universe": 170, "priority": 100, "sync_universe": 7000},
         {"protocol": "sacn",   "address": "multicast",    "ports": [4], "universe": 20},
-        {"protocol": "artnet", "address": "10.0.0.20",    "ports": [5, 6], "universe": 0, "sync": true},
-        {"protocol": "ddp",    "address": "10.0.0.30",    "ports": [8, 7], "udp_port": 4049}
+        {"protocol": "artnet", "address": "192.0.2.20",    "ports": [5, 6], "universe": 0, "sync": true},
+        {"protocol": "ddp",    "address": "192.0.2.30",    "ports": [8, 7], "udp_port": 4049}
       ]
     })";
     static LiveConfig config;
@@ -41,7 +41,7 @@ TEST(LiveOutputs, ReadsEveryKindOfOutputWithDefaults) {
 
     const LiveOutput& a = config.outputs[0];
     EXPECT_EQ(a.protocol, LiveSacn);
-    EXPECT_EQ(a.address, 0xc0a80132u);
+    EXPECT_EQ(a.address, 0xc0000232u);
     EXPECT_EQ(a.udpPort, kSacnUdpPort);
     EXPECT_EQ(a.portCount, 3);
     EXPECT_EQ(a.ports[0], 0);
@@ -130,8 +130,8 @@ TEST(LiveOutputs, RefusesEachFaultNamingTheEntry) {
         {R"([{"protocol": "sacn", "address": "localhost", "ports": [1]}])",
          "outputs[0] (sacn localhost): \"address\" must be a numeric IPv4 address or "
          "\"multicast\""},
-        {R"([{"protocol": "artnet", "address": "10.0.0.256", "ports": [1]}])",
-         "outputs[0] (artnet 10.0.0.256): \"address\" must be a numeric IPv4 address"},
+        {R"([{"protocol": "artnet", "address": "192.0.2.256", "ports": [1]}])",
+         "outputs[0] (artnet 192.0.2.256): \"address\" must be a numeric IPv4 address"},
         {R"([{"protocol": "artnet", "address": "10.1", "ports": [1]}])",
          "outputs[0] (artnet 10.1): \"address\" must be a numeric IPv4 address"},
         {R"([{"protocol": "ddp", "address": "::1", "ports": [1]}])",
