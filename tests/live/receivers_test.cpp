@@ -554,13 +554,14 @@ uint64_t PacketsSent(const std::string& device) {
 }
 
 // A veth pair in this namespace for the time of a test: qv0 192.0.2.1 (this
-// side) and qv1 192.0.2.2 (the node's), on 192.0.2.0/24, no default route.
+// side) and qv1 192.0.2.2 (the node's), on 192.0.2.0/25 (so the upper half
+// of 192.0.2.0/24 has no route), no default route.
 struct VethPair {
     bool made;
     VethPair() {
         made = Shell(
-                   "ip link add qv0 type veth peer name qv1 && ip addr add 192.0.2.1/24 dev qv0 "
-                   "&& ip addr add 192.0.2.2/24 dev qv1 && ip link set qv0 up && ip link set "
+                   "ip link add qv0 type veth peer name qv1 && ip addr add 192.0.2.1/25 dev qv0 "
+                   "&& ip addr add 192.0.2.2/25 dev qv1 && ip link set qv0 up && ip link set "
                    "qv1 up") == 0;
         Shell(
             "cd /proc/sys/net/ipv4/conf && echo 1 > qv1/accept_local && echo 0 > all/rp_filter && "
@@ -647,9 +648,9 @@ TEST_F(LiveReceivers, InterfaceNamesWherePacketsLeave) {
              "interface": "192.0.2.9"}]})",
          "outputs[0] (sacn multicast): interface 192.0.2.9 is not an address of this machine "
          "(Cannot assign requested address)"},
-        {R"({"interface": "192.0.2.1", "outputs": [{"protocol": "ddp", "address": "198.18.0.1",
+        {R"({"interface": "192.0.2.1", "outputs": [{"protocol": "ddp", "address": "192.0.2.200",
              "ports": [1]}]})",
-         "outputs[0] (ddp 198.18.0.1): no route to 198.18.0.1 from interface 192.0.2.1: Network "
+         "outputs[0] (ddp 192.0.2.200): no route to 192.0.2.200 from interface 192.0.2.1: Network "
          "is unreachable"},
     };
     for (const auto& c : refused) {
@@ -667,7 +668,7 @@ TEST_F(LiveReceivers, InterfaceNamesWherePacketsLeave) {
 TEST_F(LiveReceivers, ArtSyncToTheNetworksBroadcast) {
     VethPair veth;
     ASSERT_TRUE(veth.made);
-    SysSocket node = BoundTo(0xC0000202, 6500), broadcast = BoundTo(0xC00002FF, 6500);
+    SysSocket node = BoundTo(0xC0000202, 6500), broadcast = BoundTo(0xC000027F, 6500);
     Frames frames({{0, 2}, {1, 2}}, 2);
     LiveConfig config = ParseConfig(R"({"artnet_source_port": 0, "outputs": [
         {"protocol": "artnet", "address": "192.0.2.2", "ports": [1], "sync": true, "udp_port": 6500},
@@ -700,7 +701,7 @@ TEST_F(LiveReceivers, ArtSyncToTheNetworksBroadcast) {
 TEST_F(LiveReceivers, DiscoverListsTheNodesThatAnswer) {
     VethPair veth;
     ASSERT_TRUE(veth.made);
-    SysSocket polls = BoundTo(0xC00002FF, kArtNetUdpPort);
+    SysSocket polls = BoundTo(0xC000027F, kArtNetUdpPort);
     SysSocket replies = BoundTo(0xC0000202, kArtNetUdpPort);
     std::atomic<int> pollSize{0}, pollPort{0};
     std::thread node([&] {
