@@ -19,6 +19,33 @@ struct FakeClock {
     uint64_t now = 5000 * kMs;
 };
 
+// A receiver on 127.0.0.1 and an OUTPUTS config sending port 1 to it over
+// DDP; false with the parser's message in `error`.
+bool DdpToReceiver(SysSocket* receiver, LiveConfig* config, std::string* error) {
+    *receiver = Sys_UdpSocket();
+    uint16_t port = 0;
+    if (!Sys_UdpBind(*receiver, 0x7f000001, 0, &port)) {
+        *error = "cannot bind a receiver on 127.0.0.1";
+        return false;
+    }
+    const std::string text =
+        R"({"outputs": [{"protocol": "ddp", "address": "127.0.0.1", "ports": [1], "udp_port": )" +
+        std::to_string(port) + "}]}";
+    char message[256] = "";
+    if (ParseLiveOutputs(text.data(), text.size(), config, message, sizeof message)) return true;
+    *error = message;
+    return false;
+}
+
+// The pacer's clock reading `clock`; waiting moves it to the deadline.
+PacerClock FakePacerClock(FakeClock* clock) {
+    return PacerClock{clock, [](void* s) { return static_cast<FakeClock*>(s)->now; },
+                      [](void* s, uint64_t deadline) {
+                          auto* c = static_cast<FakeClock*>(s);
+                          if (deadline > c->now) c->now = deadline;
+                      }};
+}
+
 int Drain(SysSocket socket) {
     uint8_t buffer[2048];
     int count = 0;
@@ -27,22 +54,13 @@ int Drain(SysSocket socket) {
 }
 
 TEST(LiveSink, LateFramesAreDroppedAndSendNothing) {
-    SysSocket receiver = Sys_UdpSocket();
-    uint16_t port = 0;
-    ASSERT_TRUE(Sys_UdpBind(receiver, 0x7f000001, 0, &port));
-    std::string text = R"({"outputs": [{"protocol": "ddp", "address": "127.0.0.1", "ports": [1],
-                           "udp_port": )" +
-                       std::to_string(port) + "}]}";
+    SysSocket receiver;
     static LiveConfig config;
-    char error[256];
-    ASSERT_TRUE(ParseLiveOutputs(text.data(), text.size(), &config, error, sizeof error)) << error;
+    std::string error;
+    ASSERT_TRUE(DdpToReceiver(&receiver, &config, &error)) << error;
 
     FakeClock clock;
-    PacerClock pacerClock{&clock, [](void* s) { return static_cast<FakeClock*>(s)->now; },
-                          [](void* s, uint64_t deadline) {
-                              auto* c = static_cast<FakeClock*>(s);
-                              if (deadline > c->now) c->now = deadline;
-                          }};
+    const PacerClock pacerClock = FakePacerClock(&clock);
     LiveSink* sink = LiveSinkCreate(config, pacerClock, 0);
     OutputSink output = LiveSinkOutput(sink);
     ConversionInfo info{};
@@ -94,21 +112,12 @@ struct Played {
 // `frames` frames of one LED over DDP to a receiver here, each ready 1 ms
 // after the one before went out, on the fake clock.
 Played PlayOnFakeClock(double videoRate, double fpsOption, int frames) {
-    SysSocket receiver = Sys_UdpSocket();
-    uint16_t port = 0;
-    EXPECT_TRUE(Sys_UdpBind(receiver, 0x7f000001, 0, &port));
-    std::string text = R"({"outputs": [{"protocol": "ddp", "address": "127.0.0.1", "ports": [1],
-                           "udp_port": )" +
-                       std::to_string(port) + "}]}";
+    SysSocket receiver;
     static LiveConfig config;
-    char error[256];
-    EXPECT_TRUE(ParseLiveOutputs(text.data(), text.size(), &config, error, sizeof error));
+    std::string error;
+    EXPECT_TRUE(DdpToReceiver(&receiver, &config, &error)) << error;
     FakeClock clock;
-    PacerClock pacerClock{&clock, [](void* s) { return static_cast<FakeClock*>(s)->now; },
-                          [](void* s, uint64_t deadline) {
-                              auto* c = static_cast<FakeClock*>(s);
-                              if (deadline > c->now) c->now = deadline;
-                          }};
+    const PacerClock pacerClock = FakePacerClock(&clock);
     LiveSink* sink = LiveSinkCreate(config, pacerClock, fpsOption);
     OutputSink output = LiveSinkOutput(sink);
     ConversionInfo info{};
@@ -171,15 +180,10 @@ TEST(LiveSink, FrameRateHeldAt44UnlessAsked) {
 // A decoder stall on the real clock: no frame comes for 2.3 s, and the
 // last one goes out again about every second meanwhile.
 TEST(LiveSink, KeepAliveDuringAStall) {
-    SysSocket receiver = Sys_UdpSocket();
-    uint16_t port = 0;
-    ASSERT_TRUE(Sys_UdpBind(receiver, 0x7f000001, 0, &port));
-    std::string text = R"({"outputs": [{"protocol": "ddp", "address": "127.0.0.1", "ports": [1],
-                           "udp_port": )" +
-                       std::to_string(port) + "}]}";
+    SysSocket receiver;
     static LiveConfig config;
-    char error[256];
-    ASSERT_TRUE(ParseLiveOutputs(text.data(), text.size(), &config, error, sizeof error));
+    std::string error;
+    ASSERT_TRUE(DdpToReceiver(&receiver, &config, &error)) << error;
     LiveSink* sink = LiveSinkCreate(config, MonotonicPacerClock(), 0);
     OutputSink output = LiveSinkOutput(sink);
     ConversionInfo info{};
