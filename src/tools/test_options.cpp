@@ -64,6 +64,9 @@ std::string TestOptionProblem(const TestOptionTexts& texts, const ToolOptionText
     if (given[2] && texts.pattern != "chase") return "--run is for --test chase only";
     if (given[3] && texts.pattern != "level") return "--level is for --test level only";
     if (!color.resize.empty()) return "--resize has no frames to resize with --test";
+    // The power meter runs in the video conversion loop, not in the patterns'.
+    if (PowerMeterWanted(color))
+        return "--power-report and --limit-amps go with a video, not --test";
     return "";
 }
 

@@ -32,7 +32,7 @@ void AddTestOptions(CLI::App& app, TestOptionTexts* texts);
 
 // After parsing: "" when the test options fit together (only with --test,
 // --one-port only for walk, --run only for chase, --level only for level,
-// no --resize), else the usage error to print.
+// no --resize, no power report or limit), else the usage error to print.
 std::string TestOptionProblem(const TestOptionTexts& texts, const ToolOptionTexts& color);
 
 // The settings of checked options. `stepMs` 0 takes the pattern's default.

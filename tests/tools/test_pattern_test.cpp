@@ -194,6 +194,8 @@ TEST_F(TestPatternTools, UsageAndLayoutErrors) {
         {"quorvane-convert", "--test walk --run 3" + led},
         {"quorvane-convert", "--test chase --level 1,2,3" + led},
         {"quorvane-convert", "--test walk --resize 10x10" + led},
+        {"quorvane-convert", "--test walk --power-report p.csv" + led},
+        {"quorvane-play", "--test walk --limit-amps 2 " + project_ + " o.json"},
         {"quorvane-convert", "--test walk --ports 0" + led},
         {"quorvane-convert", "--test walk --ports 2-1" + led},
         {"quorvane-convert", "--fps 25 " + project_ + " a.avi b.led"},
