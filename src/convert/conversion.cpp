@@ -68,7 +68,7 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
                    const std::atomic<bool>* stop, std::string* error, int32_t* framesDone) {
     if (framesDone != nullptr) *framesDone = 0;
     std::string cause;
-    FrameReader* reader = OpenFrameReader(videoPath, &cause);
+    FrameReader* reader = OpenFrameReader(videoPath, &cause, settings.readerPriority);
     if (reader == nullptr) {
         *error = std::string(videoPath) + ": " + cause;
         return false;

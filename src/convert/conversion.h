@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "convert/color.h"
+#include "convert/frame_reader.h"
 #include "convert/led_footprint.h"
 #include "convert/power.h"
 #include "convert/sink.h"
@@ -34,6 +35,9 @@ struct ConversionSettings {
     // When set, every frame passes through it after the colour steps: its
     // ports limited as its settings say, and counted.
     PowerMeter* power;
+    // Background for a sink on a clock (live output): decoding then never
+    // holds up the thread that sends.
+    ReaderPriority readerPriority;
 };
 
 // The layout's side of a run: info.ledCount from the current chains, and

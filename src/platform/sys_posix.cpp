@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -114,6 +115,11 @@ bool Sys_StartThread(void (*fn)(void*), void* arg) {
 void Sys_LowerThreadPriority() {
     // The nice value is per thread on Linux; failure leaves it as it was.
     ::setpriority(PRIO_PROCESS, ::gettid(), 10);
+}
+
+bool Sys_RaiseThreadPriority() {
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+    return ::setpriority(PRIO_PROCESS, ::gettid(), -10) == 0;
 }
 
 void Sys_Sleep(int milliseconds) {
