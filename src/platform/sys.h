@@ -96,9 +96,12 @@ bool Sys_StartThread(void (*fn)(void*), void* arg);
 void Sys_LowerThreadPriority();
 // For a thread that must act at exact times (live output): wakes it from
 // its sleeps without the timer's usual slack, and raises its priority
-// above normal where the system allows it (false when it does not, as for
-// a user without the privilege). Threads it starts afterwards inherit both.
+// above normal where the system allows it (real-time where permitted, else
+// a higher nice value; false when neither is, as for a user without the
+// privilege). Threads it starts afterwards inherit both.
 bool Sys_RaiseThreadPriority();
+// The calling thread back to the normal priority and timer, where allowed.
+void Sys_NormalThreadPriority();
 void Sys_Sleep(int milliseconds);
 // A monotonic clock in nanoseconds, and a sleep until one of its times.
 uint64_t Sys_MonotonicNanoseconds();

@@ -119,7 +119,21 @@ void Sys_LowerThreadPriority() {
 
 bool Sys_RaiseThreadPriority() {
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+    // A low real-time priority wakes the thread at its time even while other
+    // programs keep both cores busy, which a nice value alone does not; the
+    // kernel's real-time throttling still leaves the rest of the machine a
+    // share. Without the privilege for it, a nice value below normal.
+    sched_param param = {};
+    param.sched_priority = 10;
+    if (::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &param) == 0) return true;
     return ::setpriority(PRIO_PROCESS, ::gettid(), -10) == 0;
+}
+
+void Sys_NormalThreadPriority() {
+    ::prctl(PR_SET_TIMERSLACK, 0UL, 0, 0, 0);  // 0: the thread's default slack
+    sched_param param = {};
+    ::pthread_setschedparam(::pthread_self(), SCHED_OTHER, &param);
+    ::setpriority(PRIO_PROCESS, ::gettid(), 0);
 }
 
 void Sys_Sleep(int milliseconds) {

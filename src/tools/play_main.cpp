@@ -271,14 +271,15 @@ int main(int argc, char** argv) {
         return Fail(layout + ": " + error);
 
     LiveSink* live = LiveSinkCreate(config, MonotonicPacerClock(), testing && fps <= 0 ? 25 : fps);
-    // This thread sends on the clock; the decoder yields to it.
-    Sys_RaiseThreadPriority();
+    // This thread sends on the clock: raised above the decoder where the
+    // system allows it, else the decoder goes below it.
+    const bool raised = Sys_RaiseThreadPriority();
     OutputSink sink = LiveSinkOutput(live);
     InstallStopSignals();
 
     StatsLine statsLine = {live, std::chrono::steady_clock::now() + std::chrono::seconds(1)};
     ConversionSettings settings = SettingsFromOptions(texts);
-    settings.readerPriority = ReaderPriority::Background;
+    settings.readerPriority = raised ? ReaderPriority::Normal : ReaderPriority::Background;
     static PowerMeter meter;
     if (PowerMeterWanted(texts)) {
         StartPowerMeter(&meter, PowerSettingsFromOptions(texts));
@@ -287,15 +288,14 @@ int main(int argc, char** argv) {
     int64_t total = 0;
     bool ok = true;
     if (testing) ok = PlayTest(&plan, sink, frames, keysFromInput, &error, &total);
-    while (!testing) {
-        settings.frameLimit = frames > 0 ? int32_t(frames - total) : 0;
+    if (!testing) {
+        settings.frameLimit = int32_t(frames);
+        settings.loop = loop;
         int32_t done = 0;
         ok =
             RunConversion(video.c_str(), settings, sink, statsEachSecond ? PrintStatsLine : nullptr,
                           &statsLine, &g_stop, &error, &done);
         total += done;
-        if (!ok || !loop || g_stop.load() || done == 0) break;
-        if (frames > 0 && total >= frames) break;
     }
     LiveSinkEnd(live);
     LiveStats stats = LiveSinkStatsOf(live);
