@@ -8,6 +8,7 @@
 #include "render/background.h"
 #include "render/scene.h"
 #include "render/settings.h"
+#include "render/text_calls.h"
 #include "support/layer_reset_files.h"
 #include "support/layer_reset_video.h"
 
@@ -19,5 +20,6 @@ inline void ResetWindowLayer() {
     ResetInput();
     ResetEdit();
     ResetSceneState();
+    ResetTextCalls();
     ResetBackgroundImage();
 }
