@@ -11,6 +11,7 @@
 #include "render/text_calls.h"
 #include "support/layer_reset_files.h"
 #include "support/layer_reset_video.h"
+#include "support/stand_in_window.h"
 
 inline void ResetWindowLayer() {
     ResetFilesLayer();
@@ -21,5 +22,7 @@ inline void ResetWindowLayer() {
     ResetEdit();
     ResetSceneState();
     ResetTextCalls();
+    ResetWindowQueries();
+    SetStandInWindow({0, 0, 640, 480});
     ResetBackgroundImage();
 }
