@@ -22,7 +22,6 @@
 
 #include "model/layout.h"
 #include "render/disk_geometry.h"
-#include "render/scene_parts.h"
 #include "render/settings.h"
 #include "render/text_calls.h"
 #include "render/view_state.h"
@@ -167,17 +166,19 @@ bool MayShow(int64_t cx, int64_t cy, int64_t reach, int width, int height) {
     return cx - reach - kMargin <= width && cy - reach - kMargin <= height;
 }
 
-void DrawTextAt(const std::string& text, float x, float y, float z) {
-    CurrentTextCalls().drawAt(text.c_str(), x, y, z);
-}
-
-}  // namespace
-
+// The outer radius of an LED disk: 1 for cells up to 5 pixels, half the
+// cell less one above, times LedSizeFactor (wrapping 32-bit product).
 int32_t LedOuterRadius(int cellSize, int32_t sizeFactor) {
     const int half = cellSize / 2;
     const int32_t r = half <= 2 ? 1 : half - 1;
     return static_cast<int32_t>(static_cast<uint32_t>(r) * static_cast<uint32_t>(sizeFactor));
 }
+
+void DrawTextAt(const std::string& text, float x, float y, float z) {
+    CurrentTextCalls().drawAt(text.c_str(), x, y, z);
+}
+
+}  // namespace
 
 void DrawGridDots(bool videoShowing) {
     const ViewState& view = View();
