@@ -55,10 +55,9 @@ int FootprintSide(int x, int y);
 void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const LedParts& parts,
                    uint32_t positions, uint8_t* const values[kPortCount]);
 
-// The sRGB transfer as the area mean uses it: an 8-bit value to linear
-// light 0..kLinearOne, and linear light back to 8 bits, rounded. Fourteen
-// bits keep every 8-bit value apart (the closest two, 0 and 1, are five
-// steps apart) with an encoding table that stays in the first-level cache.
+// The area mean works in linear light 0..kLinearOne: each 8-bit value is
+// decoded from sRGB, and the mean is encoded back to 8 bits, rounded.
+// Fourteen bits keep every 8-bit value apart (the closest two, 0 and 1, are
+// five steps apart) with an encoding table that stays in the first-level
+// cache.
 constexpr uint16_t kLinearOne = 16383;
-uint16_t LinearOfSrgb(uint8_t value);
-uint8_t SrgbOfLinear(uint16_t linear);  // linear <= kLinearOne
