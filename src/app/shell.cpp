@@ -87,21 +87,18 @@ void OnDisplay() {
     glutSwapBuffers();
 }
 
-// The grid's two tables (40 MB) are written once, within the launch pause,
-// and kept from forked children. Until first written their pages are not the
-// program's, and after any fork (the window library forks helpers of its
-// own) every page is copy-on-write again: either way the next open or
-// playback would stop for the system at each of its 10,000 pages (a first
-// open took 150 ms more than the next ones).
-void PrepareGridTables() {
-    ClearGrid();
-    constexpr size_t kCells = size_t(kGridSide) * kGridSide;
-    const GridCell* cells = &CellAt(0, 0);
-    if (&CellAt(kGridMax, kGridMax) + 1 == cells + kCells)
-        Sys_KeepFromChildren(const_cast<GridCell*>(cells), kCells * sizeof *cells);
-    uint32_t* colors = CellColorColumn(0);
-    if (CellColorColumn(kGridMax) + kGridSide == colors + kCells)
-        Sys_KeepFromChildren(colors, kCells * sizeof *colors);
+// The model's tables (40 MB for the grid, and the chains' of a full
+// project) are written once, within the launch pause, and kept from forked
+// children. Until first written their pages are not the program's, and after
+// any fork (the window library forks helpers of its own) every page is
+// copy-on-write again: either way the next open or playback would stop for
+// the system at each of its 10,000 pages (a first open took 150 ms more than
+// the next ones).
+void PrepareModelMemory() {
+    MemoryPiece pieces[kLayoutMemoryPieces];
+    PrepareLayoutMemory(kPortCount, pieces);
+    for (const MemoryPiece& piece : pieces)
+        if (piece.size > 0) Sys_KeepFromChildren(piece.start, piece.size);
 }
 
 }  // namespace
@@ -183,7 +180,7 @@ int RunShell(int argc, char** argv, const ShellHooks& hooks) {
     InstallVideoWindow();
     if (g_hooks.startCommandServer != nullptr) g_hooks.startCommandServer();
     const uint64_t pauseStart = Sys_MonotonicNanoseconds();
-    PrepareGridTables();
+    PrepareModelMemory();
     Sys_SleepUntilNanoseconds(pauseStart + uint64_t(kLaunchPauseMs) * 1000000u);
 
     if (!Sys_FileExists(kControlProgramName)) {
