@@ -21,6 +21,7 @@
 #include "convert/conversion.h"
 #include "live/live_sink.h"
 #include "live/outputs.h"
+#include "live_outputs.h"
 #include "platform/sys.h"
 
 namespace {
@@ -73,18 +74,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "cannot bind a UDP socket on 127.0.0.1\n");
         return 1;
     }
-    std::string text =
-        R"({"outputs": [{"protocol": "sacn", "address": "127.0.0.1", "sync_universe": 7000, )"
-        R"("udp_port": )" +
-        std::to_string(port) + R"(, "ports": [)";
-    for (int p = 1; p <= kPortCount; ++p) text += std::to_string(p) + (p < kPortCount ? "," : "");
-    text += "]}]}";
     static LiveConfig config;
-    char error[512];
-    if (!ParseLiveOutputs(text.data(), text.size(), &config, error, sizeof error)) {
-        fprintf(stderr, "%s\n", error);
-        return 1;
-    }
+    if (!FullLayoutOutputs("sacn", port, R"("sync_universe": 7000, )", &config)) return 1;
 
     const bool raised = Sys_RaiseThreadPriority();
     LiveSink* live = LiveSinkCreate(config, MonotonicPacerClock(), kRate);

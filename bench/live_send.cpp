@@ -15,6 +15,7 @@
 
 #include "live/live_sink.h"
 #include "live/outputs.h"
+#include "live_outputs.h"
 #include "model/layout.h"
 #include "platform/sys.h"
 
@@ -33,17 +34,8 @@ double Now() {
 }
 
 void Run(const char* protocol, uint16_t port, const std::vector<std::vector<uint8_t>>& values) {
-    std::string text = std::string("{\"outputs\": [{\"protocol\": \"") + protocol +
-                       "\", \"address\": \"127.0.0.1\", \"udp_port\": " + std::to_string(port) +
-                       ", \"ports\": [";
-    for (int p = 1; p <= kPortCount; ++p) text += std::to_string(p) + (p < kPortCount ? "," : "");
-    text += "]}]}";
     static LiveConfig config;
-    char error[512];
-    if (!ParseLiveOutputs(text.data(), text.size(), &config, error, sizeof error)) {
-        fprintf(stderr, "%s\n", error);
-        return;
-    }
+    if (!FullLayoutOutputs(protocol, port, "", &config)) return;
     LiveSink* sink = LiveSinkCreate(config, UnpacedClock(), 40.0);
     OutputSink output = LiveSinkOutput(sink);
     ConversionInfo info{};
