@@ -24,12 +24,23 @@ enum class SampleMode : uint8_t { Point = 0, Area = 1 };
 
 constexpr int kMaxFootprintSide = 64;
 
+// How a frame's pass reads a footprint, chosen when it is built.
+enum class FootprintKind : uint8_t {
+    Dark = 0,     // outside the frame: the LED stays dark
+    Pixel = 1,    // one cell: the pixel itself, as in the LED map
+    Square2 = 2,  // 2 x 2 inside the frame, with 8 bytes readable from each row
+    Cells = 3,    // anything else, row by row
+    // A Square2 starting eight of them side by side along a row (each
+    // footprint six bytes right of the one before): read as 16 x 2 pixels.
+    SquareRow8 = 4,
+};
+
 struct LedFootprint {
     uint32_t offset;  // byte offset of its top-left pixel inside the frame
     uint8_t columns;  // its pixels inside the frame; 0 for an LED left dark
     uint8_t rows;
-    uint8_t side;    // the whole square's side, cells outside the frame included
-    uint32_t scale;  // 2^24 / side^2: the sum times scale >> 24 is the mean
+    uint8_t side;  // the whole square's side, cells outside the frame included
+    FootprintKind kind;
 };
 
 struct LedFootprints {
