@@ -159,4 +159,5 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
 void ResetConvertState() {
     ResetColorSettings();
     ResetLedCells();
+    AllowWideAreaPass(true);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -142,12 +143,17 @@ bool UpdateLedFootprints(LedFootprints* footprints, const LedMap& map) {
         }
         // Runs of eight squares side by side, taken from the front.
         LedFootprint* led = footprints->led[port];
+        footprints->runs[port] = 0;
         for (unsigned position = 0; position + 8 <= end;) {
             unsigned k = 0;
             while (k < 8 && led[position + k].kind == FootprintKind::Square2 &&
                    led[position + k].offset == led[position].offset + 6 * k)
                 ++k;
-            if (k == 8) led[position].kind = FootprintKind::SquareRow8;
+            if (k == 8) {
+                led[position].kind = FootprintKind::SquareRow8;
+                footprints->run[port][footprints->runs[port]++] = {led[position].offset,
+                                                                   uint16_t(position)};
+            }
             position += k == 8 ? 8 : std::max(k, 1u);
         }
         footprints->positions[port] = uint16_t(end);
@@ -180,6 +186,27 @@ void SumCells(const SrgbTables& tables, const LedFootprint& f, const uint8_t* bg
     sum[2] = r;
 }
 
+// parts[] after the encoding, by linear mean: [c][mean] is
+// parts[2 - c][encoded[mean]] (blue, green, red as the means come). Kept
+// per thread for the parts it was made from, which change only with the
+// colour settings.
+struct MeanParts {
+    uint32_t of[3][kLinearOne + 1];
+    uint32_t from[3][256];
+    const uint32_t* operator[](int c) const { return of[c]; }
+};
+
+const MeanParts& MeanPartsOf(const LedParts& parts) {
+    thread_local std::unique_ptr<MeanParts> kept;
+    if (kept && std::memcmp(kept->from, parts, sizeof kept->from) == 0) return *kept;
+    if (!kept) kept.reset(new MeanParts());
+    std::memcpy(kept->from, parts, sizeof kept->from);
+    const uint8_t* encoded = Tables().encoded;
+    for (int c = 0; c < 3; ++c)
+        for (int l = 0; l <= kLinearOne; ++l) kept->of[c][l] = parts[2 - c][encoded[l]];
+    return *kept;
+}
+
 #if defined(__x86_64__) && defined(__GNUC__)
 struct WideConstants {
     alignas(64) uint8_t low[256];  // the transfer table's low bytes
@@ -189,6 +216,12 @@ struct WideConstants {
     // low unpacking, or 32 + 8 * (j / 16) + j % 16 - 8 of the high one.
     alignas(64) int16_t first[32];
     alignas(64) int16_t second[32];
+    // Where each mean's parts start in MeanParts::of (its channel's row).
+    alignas(64) int32_t row[32];
+    // pick[c][k]: mean 3k + c, for or-ing the three parts of square k.
+    alignas(64) int32_t pick[3][16];
+    // The three low bytes of each square's value, side by side.
+    alignas(64) uint8_t pack[64];
 };
 
 const WideConstants& Wide() {
@@ -205,13 +238,16 @@ const WideConstants& Wide() {
             for (int c = 0; c < 3; ++c) {
                 k->first[3 * square + c] = word(6 * square + c);
                 k->second[3 * square + c] = word(6 * square + 3 + c);
+                k->pick[c][square] = 3 * square + c;
             }
+        for (int m = 0; m < 24; ++m) k->row[m] = (m % 3) * (kLinearOne + 1);
+        for (int j = 0; j < 24; ++j) k->pack[j] = uint8_t(4 * (j / 3) + j % 3);
         return k;
     }();
     return *constants;
 }
 
-#define QV_WIDE __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define QV_WIDE __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
 
 // One row's 48 bytes decoded, as words in the unpacking's order.
 QV_WIDE inline void DecodeRow(const WideConstants& k, const uint8_t* row, __m512i* lowWords,
@@ -228,12 +264,19 @@ QV_WIDE inline void DecodeRow(const WideConstants& k, const uint8_t* row, __m512
     *highWords = _mm512_unpackhi_epi8(l, h);
 }
 
-// The 24 means (blue, green, red of each) of eight 2 x 2 squares side by
-// side from `p`, each (sum of four + 2) >> 2 as for one Square2: the
-// 16 x 2 pixels decoded 64 bytes at a time with byte permutes over the
-// transfer table, summed down, then across.
-QV_WIDE void MeansOfSquareRowWide(const uint8_t* p, size_t step, uint16_t means[32]) {
+// Eight 2 x 2 squares side by side from `p` onto 24 output bytes, as
+// Square2 does one: the 16 x 2 pixels decoded 64 bytes at a time with byte
+// permutes over the transfer table, summed down, then across, each sum of
+// four plus 2 shifted right by 2, then the parts of the means gathered and
+// or-ed; squares whose flag is not 1 left dark.
+constexpr int kAhead = 384;
+QV_WIDE void SquareRowWide(const uint8_t* p, size_t step, const MeanParts& parts,
+                           const uint8_t* active, uint8_t* out) {
     const WideConstants& k = Wide();
+    // Both rows are read further on soon: ask for them ahead (a prefetch
+    // past the frame's end is harmless).
+    _mm_prefetch(reinterpret_cast<const char*>(p) + kAhead, _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(p + step) + kAhead, _MM_HINT_T0);
     __m512i topLow, topHigh, bottomLow, bottomHigh;
     DecodeRow(k, p, &topLow, &topHigh);
     DecodeRow(k, p + step, &bottomLow, &bottomHigh);
@@ -243,16 +286,37 @@ QV_WIDE void MeansOfSquareRowWide(const uint8_t* p, size_t step, uint16_t means[
     // Four values of at most kLinearOne, plus 2: within 16 bits.
     const __m512i sum = _mm512_add_epi16(_mm512_permutex2var_epi16(low, first, high),
                                          _mm512_permutex2var_epi16(low, second, high));
-    _mm512_storeu_si512(means, _mm512_srli_epi16(_mm512_add_epi16(sum, _mm512_set1_epi16(2)), 2));
+    const __m512i means = _mm512_srli_epi16(_mm512_add_epi16(sum, _mm512_set1_epi16(2)), 2);
+    alignas(64) uint16_t mean[32];
+    _mm512_store_si512(mean, means);
+    // One four-byte store per square, its fourth byte the next one's first.
+    for (int square = 0; square < 8; ++square, out += 3) {
+        const uint32_t value = active[square] != 1 ? 0
+                                                   : parts.of[0][mean[3 * square]] |
+                                                         parts.of[1][mean[3 * square + 1]] |
+                                                         parts.of[2][mean[3 * square + 2]];
+        if (square < 7) {
+            std::memcpy(out, &value, 4);
+        } else {
+            out[0] = uint8_t(value);
+            out[1] = uint8_t(value >> 8);
+            out[2] = uint8_t(value >> 16);
+        }
+    }
 }
 
+bool g_wideAllowed = true;
+
 bool WideSquareRows() {
-    static const bool wide =
-        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
-    return wide;
+    static const bool wide = __builtin_cpu_supports("avx512bw") &&
+                             __builtin_cpu_supports("avx512vl") &&
+                             __builtin_cpu_supports("avx512vbmi");
+    return wide && g_wideAllowed;
 }
 #else
-void MeansOfSquareRowWide(const uint8_t*, size_t, uint16_t*) {}
+bool g_wideAllowed = true;
+
+void SquareRowWide(const uint8_t*, size_t, const MeanParts&, const uint8_t*, uint8_t*) {}
 bool WideSquareRows() {
     return false;
 }
@@ -260,38 +324,35 @@ bool WideSquareRows() {
 
 }  // namespace
 
+void AllowWideAreaPass(bool allow) {
+    g_wideAllowed = allow;
+}
+
 void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const LedParts& parts,
                    uint32_t positions, uint8_t* const values[kPortCount]) {
     const SrgbTables& tables = Tables();
     const size_t step = size_t(std::max(footprints.width, 0)) * 3;
     const bool wide = WideSquareRows();
+    const MeanParts& meanParts = MeanPartsOf(parts);
     for (int port = 0; port < kPortCount; ++port) {
         uint8_t* out = values[port];
         if (out == nullptr) continue;
         const uint8_t* active = ActiveFlags(port);
         const uint32_t mapped = std::min(uint32_t(footprints.positions[port]), positions);
         const LedFootprint* led = footprints.led[port];
+        const FootprintRun* run = footprints.run[port];
+        const FootprintRun* runEnd = wide ? run + footprints.runs[port] : run;
         for (uint32_t position = 0; position < mapped; ++position, out += 3) {
+            if (run != runEnd && run->start == position && position + 8 <= mapped) {
+                SquareRowWide(bgr + run->offset, step, meanParts, active + position, out);
+                ++run;
+                position += 7;
+                out += 21;
+                continue;
+            }
             uint32_t value = 0;
             const LedFootprint& f = led[position];
             const uint8_t* p = bgr + f.offset;
-            if (f.kind == FootprintKind::SquareRow8 && wide && position + 8 <= mapped) {
-                alignas(64) uint16_t means[32];
-                MeansOfSquareRowWide(p, step, means);
-                for (int k = 0; k < 8; ++k, out += 3) {
-                    value = 0;
-                    if (active[position + k] == 1)
-                        value = parts[0][tables.encoded[means[3 * k + 2]]] |
-                                parts[1][tables.encoded[means[3 * k + 1]]] |
-                                parts[2][tables.encoded[means[3 * k]]];
-                    out[0] = uint8_t(value);
-                    out[1] = uint8_t(value >> 8);
-                    out[2] = uint8_t(value >> 16);
-                }
-                position += 7;
-                out -= 3;
-                continue;
-            }
             if (active[position] != 1 || f.kind == FootprintKind::Dark) {
                 // Left dark.
             } else if (f.kind == FootprintKind::Pixel) {

@@ -43,8 +43,17 @@ struct LedFootprint {
     FootprintKind kind;
 };
 
+// Eight footprints side by side from a SquareRow8, so that a frame's pass
+// over them need not read theirs.
+struct FootprintRun {
+    uint32_t offset;
+    uint16_t start;  // the first's chain position
+};
+
 struct LedFootprints {
     LedFootprint led[kPortCount][kChainCapacity];
+    FootprintRun run[kPortCount][kChainCapacity / 8];  // by position
+    uint16_t runs[kPortCount];
     uint16_t positions[kPortCount];  // as in the LED map
     uint32_t marksVersion;
     int32_t width;
@@ -65,6 +74,11 @@ int FootprintSide(int x, int y);
 // mean colour (then parts[] as there).
 void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const LedParts& parts,
                    uint32_t positions, uint8_t* const values[kPortCount]);
+
+// Whether AreaFrameLeds may use the processor's wide instructions, where it
+// has them (the bytes are the same either way); true until changed, and
+// after ResetConvertState. Tests: to reach the plain path too.
+void AllowWideAreaPass(bool allow);
 
 // The sRGB transfer as the area mean uses it: an 8-bit value to linear
 // light 0..kLinearOne, and linear light back to 8 bits, rounded. Fourteen

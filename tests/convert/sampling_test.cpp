@@ -168,7 +168,8 @@ TEST(AreaSampling, MovingThinLineLightsEveryLedItPassesSteadily) {
 // Layouts that reach every path of the frame pass (single pixels, 2 x 2
 // squares inside the frame and in runs along a row, footprints cut by the
 // frame's edges, large and odd sides, dark LEDs) against the reference, on
-// noise, where any mix-up of pixels or channels shows.
+// noise, where any mix-up of pixels or channels shows; with and without
+// the wide instructions.
 TEST(AreaSampling, FramePassGivesTheReferenceBytes) {
     const struct {
         int spacingX, spacingY, columns, rows;
@@ -205,13 +206,17 @@ TEST(AreaSampling, FramePassGivesTheReferenceBytes) {
             values[port] = bytes.data() + size_t(port) * positions * 3;
             reference[port] = expected.data() + size_t(port) * positions * 3;
         }
-        AreaFrameLeds(*footprints, frame.ptr<uint8_t>(0), parts, positions, values);
         ReferenceAreaFrameLeds(*footprints, frame.ptr<uint8_t>(0), parts, positions, reference);
-        for (int port = 0; port < 3; ++port)
-            for (uint32_t k = 0; k < positions * 3; ++k)
-                ASSERT_EQ(int(values[port][k]), int(reference[port][k]))
-                    << "spacing " << lattice.spacingX << " x " << lattice.spacingY << ", port "
-                    << port << ", LED " << k / 3 << ", byte " << k % 3;
+        for (const bool wide : {false, true}) {
+            AllowWideAreaPass(wide);
+            AreaFrameLeds(*footprints, frame.ptr<uint8_t>(0), parts, positions, values);
+            for (int port = 0; port < 3; ++port)
+                for (uint32_t k = 0; k < positions * 3; ++k)
+                    ASSERT_EQ(int(values[port][k]), int(reference[port][k]))
+                        << "spacing " << lattice.spacingX << " x " << lattice.spacingY
+                        << (wide ? ", wide" : ", plain") << ", port " << port << ", LED " << k / 3
+                        << ", byte " << k % 3;
+        }
     }
     ResetLayoutModel();
 }
