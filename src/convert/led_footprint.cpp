@@ -168,8 +168,8 @@ bool UpdateLedFootprints(LedFootprints* footprints, const LedMap& map) {
 namespace {
 
 // The linear sums (blue, green, red) of the cells of `f` inside the frame.
-void SumCells(const SrgbTables& tables, const LedFootprint& f, const uint8_t* bgr, size_t step,
-              uint32_t sum[3]) {
+__attribute__((noinline)) void SumCells(const SrgbTables& tables, const LedFootprint& f,
+                                        const uint8_t* bgr, size_t step, uint32_t sum[3]) {
     // At most 64 x 64 x kLinearOne per channel: fits 32 bits.
     uint32_t b = 0, g = 0, r = 0;
     const uint8_t* line = bgr + f.offset;
@@ -193,7 +193,6 @@ void SumCells(const SrgbTables& tables, const LedFootprint& f, const uint8_t* bg
 struct MeanParts {
     uint32_t of[3][kLinearOne + 1];
     uint32_t from[3][256];
-    const uint32_t* operator[](int c) const { return of[c]; }
 };
 
 const MeanParts& MeanPartsOf(const LedParts& parts) {
@@ -322,6 +321,42 @@ bool WideSquareRows() {
 }
 #endif
 
+// One LED's three output bytes, from its footprint `f` alone.
+inline void AreaLed(const SrgbTables& tables, const LedFootprint& f, uint8_t active,
+                    const uint8_t* bgr, size_t step, const LedParts& parts,
+                    const MeanParts& meanParts, uint8_t* out) {
+    uint32_t value = 0;
+    const uint8_t* p = bgr + f.offset;
+    if (f.kind == FootprintKind::Pixel) {
+        // One cell: its mean is the pixel itself (every value survives the
+        // transfer and back unchanged).
+        if (active == 1) value = parts[0][p[2]] | parts[1][p[1]] | parts[2][p[0]];
+    } else if (active != 1 || f.kind == FootprintKind::Dark) {
+        // Left dark.
+    } else if (f.kind == FootprintKind::Square2 || f.kind == FootprintKind::SquareRow8) {
+        // Each row's eight bytes hold both pixels; the mean of four is the
+        // sum plus 2, shifted right by 2 (the general scale for a side of 2
+        // is exactly 2^22).
+        const uint64_t top = Load64(p), bottom = Load64(p + step);
+        const auto sum = [&](uint64_t row, int c) {
+            return uint32_t(tables.pair[(row >> (8 * c) & 0xFF) | (row >> (8 * c + 16) & 0xFF00)]);
+        };
+        value = meanParts.of[0][(sum(top, 0) + sum(bottom, 0) + 2) >> 2] |
+                meanParts.of[1][(sum(top, 1) + sum(bottom, 1) + 2) >> 2] |
+                meanParts.of[2][(sum(top, 2) + sum(bottom, 2) + 2) >> 2];
+    } else {
+        uint32_t sum[3];
+        SumCells(tables, f, bgr, step, sum);
+        const uint64_t scale = kScales.of[f.side], half = uint64_t(1) << 23;
+        value = meanParts.of[0][(sum[0] * scale + half) >> 24] |
+                meanParts.of[1][(sum[1] * scale + half) >> 24] |
+                meanParts.of[2][(sum[2] * scale + half) >> 24];
+    }
+    out[0] = uint8_t(value);
+    out[1] = uint8_t(value >> 8);
+    out[2] = uint8_t(value >> 16);
+}
+
 }  // namespace
 
 void AllowWideAreaPass(bool allow) {
@@ -342,48 +377,18 @@ void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const Le
         const LedFootprint* led = footprints.led[port];
         const FootprintRun* run = footprints.run[port];
         const FootprintRun* runEnd = wide ? run + footprints.runs[port] : run;
-        for (uint32_t position = 0; position < mapped; ++position, out += 3) {
-            if (run != runEnd && run->start == position && position + 8 <= mapped) {
-                SquareRowWide(bgr + run->offset, step, meanParts, active + position, out);
-                ++run;
-                position += 7;
-                out += 21;
-                continue;
-            }
-            uint32_t value = 0;
-            const LedFootprint& f = led[position];
-            const uint8_t* p = bgr + f.offset;
-            if (active[position] != 1 || f.kind == FootprintKind::Dark) {
-                // Left dark.
-            } else if (f.kind == FootprintKind::Pixel) {
-                // One cell: its mean is the pixel itself (every value
-                // survives the transfer and back unchanged).
-                value = parts[0][p[2]] | parts[1][p[1]] | parts[2][p[0]];
-            } else if (f.kind == FootprintKind::Square2 || f.kind == FootprintKind::SquareRow8) {
-                // Each row's eight bytes hold both pixels; the mean of four
-                // is the sum plus 2, shifted right by 2 (the general scale
-                // for a side of 2 is exactly 2^22).
-                const uint64_t top = Load64(p), bottom = Load64(p + step);
-                const auto sum = [&](uint64_t row, int c) {
-                    return uint32_t(
-                        tables.pair[(row >> (8 * c) & 0xFF) | (row >> (8 * c + 16) & 0xFF00)]);
-                };
-                const uint8_t mb = tables.encoded[(sum(top, 0) + sum(bottom, 0) + 2) >> 2];
-                const uint8_t mg = tables.encoded[(sum(top, 1) + sum(bottom, 1) + 2) >> 2];
-                const uint8_t mr = tables.encoded[(sum(top, 2) + sum(bottom, 2) + 2) >> 2];
-                value = parts[0][mr] | parts[1][mg] | parts[2][mb];
-            } else {
-                uint32_t sum[3];
-                SumCells(tables, f, bgr, step, sum);
-                const uint64_t scale = kScales.of[f.side], half = uint64_t(1) << 23;
-                const uint8_t mb = tables.encoded[(sum[0] * scale + half) >> 24];
-                const uint8_t mg = tables.encoded[(sum[1] * scale + half) >> 24];
-                const uint8_t mr = tables.encoded[(sum[2] * scale + half) >> 24];
-                value = parts[0][mr] | parts[1][mg] | parts[2][mb];
-            }
-            out[0] = uint8_t(value);
-            out[1] = uint8_t(value >> 8);
-            out[2] = uint8_t(value >> 16);
+        uint32_t position = 0;
+        for (;; ++run) {
+            // The LEDs up to the next run (or the end) one at a time, then
+            // the run.
+            const bool wholeRun = run != runEnd && run->start + 8u <= mapped;
+            const uint32_t until = wholeRun ? run->start : mapped;
+            for (; position < until; ++position, out += 3)
+                AreaLed(tables, led[position], active[position], bgr, step, parts, meanParts, out);
+            if (!wholeRun) break;
+            SquareRowWide(bgr + run->offset, step, meanParts, active + position, out);
+            position += 8;
+            out += 24;
         }
         std::memset(out, 0, size_t(positions - mapped) * 3);
     }

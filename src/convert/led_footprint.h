@@ -12,6 +12,11 @@
 // LED whose own cell lies outside the frame stays dark, as in the LED map.
 // The footprints are built once per layout and frame size, from the LED
 // map; the work of a frame is proportional to the cells of all footprints.
+// As a footprint reaches only as far as the nearest other LED, footprints
+// barely overlap and a frame's pass reads each pixel about once: summing
+// the cells costs no more than building a summed-area table over them. Two
+// by two footprints (LEDs on every second cell) have their own path, eight
+// side by side at a time where the processor has wide byte permutes.
 #pragma once
 
 #include <cstdint>
