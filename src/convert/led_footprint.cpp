@@ -215,12 +215,9 @@ struct WideConstants {
     // low unpacking, or 32 + 8 * (j / 16) + j % 16 - 8 of the high one.
     alignas(64) int16_t first[32];
     alignas(64) int16_t second[32];
-    // Where each mean's parts start in MeanParts::of (its channel's row).
-    alignas(64) int32_t row[32];
-    // pick[c][k]: mean 3k + c, for or-ing the three parts of square k.
-    alignas(64) int32_t pick[3][16];
-    // The three low bytes of each square's value, side by side.
-    alignas(64) uint8_t pack[64];
+    // 16 pixels' bytes as planes: blue, green, red, then 16 zero bytes
+    // (taken from beyond the 48 read).
+    alignas(64) uint8_t planes[64];
 };
 
 const WideConstants& Wide() {
@@ -237,10 +234,8 @@ const WideConstants& Wide() {
             for (int c = 0; c < 3; ++c) {
                 k->first[3 * square + c] = word(6 * square + c);
                 k->second[3 * square + c] = word(6 * square + 3 + c);
-                k->pick[c][square] = 3 * square + c;
             }
-        for (int m = 0; m < 24; ++m) k->row[m] = (m % 3) * (kLinearOne + 1);
-        for (int j = 0; j < 24; ++j) k->pack[j] = uint8_t(4 * (j / 3) + j % 3);
+        for (int j = 0; j < 64; ++j) k->planes[j] = uint8_t(j < 48 ? 3 * (j % 16) + j / 16 : 63);
         return k;
     }();
     return *constants;
@@ -248,12 +243,11 @@ const WideConstants& Wide() {
 
 #define QV_WIDE __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
 
-// One row's 48 bytes decoded, as words in the unpacking's order.
-QV_WIDE inline void DecodeRow(const WideConstants& k, const uint8_t* row, __m512i* lowWords,
-                              __m512i* highWords) {
+// The bytes of `v` decoded, as words in the unpacking's order.
+QV_WIDE inline void DecodeBytes(const WideConstants& k, __m512i v, __m512i* lowWords,
+                                __m512i* highWords) {
     const __m512i* low = reinterpret_cast<const __m512i*>(k.low);
     const __m512i* high = reinterpret_cast<const __m512i*>(k.high);
-    const __m512i v = _mm512_maskz_loadu_epi8((uint64_t(1) << 48) - 1, row);
     const __mmask64 upper = _mm512_movepi8_mask(v);
     const __m512i l = _mm512_mask_blend_epi8(upper, _mm512_permutex2var_epi8(low[0], v, low[1]),
                                              _mm512_permutex2var_epi8(low[2], v, low[3]));
@@ -261,6 +255,41 @@ QV_WIDE inline void DecodeRow(const WideConstants& k, const uint8_t* row, __m512
                                              _mm512_permutex2var_epi8(high[2], v, high[3]));
     *lowWords = _mm512_unpacklo_epi8(l, h);
     *highWords = _mm512_unpackhi_epi8(l, h);
+}
+
+// One row's 48 bytes decoded, as words in the unpacking's order.
+QV_WIDE inline void DecodeRow(const WideConstants& k, const uint8_t* row, __m512i* lowWords,
+                              __m512i* highWords) {
+    DecodeBytes(k, _mm512_maskz_loadu_epi8((uint64_t(1) << 48) - 1, row), lowWords, highWords);
+}
+
+// SumCells 16 pixels of a row at a time: each piece's bytes put in planes
+// (a short piece's missing bytes read as 0, whose linear value is 0) and
+// decoded, so that every 128-bit lane of the words holds one channel.
+QV_WIDE void SumCellsWide(const LedFootprint& f, const uint8_t* bgr, size_t step, uint32_t sum[3]) {
+    const WideConstants& k = Wide();
+    const __m512i planes = _mm512_load_si512(k.planes), ones = _mm512_set1_epi16(1);
+    __m512i total = _mm512_setzero_si512();
+    const uint8_t* line = bgr + f.offset;
+    for (int y = 0; y < f.rows; ++y, line += step) {
+        for (int x = 0; x < f.columns; x += 16) {
+            const int pixels = std::min(16, f.columns - x);
+            const __m512i v =
+                _mm512_maskz_loadu_epi8((uint64_t(1) << (3 * pixels)) - 1, line + 3 * x);
+            __m512i low, high;
+            DecodeBytes(k, _mm512_permutexvar_epi8(planes, v), &low, &high);
+            // Two values of at most kLinearOne: a positive 16-bit number;
+            // the pairs of words summed into 32 bits.
+            total = _mm512_add_epi32(total, _mm512_madd_epi16(_mm512_add_epi16(low, high), ones));
+        }
+    }
+    const __m128i lanes[3] = {_mm512_extracti32x4_epi32(total, 0),
+                              _mm512_extracti32x4_epi32(total, 1),
+                              _mm512_extracti32x4_epi32(total, 2)};
+    for (int c = 0; c < 3; ++c) {
+        const __m128i two = _mm_add_epi32(lanes[c], _mm_unpackhi_epi64(lanes[c], lanes[c]));
+        sum[c] = uint32_t(_mm_cvtsi128_si32(_mm_add_epi32(two, _mm_srli_epi64(two, 32))));
+    }
 }
 
 // Eight 2 x 2 squares side by side from `p` onto 24 output bytes, as
@@ -306,7 +335,7 @@ QV_WIDE void SquareRowWide(const uint8_t* p, size_t step, const MeanParts& parts
 
 bool g_wideAllowed = true;
 
-bool WideSquareRows() {
+bool WideInstructions() {
     static const bool wide = __builtin_cpu_supports("avx512bw") &&
                              __builtin_cpu_supports("avx512vl") &&
                              __builtin_cpu_supports("avx512vbmi");
@@ -316,13 +345,17 @@ bool WideSquareRows() {
 bool g_wideAllowed = true;
 
 void SquareRowWide(const uint8_t*, size_t, const MeanParts&, const uint8_t*, uint8_t*) {}
-bool WideSquareRows() {
+void SumCellsWide(const LedFootprint&, const uint8_t*, size_t, uint32_t*) {}
+bool WideInstructions() {
     return false;
 }
 #endif
 
 // One LED's three output bytes, from its footprint `f` alone.
-inline void AreaLed(const SrgbTables& tables, const LedFootprint& f, uint8_t active,
+// Footprints at least this wide are summed 16 pixels at a time where the
+// processor can (narrower ones cost more that way than cell by cell).
+constexpr int kWideColumns = 8;
+inline void AreaLed(const SrgbTables& tables, bool wide, const LedFootprint& f, uint8_t active,
                     const uint8_t* bgr, size_t step, const LedParts& parts,
                     const MeanParts& meanParts, uint8_t* out) {
     uint32_t value = 0;
@@ -346,7 +379,10 @@ inline void AreaLed(const SrgbTables& tables, const LedFootprint& f, uint8_t act
                 meanParts.of[2][(sum(top, 2) + sum(bottom, 2) + 2) >> 2];
     } else {
         uint32_t sum[3];
-        SumCells(tables, f, bgr, step, sum);
+        if (wide && f.columns >= kWideColumns)
+            SumCellsWide(f, bgr, step, sum);
+        else
+            SumCells(tables, f, bgr, step, sum);
         const uint64_t scale = kScales.of[f.side], half = uint64_t(1) << 23;
         value = meanParts.of[0][(sum[0] * scale + half) >> 24] |
                 meanParts.of[1][(sum[1] * scale + half) >> 24] |
@@ -367,7 +403,7 @@ void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const Le
                    uint32_t positions, uint8_t* const values[kPortCount]) {
     const SrgbTables& tables = Tables();
     const size_t step = size_t(std::max(footprints.width, 0)) * 3;
-    const bool wide = WideSquareRows();
+    const bool wide = WideInstructions();
     const MeanParts& meanParts = MeanPartsOf(parts);
     for (int port = 0; port < kPortCount; ++port) {
         uint8_t* out = values[port];
@@ -384,7 +420,8 @@ void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const Le
             const bool wholeRun = run != runEnd && run->start + 8u <= mapped;
             const uint32_t until = wholeRun ? run->start : mapped;
             for (; position < until; ++position, out += 3)
-                AreaLed(tables, led[position], active[position], bgr, step, parts, meanParts, out);
+                AreaLed(tables, wide, led[position], active[position], bgr, step, parts, meanParts,
+                        out);
             if (!wholeRun) break;
             SquareRowWide(bgr + run->offset, step, meanParts, active + position, out);
             position += 8;

@@ -16,7 +16,8 @@
 // barely overlap and a frame's pass reads each pixel about once: summing
 // the cells costs no more than building a summed-area table over them. Two
 // by two footprints (LEDs on every second cell) have their own path, eight
-// side by side at a time where the processor has wide byte permutes.
+// side by side at a time where the processor has wide byte permutes, which
+// also sum the rows of footprints 8 cells wide and more.
 #pragma once
 
 #include <cstdint>
