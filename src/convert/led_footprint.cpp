@@ -278,8 +278,8 @@ QV_WIDE void SumCellsWide(const LedFootprint& f, const uint8_t* bgr, size_t step
                 _mm512_maskz_loadu_epi8((uint64_t(1) << (3 * pixels)) - 1, line + 3 * x);
             __m512i low, high;
             DecodeBytes(k, _mm512_permutexvar_epi8(planes, v), &low, &high);
-            // Two values of at most kLinearOne: a positive 16-bit number;
-            // the pairs of words summed into 32 bits.
+            // Two values of at most kLinearOne: a positive signed 16-bit
+            // number; the pairs of words summed into 32 bits.
             total = _mm512_add_epi32(total, _mm512_madd_epi16(_mm512_add_epi16(low, high), ones));
         }
     }
@@ -295,8 +295,8 @@ QV_WIDE void SumCellsWide(const LedFootprint& f, const uint8_t* bgr, size_t step
 // Eight 2 x 2 squares side by side from `p` onto 24 output bytes, as
 // Square2 does one: the 16 x 2 pixels decoded 64 bytes at a time with byte
 // permutes over the transfer table, summed down, then across, each sum of
-// four plus 2 shifted right by 2, then the parts of the means gathered and
-// or-ed; squares whose flag is not 1 left dark.
+// four plus 2 shifted right by 2, then each square's value made of the
+// parts of its three means; squares whose flag is not 1 left dark.
 constexpr int kAhead = 384;
 QV_WIDE void SquareRowWide(const uint8_t* p, size_t step, const MeanParts& parts,
                            const uint8_t* active, uint8_t* out) {
