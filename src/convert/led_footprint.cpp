@@ -151,8 +151,14 @@ bool UpdateLedFootprints(LedFootprints* footprints, const LedMap& map) {
                 ++k;
             if (k == 8) {
                 led[position].kind = FootprintKind::SquareRow8;
-                footprints->run[port][footprints->runs[port]++] = {led[position].offset,
-                                                                   uint16_t(position)};
+                FootprintRun* runs = footprints->run[port];
+                uint16_t& count = footprints->runs[port];
+                FootprintRun* last = count > 0 ? &runs[count - 1] : nullptr;
+                if (last != nullptr && last->start + 8u * last->groups == position &&
+                    last->offset + 48u * last->groups == led[position].offset)
+                    ++last->groups;
+                else
+                    runs[count++] = {led[position].offset, uint16_t(position), 1};
             }
             position += k == 8 ? 8 : std::max(k, 1u);
         }
@@ -277,19 +283,16 @@ QV_WIDE void SumCellsWide(const LedFootprint& f, const uint8_t* bgr, size_t step
             const __m512i v =
                 _mm512_maskz_loadu_epi8((uint64_t(1) << (3 * pixels)) - 1, line + 3 * x);
             __m512i low, high;
-            DecodeBytes(k, _mm512_permutexvar_epi8(planes, v), &low, &high);
+            DecodeBytes(k, _mm512_maskz_permutexvar_epi8(~__mmask64(0), planes, v), &low, &high);
             // Two values of at most kLinearOne: a positive signed 16-bit
             // number; the pairs of words summed into 32 bits.
             total = _mm512_add_epi32(total, _mm512_madd_epi16(_mm512_add_epi16(low, high), ones));
         }
     }
-    const __m128i lanes[3] = {_mm512_extracti32x4_epi32(total, 0),
-                              _mm512_extracti32x4_epi32(total, 1),
-                              _mm512_extracti32x4_epi32(total, 2)};
-    for (int c = 0; c < 3; ++c) {
-        const __m128i two = _mm_add_epi32(lanes[c], _mm_unpackhi_epi64(lanes[c], lanes[c]));
-        sum[c] = uint32_t(_mm_cvtsi128_si32(_mm_add_epi32(two, _mm_srli_epi64(two, 32))));
-    }
+    alignas(64) uint32_t lanes[16];
+    _mm512_store_si512(lanes, total);
+    for (int c = 0; c < 3; ++c)
+        sum[c] = lanes[4 * c] + lanes[4 * c + 1] + lanes[4 * c + 2] + lanes[4 * c + 3];
 }
 
 // Eight 2 x 2 squares side by side from `p` onto 24 output bytes, as
@@ -298,9 +301,8 @@ QV_WIDE void SumCellsWide(const LedFootprint& f, const uint8_t* bgr, size_t step
 // four plus 2 shifted right by 2, then each square's value made of the
 // parts of its three means; squares whose flag is not 1 left dark.
 constexpr int kAhead = 384;
-QV_WIDE void SquareRowWide(const uint8_t* p, size_t step, const MeanParts& parts,
-                           const uint8_t* active, uint8_t* out) {
-    const WideConstants& k = Wide();
+QV_WIDE inline void SquareRowWide(const WideConstants& k, const uint8_t* p, size_t step,
+                                  const MeanParts& parts, const uint8_t* active, uint8_t* out) {
     // Both rows are read further on soon: ask for them ahead (a prefetch
     // past the frame's end is harmless).
     _mm_prefetch(reinterpret_cast<const char*>(p) + kAhead, _MM_HINT_T0);
@@ -333,6 +335,14 @@ QV_WIDE void SquareRowWide(const uint8_t* p, size_t step, const MeanParts& parts
     }
 }
 
+// `groups` times eight squares side by side from `p`.
+QV_WIDE void SquareRowsWide(const uint8_t* p, size_t step, const MeanParts& parts,
+                            const uint8_t* active, uint8_t* out, int groups) {
+    const WideConstants& k = Wide();
+    for (int group = 0; group < groups; ++group, p += 48, active += 8, out += 24)
+        SquareRowWide(k, p, step, parts, active, out);
+}
+
 bool g_wideAllowed = true;
 
 bool WideInstructions() {
@@ -344,7 +354,7 @@ bool WideInstructions() {
 #else
 bool g_wideAllowed = true;
 
-void SquareRowWide(const uint8_t*, size_t, const MeanParts&, const uint8_t*, uint8_t*) {}
+void SquareRowsWide(const uint8_t*, size_t, const MeanParts&, const uint8_t*, uint8_t*, int) {}
 void SumCellsWide(const LedFootprint&, const uint8_t*, size_t, uint32_t*) {}
 bool WideInstructions() {
     return false;
@@ -417,15 +427,17 @@ void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const Le
         for (;; ++run) {
             // The LEDs up to the next run (or the end) one at a time, then
             // the run.
-            const bool wholeRun = run != runEnd && run->start + 8u <= mapped;
-            const uint32_t until = wholeRun ? run->start : mapped;
+            const int groups = run == runEnd || run->start >= mapped
+                                   ? 0
+                                   : std::min<int>(run->groups, (mapped - run->start) / 8);
+            const uint32_t until = groups > 0 ? run->start : mapped;
             for (; position < until; ++position, out += 3)
                 AreaLed(tables, wide, led[position], active[position], bgr, step, parts, meanParts,
                         out);
-            if (!wholeRun) break;
-            SquareRowWide(bgr + run->offset, step, meanParts, active + position, out);
-            position += 8;
-            out += 24;
+            if (groups == 0) break;
+            SquareRowsWide(bgr + run->offset, step, meanParts, active + position, out, groups);
+            position += 8 * groups;
+            out += 24 * groups;
         }
         std::memset(out, 0, size_t(positions - mapped) * 3);
     }

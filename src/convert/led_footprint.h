@@ -49,11 +49,13 @@ struct LedFootprint {
     FootprintKind kind;
 };
 
-// Eight footprints side by side from a SquareRow8, so that a frame's pass
-// over them need not read theirs.
+// Eight footprints side by side from a SquareRow8, and as many more
+// groups of eight following on along the row, so that a frame's pass over
+// them need not read theirs.
 struct FootprintRun {
     uint32_t offset;
-    uint16_t start;  // the first's chain position
+    uint16_t start;   // the first's chain position
+    uint16_t groups;  // of eight
 };
 
 struct LedFootprints {
