@@ -16,7 +16,6 @@
 #include "app/view.h"
 #include "model/layout.h"
 #include "render/scene.h"
-#include "render/scene_parts.h"
 #include "render/settings.h"
 #include "render/window.h"
 #include "support/reference_drawing.h"

@@ -199,18 +199,20 @@ void LoadOutputs(ControlWindow& c, const QString& path) {
     ShowFormStatus(c.liveForm, "Outputs from " + path);
 }
 
-// "120 frames sent, 0 dropped, 1440 packets sent, 25.00 frames/s (target 25.00)",
-// with "; power: ..." after it when the power is measured.
+// "120 frames sent, 0 dropped, 1440 packets sent, 25.00 frames/s (target 25.00),
+// pacing p99 0.12 ms", with "; power: ..." after it when the power is measured
+// (a tool of before the pacing figure leaves it out).
 bool ShowStatsLine(ControlWindow& c, const QString& line) {
     static const QRegularExpression pattern(
         "^(\\d+) frames sent, (\\d+) dropped, (\\d+) packets sent, ([0-9.]+) frames/s "
-        "\\(target ([0-9.]+)\\)(?:; power: (.*))?$");
+        "\\(target ([0-9.]+)\\)(?:, pacing p99 ([0-9.]+) ms)?(?:; power: (.*))?$");
     QRegularExpressionMatch match = pattern.match(line);
     if (!match.hasMatch()) return false;
     QString text =
         QString("Frames sent: %1    dropped: %2    rate: %3 frames/s (target %4)")
             .arg(match.captured(1), match.captured(2), match.captured(4), match.captured(5));
-    if (!match.captured(6).isEmpty()) text += "\npower: " + match.captured(6);
+    if (!match.captured(6).isEmpty()) text += "    pacing p99: " + match.captured(6) + " ms";
+    if (!match.captured(7).isEmpty()) text += "\npower: " + match.captured(7);
     c.liveStats->setText(text);
     return true;
 }

@@ -1,5 +1,5 @@
 // Start-up and the heartbeat of the program: the GLUT window, the 40 ms
-// command timer, the 25 ms idle redraw and the fixed drawing order. Every
+// command tick, the 25 ms idle redraw and the fixed drawing order. Every
 // callback runs on the GUI thread; the receive thread only fills the mailbox.
 // The command channel sits above this layer and comes in as ShellHooks.
 #include "app/shell.h"
@@ -7,6 +7,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "app/input.h"
@@ -27,11 +28,26 @@ const char kControlProgramName[] = "Quorvane_Net.exe";
 namespace {
 
 constexpr int kFirstTimerDelayMs = 16;
-constexpr int kTimerPeriodMs = 40;
-constexpr int kIdleSleepMs = 25;
+constexpr uint64_t kTickPeriodNs = 40 * 1000000ull;
+constexpr uint64_t kIdleSleepNs = 25 * 1000000ull;
 constexpr int kLaunchPauseMs = 1000;
 
 ShellHooks g_hooks = {nullptr, nullptr};
+
+// The command tick comes 40 ms after the end of the one before, as a GLUT
+// timer re-armed from its own callback would. GLUT looks at its timers only
+// between one idle pause and the next redraw, though, so such a timer came
+// round every second loop, 60 ms and more apart, and a command waited up
+// to that long. After the first (a GLUT timer, before the first redraw), each
+// tick runs at its time inside the idle pause, or at the pause's start when
+// it fell due during a redraw; the pause still sleeps its full 25 ms, the
+// tick's work in between.
+uint64_t g_nextTickNs = UINT64_MAX;
+
+void RunCommandTick() {
+    if (g_hooks.pollCommand != nullptr) g_hooks.pollCommand();
+    g_nextTickNs = Sys_MonotonicNanoseconds() + kTickPeriodNs;
+}
 
 // A playback advances one frame per redraw, but GLUT draws no window that
 // is hidden (fully covered, minimised, unmapped), so a conversion would stop
@@ -46,13 +62,19 @@ ShellHooks g_hooks = {nullptr, nullptr};
 constexpr int kIdleTicksWithoutRedraw = 2;
 int g_idleTicksSinceRedraw = 0;
 
-void OnTimer(int) {
-    if (g_hooks.pollCommand != nullptr) g_hooks.pollCommand();
-    glutTimerFunc(kTimerPeriodMs, OnTimer, 0);
+void OnFirstTimer(int) {
+    RunCommandTick();
 }
 
 void OnIdle() {
-    Sys_Sleep(kIdleSleepMs);
+    uint64_t pauseEnd = Sys_MonotonicNanoseconds() + kIdleSleepNs;
+    while (g_nextTickNs <= pauseEnd) {
+        Sys_SleepUntilNanoseconds(g_nextTickNs);
+        const uint64_t tickStart = Sys_MonotonicNanoseconds();
+        RunCommandTick();
+        pauseEnd += g_nextTickNs - kTickPeriodNs - tickStart;
+    }
+    Sys_SleepUntilNanoseconds(pauseEnd);
     if (++g_idleTicksSinceRedraw >= kIdleTicksWithoutRedraw && VideoMode() != VideoModeKind::Idle)
         StepVideoFrame();
     glutPostRedisplay();
@@ -65,21 +87,18 @@ void OnDisplay() {
     glutSwapBuffers();
 }
 
-// The grid's two tables (40 MB) are written once, within the launch pause,
-// and kept from forked children. Until first written their pages are not the
-// program's, and after any fork (the window library forks helpers of its
-// own) every page is copy-on-write again: either way the next open or
-// playback would stop for the system at each of its 10,000 pages (a first
-// open took 150 ms more than the next ones).
-void PrepareGridTables() {
-    ClearGrid();
-    constexpr size_t kCells = size_t(kGridSide) * kGridSide;
-    const GridCell* cells = &CellAt(0, 0);
-    if (&CellAt(kGridMax, kGridMax) + 1 == cells + kCells)
-        Sys_KeepFromChildren(const_cast<GridCell*>(cells), kCells * sizeof *cells);
-    uint32_t* colors = CellColorColumn(0);
-    if (CellColorColumn(kGridMax) + kGridSide == colors + kCells)
-        Sys_KeepFromChildren(colors, kCells * sizeof *colors);
+// The model's tables (40 MB for the grid, and the chains' of a full
+// project) are written once, within the launch pause, and kept from forked
+// children. Until first written their pages are not the program's, and after
+// any fork (the window library forks helpers of its own) every page is
+// copy-on-write again: either way the next open or playback would stop for
+// the system at each of its 10,000 pages (a first open took 150 ms more than
+// the next ones).
+void PrepareModelMemory() {
+    MemoryPiece pieces[kLayoutMemoryPieces];
+    PrepareLayoutMemory(kPortCount, pieces);
+    for (const MemoryPiece& piece : pieces)
+        if (piece.size > 0) Sys_KeepFromChildren(piece.start, piece.size);
 }
 
 }  // namespace
@@ -155,13 +174,13 @@ int RunShell(int argc, char** argv, const ShellHooks& hooks) {
 
     glutCreateWindow(kWindowTitle);
     SettleWindowPosition();
-    glutTimerFunc(kFirstTimerDelayMs, OnTimer, 0);
+    glutTimerFunc(kFirstTimerDelayMs, OnFirstTimer, 0);
     glutIdleFunc(OnIdle);
 
     InstallVideoWindow();
     if (g_hooks.startCommandServer != nullptr) g_hooks.startCommandServer();
     const uint64_t pauseStart = Sys_MonotonicNanoseconds();
-    PrepareGridTables();
+    PrepareModelMemory();
     Sys_SleepUntilNanoseconds(pauseStart + uint64_t(kLaunchPauseMs) * 1000000u);
 
     if (!Sys_FileExists(kControlProgramName)) {

@@ -7,7 +7,7 @@ extern const char kControlProgramName[];  // "Quorvane_Net.exe"
 // What the shell calls in the command channel, which sits above it.
 struct ShellHooks {
     void (*startCommandServer)();  // once, after the window exists
-    void (*pollCommand)();         // every 40 ms timer tick
+    void (*pollCommand)();         // every tick, 40 ms after the end of the one before
 };
 
 // The window program: start-up, then the GLUT main loop. Returns the exit code.

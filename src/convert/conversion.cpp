@@ -68,7 +68,8 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
                    const std::atomic<bool>* stop, std::string* error, int32_t* framesDone) {
     if (framesDone != nullptr) *framesDone = 0;
     std::string cause;
-    FrameReader* reader = OpenFrameReader(videoPath, &cause);
+    FrameReader* reader =
+        OpenFrameReader(videoPath, &cause, settings.readerPriority, settings.loop);
     if (reader == nullptr) {
         *error = std::string(videoPath) + ": " + cause;
         return false;
@@ -110,17 +111,23 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
         return false;
     }
     int32_t done = 0;
+    int32_t passFrame = 0;  // of the current pass
     bool ok = true;
     cv::Mat frame, work;
-    while (done < info.frameCount) {
+    const int32_t limit = settings.loop ? settings.frameLimit : info.frameCount;
+    while (limit <= 0 || done < limit) {
         if (stop != nullptr && stop->load()) {
             *error = std::string(videoPath) + ": stopped";
             ok = false;
             break;
         }
-        if (!NextFrame(reader, &frame)) break;
+        bool passStart = false;
+        if (!NextFrame(reader, &frame, &passStart)) break;
+        if (passStart) passFrame = 0;
+        // Each pass as a run of its own: frames past the reported count are not converted.
+        if (passFrame >= video.frameCount) continue;
         const cv::Mat* bgr = FrameForLeds(frame, settings.resize, &work);
-        leds.frameIndex = done;
+        leds.frameIndex = passFrame;
         if (bgr != nullptr) {
             UpdateLedMap(map.get(), bgr->cols, bgr->rows);
             if (footprints) {
@@ -133,13 +140,14 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
             std::fill(values.begin(), values.end(), 0);
         }
         if (settings.power != nullptr)
-            MeterFrameLeds(settings.power, info.ledCount, out, longest, done);
+            MeterFrameLeds(settings.power, info.ledCount, out, longest, passFrame);
         if (!sink.frame(sink.state, leds)) {
             *error = sink.error(sink.state);
             ok = false;
             break;
         }
         ++done;
+        ++passFrame;
         if (progress != nullptr) progress(progressContext, done, info.frameCount);
     }
     CloseFrameReader(reader);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "convert/color.h"
+#include "convert/frame_reader.h"
 #include "convert/led_footprint.h"
 #include "convert/power.h"
 #include "convert/sink.h"
@@ -30,10 +31,17 @@ struct ConversionSettings {
     ColorSettings color;
     ResizeSettings resize;
     int32_t frameLimit;  // at most this many frames; 0 = all the video reports
-    SampleMode sample;   // Point: the pixel under each LED; Area: its footprint's mean
+    // The video again from its first frame after its last (decoded ahead
+    // across the end), pass after pass, until `stop` or frameLimit frames in
+    // all (0: no limit); the sink begins and finishes once.
+    bool loop;
+    SampleMode sample;  // Point: the pixel under each LED; Area: its footprint's mean
     // When set, every frame passes through it after the colour steps: its
     // ports limited as its settings say, and counted.
     PowerMeter* power;
+    // For a sink on a clock (live output): decoding below the thread that
+    // sends, so that it never holds it up.
+    ReaderPriority readerPriority;
 };
 
 // The layout's side of a run: info.ledCount from the current chains, and

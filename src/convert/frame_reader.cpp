@@ -4,7 +4,9 @@
 // raises the stop flag, wakes the producer and waits until it has released
 // the capture. The producer opens the capture itself, so for a background
 // reader the decoder's own threads inherit its lower priority: on a busy
-// machine decoding ahead then yields to the window's drawing.
+// machine decoding ahead then yields to the window's drawing. A looping
+// reader opens the file again after its last frame, so the next pass is
+// decoded ahead like the rest.
 #include "convert/frame_reader.h"
 
 #include <cmath>
@@ -25,7 +27,12 @@ struct FrameReader {
     bool opened;    // and it opened
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<cv::Mat> queue;
+    bool loop;
+    struct Queued {
+        cv::Mat frame;
+        bool passStart;  // the first frame of a later pass
+    };
+    std::deque<Queued> queue;
     bool ended;    // the producer read its last frame
     bool stop;     // the consumer wants the producer gone
     bool running;  // the producer has not yet returned
@@ -33,10 +40,12 @@ struct FrameReader {
 
 namespace {
 
-// Opens the capture and reads what the consumer needs before frames.
-bool OpenCapture(FrameReader* reader) {
+// Opens the capture and, the first time, reads what the consumer needs
+// before frames.
+bool OpenCapture(FrameReader* reader, bool first) {
     try {
         if (!OpenVideoFile(reader->capture, reader->path.c_str())) return false;
+        if (!first) return true;
         reader->info.frameCount = ReportedFrameCount(reader->capture.get(cv::CAP_PROP_FRAME_COUNT));
         const double fps = reader->capture.get(cv::CAP_PROP_FPS);
         reader->info.framesPerSecond = std::isfinite(fps) && fps > 0 ? fps : 0.0;
@@ -51,7 +60,8 @@ bool OpenCapture(FrameReader* reader) {
 void Produce(void* argument) {
     FrameReader* reader = static_cast<FrameReader*>(argument);
     if (reader->priority == ReaderPriority::Background) Sys_LowerThreadPriority();
-    const bool opened = OpenCapture(reader);
+    if (reader->priority == ReaderPriority::Normal) Sys_NormalThreadPriority();
+    const bool opened = OpenCapture(reader, true);
     {
         std::lock_guard<std::mutex> hold(reader->lock);
         reader->openDone = true;
@@ -59,6 +69,8 @@ void Produce(void* argument) {
         if (!opened) reader->stop = true;
         reader->changed.notify_all();
     }
+    int64_t passFrames = 0;
+    bool passStart = false;
     for (;;) {
         {
             std::unique_lock<std::mutex> hold(reader->lock);
@@ -74,9 +86,21 @@ void Produce(void* argument) {
         } catch (const cv::Exception&) {
             got = false;
         }
+        if (!got && reader->loop && passFrames > 0) {
+            try {
+                reader->capture.release();
+            } catch (const cv::Exception&) {
+            }
+            if (!OpenCapture(reader, false)) break;
+            passFrames = 0;
+            passStart = true;
+            continue;
+        }
         std::lock_guard<std::mutex> hold(reader->lock);
         if (!got) break;
-        reader->queue.push_back(std::move(frame));
+        reader->queue.push_back({std::move(frame), passStart});
+        passStart = false;
+        ++passFrames;
         reader->changed.notify_all();
     }
     try {
@@ -98,10 +122,12 @@ int32_t ReportedFrameCount(double count) {
     return int32_t(count);
 }
 
-FrameReader* OpenFrameReader(const char* path, std::string* error, ReaderPriority priority) {
+FrameReader* OpenFrameReader(const char* path, std::string* error, ReaderPriority priority,
+                             bool loop) {
     FrameReader* reader = new FrameReader();
     reader->path = path;
     reader->priority = priority;
+    reader->loop = loop;
     reader->running = true;
     if (!Sys_StartThread(Produce, reader)) {
         if (error != nullptr) *error = "cannot start the video reading thread";
@@ -126,14 +152,15 @@ const FrameReaderInfo& FrameReaderInfoOf(const FrameReader* reader) {
     return reader->info;
 }
 
-bool NextFrame(FrameReader* reader, cv::Mat* frame) {
+bool NextFrame(FrameReader* reader, cv::Mat* frame, bool* passStart) {
     std::unique_lock<std::mutex> hold(reader->lock);
     reader->changed.wait(hold, [reader] { return !reader->queue.empty() || reader->ended; });
     if (reader->queue.empty()) {
         frame->release();
         return false;
     }
-    *frame = std::move(reader->queue.front());
+    *frame = std::move(reader->queue.front().frame);
+    if (passStart != nullptr) *passStart = reader->queue.front().passStart;
     reader->queue.pop_front();
     reader->changed.notify_all();
     return true;

@@ -24,19 +24,25 @@ struct FrameReaderInfo {
 // enough to ride out the consumer waiting a moment for the disk.
 constexpr int kFrameReaderQueueDepth = 8;
 
-// Background: the decoding runs at a lower priority than the caller, for a
-// consumer (the window) whose own work must not wait behind decoding ahead.
-enum class ReaderPriority : uint8_t { Normal, Background };
+// The decoding thread's priority. Inherited: the caller's. Background: lower
+// than normal, for a consumer (the window) whose own work must not wait
+// behind decoding ahead. Normal: the normal priority, below a caller that
+// raised its own to act on a clock (live output).
+enum class ReaderPriority : uint8_t { Inherited, Background, Normal };
 
 // Opens `path` and starts decoding at its first frame. Null (with the cause
-// in `error`) when the video library cannot open the file.
+// in `error`) when the video library cannot open the file. With `loop` the
+// video starts again after its last frame (not after a pass without frames,
+// nor when it cannot be opened again).
 FrameReader* OpenFrameReader(const char* path, std::string* error,
-                             ReaderPriority priority = ReaderPriority::Normal);
+                             ReaderPriority priority = ReaderPriority::Inherited,
+                             bool loop = false);
 const FrameReaderInfo& FrameReaderInfoOf(const FrameReader* reader);
 
 // The next frame in order, as decoded (8-bit, any channel count); false
-// when the video has run out or could not be read further.
-bool NextFrame(FrameReader* reader, cv::Mat* frame);
+// when the video has run out or could not be read further. `passStart`
+// (may be null): whether it is the first frame of a later pass.
+bool NextFrame(FrameReader* reader, cv::Mat* frame, bool* passStart = nullptr);
 
 // Stops the decoding thread, waits for it and releases the capture. Safe
 // with null.

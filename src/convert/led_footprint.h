@@ -88,10 +88,9 @@ void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const Le
 // after ResetConvertState. Tests: to reach the plain path too.
 void AllowWideAreaPass(bool allow);
 
-// The sRGB transfer as the area mean uses it: an 8-bit value to linear
-// light 0..kLinearOne, and linear light back to 8 bits, rounded. Fourteen
-// bits keep every 8-bit value apart (the closest two, 0 and 1, are five
-// steps apart) with an encoding table that stays in the first-level cache.
+// The area mean works in linear light 0..kLinearOne: each 8-bit value is
+// decoded from sRGB, and the mean is encoded back to 8 bits, rounded.
+// Fourteen bits keep every 8-bit value apart (the closest two, 0 and 1, are
+// five steps apart) with an encoding table that stays in the first-level
+// cache.
 constexpr uint16_t kLinearOne = 16383;
-uint16_t LinearOfSrgb(uint8_t value);
-uint8_t SrgbOfLinear(uint16_t linear);  // linear <= kLinearOne

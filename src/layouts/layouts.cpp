@@ -199,18 +199,6 @@ int LayoutPortCount(const Layout& layout) {
     return count;
 }
 
-void LayoutCorner(const Layout& layout, int64_t* x, int64_t* y) {
-    bool any = false;
-    *x = *y = 0;
-    for (const auto& leds : layout.ports) {
-        for (const PlacedLed& led : leds) {
-            if (!any || led.x < *x) *x = led.x;
-            if (!any || led.y < *y) *y = led.y;
-            any = true;
-        }
-    }
-}
-
 void LayoutFromModel(const std::string& source, Layout* layout) {
     ClearLayout(layout);
     for (int port = 0; port < kPortCount; ++port) {

@@ -157,9 +157,6 @@ std::string WriteXmodelLayout(const Layout& layout, const std::string& name);
 bool WriteLedmapLayout(const Layout& layout, const std::string& name, std::string* text,
                        std::string* error);
 
-// The top-left corner of the layout's bounding box (0, 0 when empty).
-void LayoutCorner(const Layout& layout, int64_t* x, int64_t* y);
-
 // ---- the model and the project ----------------------------------------------------------
 
 // The chains of the layout model (an opened project) as a layout.

@@ -67,6 +67,13 @@ struct LiveSink {
     uint64_t lastDiscovery;
     bool discovered;
     bool begun;
+    // The packets leave in three runs (see OrderForDeadline): [0, earlyCount)
+    // as soon as the frame is there when dataEarly, then syncCount syncs at
+    // the deadline, then the rest.
+    size_t earlyCount;
+    size_t syncCount;
+    bool dataEarly;
+    PacingRecord pacing;
     LiveStats stats;
     char error[512];
 };
@@ -157,7 +164,7 @@ bool OpenSockets(LiveSink* sink) {
 
 // ArtSync goes to the directed broadcast of the node's network, where one
 // of this machine's interfaces is on it (else to the node itself), once
-// per broadcast address; the sACN sync leads follow the packets' new places.
+// per broadcast address (OrderForDeadline then links the sACN sync leads).
 void BroadcastArtSync(LiveSink* sink) {
     std::vector<LivePacketPlan>& packets = sink->map.packets;
     std::vector<LivePacketPlan> kept;
@@ -175,16 +182,57 @@ void BroadcastArtSync(LiveSink* sink) {
         }
         kept.push_back(plan);
     }
-    for (size_t i = 0; i < kept.size(); ++i) {
-        if (kept[i].kind != LivePacketSacnSync) continue;
-        kept[i].lead = uint32_t(i);
+    packets.swap(kept);
+}
+
+// Each sACN sync packet's lead: the first of its universe.
+void LinkSyncLeads(std::vector<LivePacketPlan>& packets) {
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (packets[i].kind != LivePacketSacnSync) continue;
+        packets[i].lead = uint32_t(i);
         for (size_t k = 0; k < i; ++k)
-            if (kept[k].kind == LivePacketSacnSync && kept[k].universe == kept[i].universe) {
-                kept[i].lead = uint32_t(k);
+            if (packets[k].kind == LivePacketSacnSync &&
+                packets[k].universe == packets[i].universe) {
+                packets[i].lead = uint32_t(k);
                 break;
             }
     }
-    packets.swap(kept);
+}
+
+enum PacketTime : uint8_t { SentEarly, SyncAtDeadline, DataAtDeadline };
+
+PacketTime TimeOf(const LiveConfig& config, const LivePacketPlan& plan) {
+    const LiveOutput& out = config.outputs[plan.output];
+    switch (plan.kind) {
+        case LivePacketSacnData:
+            return out.syncUniverse != 0 ? SentEarly : DataAtDeadline;
+        case LivePacketArtDmx:
+            return out.artSync ? SentEarly : DataAtDeadline;
+        case LivePacketDdp:
+            return plan.push ? SyncAtDeadline : SentEarly;
+        case LivePacketSacnSync:
+        case LivePacketArtSync:
+            return SyncAtDeadline;
+    }
+    return DataAtDeadline;
+}
+
+// The frame's packets in the order they leave: the data receivers hold
+// until a sync, then the syncs, then the data shown on arrival; each group
+// in the map's order.
+void OrderForDeadline(LiveSink* sink) {
+    std::vector<LivePacketPlan>& packets = sink->map.packets;
+    std::stable_sort(packets.begin(), packets.end(),
+                     [sink](const LivePacketPlan& a, const LivePacketPlan& b) {
+                         return TimeOf(sink->config, a) < TimeOf(sink->config, b);
+                     });
+    LinkSyncLeads(packets);
+    sink->earlyCount = sink->syncCount = 0;
+    for (const LivePacketPlan& plan : packets) {
+        const PacketTime time = TimeOf(sink->config, plan);
+        sink->earlyCount += time == SentEarly;
+        sink->syncCount += time == SyncAtDeadline;
+    }
 }
 
 uint64_t PacerNow(void* state);
@@ -202,6 +250,11 @@ bool Begin(void* state, const ConversionInfo& info) {
     if (!BuildLiveMap(sink->config, sink->ledCount, &sink->map, sink->error, sizeof sink->error))
         return false;
     BroadcastArtSync(sink);
+    OrderForDeadline(sink);
+    // Data ahead of its sync only while the wait for the deadline is
+    // shorter than the keep-alive interval: a keep-alive in between would
+    // overwrite the data receivers hold with the frame before.
+    sink->dataEarly = sink->syncCount > 0 && 1e9 / sink->rate < double(kLiveKeepAliveNs) / 2;
     size_t count = sink->map.packets.size();
     sink->buffers.assign(count * kLivePacketCapacity, 0);
     sink->streams.assign(sink->map.streamTotal, 0);
@@ -236,9 +289,11 @@ bool Begin(void* state, const ConversionInfo& info) {
 
 // Sends `count` datagrams, each through its socket, runs of one socket in
 // one batch; after a failed one the rest still go out. False when any
-// failed (the first failure of the run is kept).
-bool SendThrough(LiveSink* sink, const SysDatagram* datagrams, const uint8_t* sockets, int count) {
-    bool whole = true;
+// failed; the first failure of the run is kept unless `frameFailed` (the
+// frame failed already).
+bool SendThrough(LiveSink* sink, const SysDatagram* datagrams, const uint8_t* sockets, int count,
+                 bool frameFailed = false) {
+    bool whole = !frameFailed;
     for (int from = 0; from < count;) {
         int end = from + 1;
         while (end < count && sockets[end] == sockets[from]) ++end;
@@ -263,6 +318,15 @@ bool SendThrough(LiveSink* sink, const SysDatagram* datagrams, const uint8_t* so
 bool SendAll(LiveSink* sink) {
     return SendThrough(sink, sink->datagrams.data(), sink->datagramSocket.data(),
                        int(sink->datagrams.size()));
+}
+
+// Packets [from, from + count) of the frame; false when the frame is not
+// whole (a packet failed now or before, as `whole` says).
+bool SendRun(LiveSink* sink, size_t from, size_t count, bool whole) {
+    if (count == 0) return whole;
+    return SendThrough(sink, sink->datagrams.data() + from, sink->datagramSocket.data() + from,
+                       int(count), !whole) &&
+           whole;
 }
 
 // The discovery pages of the run's sACN universes, one set per sACN
@@ -378,25 +442,62 @@ void KeepLast(LiveSink* sink, const FrameLeds& leds) {
     sink->haveLast = true;
 }
 
+// Above kMaxLiveRate, true for a frame that falls into the slot of that
+// rate its predecessor took.
+bool HeldBack(LiveSink* sink) {
+    if (sink->capRate <= 0) return false;
+    const int64_t slot =
+        int64_t(std::floor(double(sink->pacer.next - 1) * sink->capRate / sink->rate));
+    if (slot == sink->cappedSlot) return true;
+    sink->cappedSlot = slot;
+    return false;
+}
+
+uint64_t Now(const LiveSink* sink) {
+    return sink->clock.now(sink->clock.state);
+}
+
 bool Frame(void* state, const FrameLeds& leds) {
     auto* sink = static_cast<LiveSink*>(state);
     std::lock_guard<std::mutex> hold(sink->lock);
-    if (!PacerWaitForSlot(&sink->pacer)) {
-        ++sink->stats.framesDropped;
-        return true;
-    }
-    if (sink->capRate > 0) {
-        const int64_t slot =
-            int64_t(std::floor(double(sink->pacer.next - 1) * sink->capRate / sink->rate));
-        if (slot == sink->cappedSlot) {
+    // The first frame of a run with early data starts the slots once its
+    // data is out, so that its sync is on time too.
+    const bool startsSlots = sink->dataEarly && !sink->pacer.started;
+    uint64_t deadline = 0;
+    if (!startsSlots) {
+        if (!PacerClaimSlot(&sink->pacer, &deadline)) {
+            ++sink->stats.framesDropped;
+            return true;
+        }
+        if (HeldBack(sink)) {
             ++sink->stats.framesHeldBack;
             return true;
         }
-        sink->cappedSlot = slot;
     }
-    LiveSinkFillFrame(sink, leds, 0);
-    const bool whole = SendAll(sink);
-    uint64_t now = sink->clock.now(sink->clock.state);
+    bool whole = true;
+    size_t from = 0;
+    if (sink->dataEarly) {
+        LiveSinkFillFrame(sink, leds, 0);
+        whole = SendRun(sink, 0, sink->earlyCount, whole);
+        from = sink->earlyCount;
+        // Receivers saw traffic: no keep-alive is due while this frame waits.
+        sink->lastPacket = Now(sink);
+        if (startsSlots) {
+            PacerClaimSlot(&sink->pacer, &deadline);
+            HeldBack(sink);
+        }
+    }
+    // Without early data the wait may send keep-alives, which fill the
+    // buffers with the frame before: this frame is filled after it.
+    if (Now(sink) < deadline) sink->pacer.clock.sleepUntil(sink->pacer.clock.state, deadline);
+    if (!sink->dataEarly) LiveSinkFillFrame(sink, leds, 0);
+    whole = SendRun(sink, from, sink->syncCount, whole);
+    uint64_t shown = Now(sink);
+    from += sink->syncCount;
+    whole = SendRun(sink, from, sink->datagrams.size() - from, whole);
+    const uint64_t now = Now(sink);
+    if (sink->syncCount == 0) shown = now;
+    RecordPacingError(&sink->pacing, shown > deadline ? shown - deadline : 0);
     KeepLast(sink, leds);
     sink->lastPacket = now;
     DiscoverIfDue(sink, now);
@@ -405,8 +506,8 @@ bool Frame(void* state, const FrameLeds& leds) {
         ++sink->stats.framesNotSent;
         return true;
     }
-    if (sink->stats.framesSent == 0) sink->stats.firstSend = now;
-    sink->stats.lastSend = now;
+    if (sink->stats.framesSent == 0) sink->stats.firstSend = shown;
+    sink->stats.lastSend = shown;
     ++sink->stats.framesSent;
     return true;
 }
@@ -532,7 +633,9 @@ OutputSink LiveSinkOutput(LiveSink* sink) {
 
 LiveStats LiveSinkStatsOf(const LiveSink* sink) {
     std::lock_guard<std::mutex> hold(sink->lock);
-    return sink->stats;
+    LiveStats stats = sink->stats;
+    stats.pacing = SummarizePacing(sink->pacing);
+    return stats;
 }
 double LiveSinkRate(const LiveSink* sink) {
     return sink->rate;

@@ -7,6 +7,11 @@
 // stop playback: the packets after it still go out, the frame is counted as not sent whole and the
 // first failure is kept for the summary. LiveSinkEnd closes the run: the sACN universes get their
 // stream-terminated packets and the socket is closed.
+//
+// Where receivers hold a frame's data until its sync, the data goes out as
+// soon as the frame is there (after the sync before it) and the syncs at
+// the frame's deadline, so what receivers show keeps the clock however
+// long the data takes; data shown on arrival starts at the deadline.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +32,9 @@ struct LiveStats {
     int64_t keepAlives;      // times the last frame went out again
     int64_t framesHeldBack;  // frames left out to stay within kMaxLiveRate
     int64_t discoveries;     // rounds of sACN universe discovery sent
+    // How late frames were shown: when their sync (sACN sync, ArtSync, the
+    // DDP push) left, or without one their last packet, against the deadline.
+    PacingSummary pacing;
 };
 
 // sACN universe discovery goes out with the first frame and then this often.

@@ -27,7 +27,7 @@ void PacerStart(Pacer* pacer, const PacerClock& clock, double framesPerSecond) {
     pacer->maxDroppedRun = halfSecond < 1 ? 1 : halfSecond;
 }
 
-bool PacerWaitForSlot(Pacer* pacer) {
+bool PacerClaimSlot(Pacer* pacer, uint64_t* deadline) {
     uint64_t now = pacer->clock.now(pacer->clock.state);
     if (!pacer->started) {
         pacer->started = true;
@@ -45,10 +45,53 @@ bool PacerWaitForSlot(Pacer* pacer) {
         pacer->start = now - uint64_t(index) * pacer->period;
         ++pacer->restarts;
         pacer->droppedRun = 0;
+        *deadline = now;
         return true;
     }
     pacer->droppedRun = 0;
     pacer->following = false;
-    if (now < slotStart) pacer->clock.sleepUntil(pacer->clock.state, slotStart);
+    *deadline = slotStart;
     return true;
+}
+
+bool PacerWaitForSlot(Pacer* pacer) {
+    uint64_t deadline;
+    if (!PacerClaimSlot(pacer, &deadline)) return false;
+    if (pacer->clock.now(pacer->clock.state) < deadline)
+        pacer->clock.sleepUntil(pacer->clock.state, deadline);
+    return true;
+}
+
+void RecordPacingError(PacingRecord* record, uint64_t errorNs) {
+    const uint64_t step = errorNs / kPacingStepNs;
+    ++record->steps[step < uint64_t(kPacingSteps) ? step : uint64_t(kPacingSteps)];
+    ++record->count;
+    record->sumNs += double(errorNs);
+    record->sumSquaresNs += double(errorNs) * double(errorNs);
+    if (errorNs > record->maxNs) record->maxNs = errorNs;
+}
+
+PacingSummary SummarizePacing(const PacingRecord& record) {
+    PacingSummary summary{};
+    summary.frames = record.count;
+    if (record.count == 0) return summary;
+    const double n = double(record.count);
+    const double mean = record.sumNs / n;
+    const double variance = record.sumSquaresNs / n - mean * mean;
+    summary.meanMs = mean / 1e6;
+    summary.deviationMs = variance > 0 ? std::sqrt(variance) / 1e6 : 0;
+    summary.maxMs = double(record.maxNs) / 1e6;
+    // The smallest step at or below which 99 % of the frames fall.
+    const int64_t wanted = record.count - record.count / 100;
+    int64_t seen = 0;
+    for (int step = 0; step <= kPacingSteps; ++step) {
+        seen += record.steps[step];
+        if (seen >= wanted) {
+            summary.p99Ms = step == kPacingSteps ? summary.maxMs
+                                                 : double(uint64_t(step + 1) * kPacingStepNs) / 1e6;
+            break;
+        }
+    }
+    if (summary.p99Ms > summary.maxMs) summary.p99Ms = summary.maxMs;
+    return summary;
 }

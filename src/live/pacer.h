@@ -9,6 +9,10 @@
 // from then on a late frame goes out at once and the slots restart from it,
 // until a frame is on time again.
 //
+// A frame's deadline is the start of its slot: the moment receivers should
+// show it. How far past its deadline each frame was shown is kept in a
+// pacing record, for the run's summary.
+//
 // The clock is a pair of functions so tests run the pacer on a fake clock.
 #pragma once
 
@@ -37,6 +41,34 @@ struct Pacer {
 
 void PacerStart(Pacer* pacer, const PacerClock& clock, double framesPerSecond);
 
-// For the next frame: waits until its slot, then true (send it); false when
-// its slot has passed (drop it).
+// For the next frame, without waiting: true with its deadline (its slot's
+// start, or now when the slots restart from it) to send it, false when its
+// slot has passed (drop it).
+bool PacerClaimSlot(Pacer* pacer, uint64_t* deadline);
+// PacerClaimSlot, then the wait until the deadline.
 bool PacerWaitForSlot(Pacer* pacer);
+
+// How late frames were shown: every error counted in 10 µs steps up to
+// 100 ms (later ones in the last step), with exact sums and maximum.
+constexpr int kPacingSteps = 10000;
+constexpr uint64_t kPacingStepNs = 10000;
+
+struct PacingRecord {
+    int64_t count;
+    double sumNs;
+    double sumSquaresNs;
+    uint64_t maxNs;
+    uint32_t steps[kPacingSteps + 1];
+};
+
+struct PacingSummary {
+    int64_t frames;
+    double meanMs;
+    double deviationMs;  // standard deviation
+    double p99Ms;        // the upper edge of the step holding the 99th percentile
+    double maxMs;
+};
+
+// `errorNs`: when the frame was shown minus its deadline (0 when it was not late).
+void RecordPacingError(PacingRecord* record, uint64_t errorNs);
+PacingSummary SummarizePacing(const PacingRecord& record);

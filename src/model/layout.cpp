@@ -301,6 +301,30 @@ void InstallLoadedChain(int port, const uint8_t color[3], const ChainPoint* poin
     MarkChain(port);
 }
 
+void PrepareLayoutMemory(int levels, MemoryPiece pieces[kLayoutMemoryPieces]) {
+    constexpr size_t kPage = 4096;
+    static_assert(sizeof(LevelBlock) % kPage == 0);
+    ClearGrid();
+    volatile uint8_t* tables = reinterpret_cast<volatile uint8_t*>(g_ports);
+    for (size_t at = 0; at < sizeof g_ports; at += kPage) tables[at] = tables[at];
+    pieces[0] = {g_grid, sizeof g_grid};
+    pieces[1] = {g_colors, sizeof g_colors};
+    pieces[2] = {g_ports, sizeof g_ports};
+    pieces[3] = {nullptr, 0};
+    if (levels <= 0) return;
+    const size_t bytes = sizeof(LevelBlock) * size_t(levels);
+    void* memory = std::aligned_alloc(kPage, bytes);
+    if (memory == nullptr) return;
+    std::memset(memory, 0, bytes);
+    // Pushed last first, so the levels take the piece from its start.
+    LevelBlock* blocks = static_cast<LevelBlock*>(memory);
+    for (int i = levels - 1; i >= 0; --i) {
+        LevelBlock* block = blocks + i;
+        ReleaseBlock(block);
+    }
+    pieces[3] = {memory, bytes};
+}
+
 void ResetLayoutModel() {
     ClearGrid();
     for (int port = 0; port < kPortCount; ++port) {

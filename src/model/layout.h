@@ -13,6 +13,7 @@
 // 0..2047.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "common/common.h"
@@ -115,6 +116,22 @@ void ClearChain(int port);
 // positions 0..lit-1 lit, and the grid marks. Every loader goes through it.
 void InstallLoadedChain(int port, const uint8_t color[3], const ChainPoint* points, uint16_t count,
                         int lit);
+
+// A piece of the model's memory, for the caller to keep from forked children.
+struct MemoryPiece {
+    void* start;
+    size_t size;
+};
+constexpr int kLayoutMemoryPieces = 4;
+
+// Writes every table of the model once and takes the point blocks of
+// `levels` history levels from the system now, as one page-aligned piece
+// left for the levels written next, so that the first open of a full
+// project stops at none of their pages: the grid is cleared, the port
+// tables are written as they are. Fills `pieces` with the grid's two
+// tables, the port tables and the blocks (size 0 when there was no memory
+// for the blocks). At start-up, before any chain is loaded.
+void PrepareLayoutMemory(int levels, MemoryPiece pieces[kLayoutMemoryPieces]);
 
 // Tests: the whole model back to process start.
 void ResetLayoutModel();

@@ -157,12 +157,9 @@ bool TakePacket(uint8_t packet[kPacketSize], int* length) {
     return true;
 }
 
-void ResetHeldSends() {
+void ResetPacketMailbox() {
     g_held.holding = false;
     g_held.bytes.clear();
-}
-
-void ResetPacketMailbox() {
     std::lock_guard<std::mutex> hold(g_mailbox.lock);
     std::memset(g_mailbox.buffer, 0, sizeof g_mailbox.buffer);
     g_mailbox.length = 0;

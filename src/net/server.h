@@ -20,8 +20,6 @@ void SendToControl(const void* bytes, int length);
 // thread.
 void HoldSends();
 void ReleaseSends();
-// Tests: nothing held.
-void ResetHeldSends();
 
 // The receive thread's copy-in: the `length` (1..2048) bytes replace the
 // start of the mailbox buffer, the rest of it keeps earlier packets' bytes,
@@ -33,5 +31,5 @@ void PostPacket(const uint8_t* bytes, int length);
 // `packet`, sets `length`, clears the pending flag and returns true.
 bool TakePacket(uint8_t packet[kPacketSize], int* length);
 
-// Tests: an empty mailbox (all zero, nothing pending).
+// Tests: an empty mailbox (all zero, nothing pending), and no sends held.
 void ResetPacketMailbox();

@@ -94,6 +94,14 @@ bool Sys_StartThread(void (*fn)(void*), void* arg);
 // afterwards inherit it. Background work (decoding ahead) then yields to the
 // GUI thread on a busy machine and loses nothing on an idle one.
 void Sys_LowerThreadPriority();
+// For a thread that must act at exact times (live output): wakes it from
+// its sleeps without the timer's usual slack, and raises its priority
+// above normal where the system allows it (real-time where permitted, else
+// a higher nice value; false when neither is, as for a user without the
+// privilege). Threads it starts afterwards inherit both.
+bool Sys_RaiseThreadPriority();
+// The calling thread back to the normal priority and timer, where allowed.
+void Sys_NormalThreadPriority();
 void Sys_Sleep(int milliseconds);
 // A monotonic clock in nanoseconds, and a sleep until one of its times.
 uint64_t Sys_MonotonicNanoseconds();

@@ -57,8 +57,49 @@ void Inform(const char* text) {
     Sys_MessageBox(text, kCaption, kMbSystemModal | kMbIconInformation);
 }
 
-}  // namespace
+// Builds the texture from the holder's pixels (a current GL context).
+void MakeBackgroundTexture() {
+    // The texture of a replaced picture is dropped only now, so a failed
+    // load leaves the shown picture on screen.
+    if (g_image.texture != 0) glDeleteTextures(1, &g_image.texture);
+    glGenTextures(1, &g_image.texture);
+    glBindTexture(GL_TEXTURE_2D, g_image.texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, g_image.width, g_image.height, GL_RGB,
+                      GL_UNSIGNED_BYTE, g_image.pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, g_image.width, g_image.height, 0, GL_RGB,
+                 GL_UNSIGNED_BYTE, g_image.pixels);
+}
 
+// Frees the pixels; width, height and the texture name stay.
+void ReleaseBackgroundImage() {
+    std::free(g_image.pixels);
+    g_image.pixels = nullptr;
+    g_image.loaded = 0;
+    g_image.pixelFormat = 0;
+}
+
+// A bitmap as read: red, green, blue per pixel, bottom row first, no row
+// padding; the buffer holds exactly width * height * 3 bytes (malloc'd, the
+// caller frees it).
+struct BmpPicture {
+    int32_t width;
+    int32_t height;
+    uint8_t* pixels;
+};
+
+enum class BmpReadResult {
+    Ok,
+    Unreadable,  // missing, not "BM", header cut short, size not above 0, no memory
+    TooLarge,    // width or height above 2047: header read, no pixels
+};
+
+// Reads the header and the pixel data. Pixel data that the file does not
+// supply (short file, offset past the end, smaller size field) is zero.
 BmpReadResult ReadBmp(const char* path, BmpPicture* picture) {
     *picture = {0, 0, nullptr};
     const long fileSize = FileSizeOf(path);
@@ -93,29 +134,7 @@ BmpReadResult ReadBmp(const char* path, BmpPicture* picture) {
     return BmpReadResult::Ok;
 }
 
-void MakeBackgroundTexture() {
-    // The texture of a replaced picture is dropped only now, so a failed
-    // load leaves the shown picture on screen.
-    if (g_image.texture != 0) glDeleteTextures(1, &g_image.texture);
-    glGenTextures(1, &g_image.texture);
-    glBindTexture(GL_TEXTURE_2D, g_image.texture);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, g_image.width, g_image.height, GL_RGB,
-                      GL_UNSIGNED_BYTE, g_image.pixels);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, g_image.width, g_image.height, 0, GL_RGB,
-                 GL_UNSIGNED_BYTE, g_image.pixels);
-}
-
-void ReleaseBackgroundImage() {
-    std::free(g_image.pixels);
-    g_image.pixels = nullptr;
-    g_image.loaded = 0;
-    g_image.pixelFormat = 0;
-}
+}  // namespace
 
 void LoadBackgroundImage(const char* path) {
     if (!g_exitHandlerSet) {
@@ -181,15 +200,6 @@ void DrawBackgroundImage() {
     glVertex3f(x0, y1, -0.002f);
     glEnd();
     glDisable(GL_TEXTURE_2D);
-}
-
-BackgroundImageRecord BackgroundImage() {
-    return {g_image.texture, g_image.width,  g_image.height,
-            g_image.pixels,  g_image.loaded, g_image.pixelFormat};
-}
-
-bool BackgroundVisible() {
-    return g_visible;
 }
 
 void ResetBackgroundImage() {

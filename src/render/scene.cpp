@@ -22,8 +22,8 @@
 
 #include "model/layout.h"
 #include "render/disk_geometry.h"
-#include "render/scene_parts.h"
 #include "render/settings.h"
+#include "render/text_calls.h"
 #include "render/view_state.h"
 #include "render/window.h"
 
@@ -40,9 +40,6 @@ SceneOptions g_options = kStartOptions;
 
 Bounds16 g_bounds = kEmptyBounds;
 LayoutBoundsRecord g_lastBounds = {0, 0, 0, 0};
-
-bool g_recordTexts = false;
-std::vector<DrawnText> g_drawnTexts;
 
 // Batch buffers, kept between redraws so they are allocated once.
 std::vector<float> g_positions;  // x, y per vertex
@@ -169,39 +166,19 @@ bool MayShow(int64_t cx, int64_t cy, int64_t reach, int width, int height) {
     return cx - reach - kMargin <= width && cy - reach - kMargin <= height;
 }
 
-void DrawTextAt(const std::string& text, float x, float y, float z) {
-    glRasterPos3f(x, y, z);
-    if (g_recordTexts) {
-        GLboolean valid = GL_FALSE;  // the GL draws nothing from an invalid raster position
-        glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
-        if (valid) g_drawnTexts.push_back({text, x, y, z});
-    }
-    DrawText(text.c_str());
-}
-
-}  // namespace
-
+// The outer radius of an LED disk: 1 for cells up to 5 pixels, half the
+// cell less one above, times LedSizeFactor (wrapping 32-bit product).
 int32_t LedOuterRadius(int cellSize, int32_t sizeFactor) {
     const int half = cellSize / 2;
     const int32_t r = half <= 2 ? 1 : half - 1;
     return static_cast<int32_t>(static_cast<uint32_t>(r) * static_cast<uint32_t>(sizeFactor));
 }
 
-void DrawText(const char* text) {
-    for (const char* p = text; *p != '\0'; ++p) {
-        glutBitmapCharacter(GLUT_BITMAP_HELVETICA_18, static_cast<unsigned char>(*p));
-    }
+void DrawTextAt(const std::string& text, float x, float y, float z) {
+    CurrentTextCalls().drawAt(text.c_str(), x, y, z);
 }
 
-void RecordDrawnTexts(bool on) {
-    g_recordTexts = on;
-}
-const std::vector<DrawnText>& DrawnTexts() {
-    return g_drawnTexts;
-}
-void ClearDrawnTexts() {
-    g_drawnTexts.clear();
-}
+}  // namespace
 
 void DrawGridDots(bool videoShowing) {
     const ViewState& view = View();
@@ -230,16 +207,11 @@ void DrawGridDots(bool videoShowing) {
     g_bounds = kEmptyBounds;
 }
 
-void DrawChains(bool videoShowing) {
-    const int c = View().cellSize;
-    const bool lines = !videoShowing;
-    for (int port = 0; port < kPortCount; ++port) {
-        if (ChainLength(port) == 0) continue;
-        DrawPortLeds(port, c, videoShowing);
-        if (lines) DrawChainLines(port, c);
-    }
-}
+namespace {
 
+// Both expect the drawing state of a redraw: the window's orthographic
+// projection and an identity modelview matrix. `video`: the LEDs take their
+// cells' colours (a playback shows).
 void DrawPortLeds(int port, int c, bool video) {
     const int n = ChainLength(port);
     if (n == 0) return;
@@ -367,6 +339,18 @@ void DrawChainLines(int port, int c) {
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+}  // namespace
+
+void DrawChains(bool videoShowing) {
+    const int c = View().cellSize;
+    const bool lines = !videoShowing;
+    for (int port = 0; port < kPortCount; ++port) {
+        if (ChainLength(port) == 0) continue;
+        DrawPortLeds(port, c, videoShowing);
+        if (lines) DrawChainLines(port, c);
+    }
+}
+
 void DrawBoundingFrame() {
     const Bounds16 b = g_bounds;
     if (b.minX == 0xFFFF || b.minY == 0xFFFF) return;
@@ -472,6 +456,4 @@ void ResetSceneState() {
     g_options = kStartOptions;
     g_bounds = kEmptyBounds;
     g_lastBounds = {0, 0, 0, 0};
-    g_drawnTexts.clear();
-    g_recordTexts = false;
 }

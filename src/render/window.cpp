@@ -1,6 +1,6 @@
-// Window geometry from GLUT, or from a stand-in rectangle when no GLUT
-// window exists (unit tests of the parts that read it), and the one move
-// at start-up, made through Xlib so that it is done before the loop runs.
+// Window geometry through the window queries, the size a redraw holds, and
+// the one move at start-up, made through Xlib so that it is done before the
+// loop runs.
 #include "render/window.h"
 
 #include <GL/freeglut.h>
@@ -9,34 +9,23 @@
 #include "platform/sys.h"
 
 namespace {
-WindowRect g_standIn = {0, 0, 640, 480};
 bool g_sizeHeld = false;
 int32_t g_heldWidth = 0;
 int32_t g_heldHeight = 0;
 }  // namespace
 
-bool HaveGlutWindow() {
-    return glutGet(GLUT_INIT_STATE) && glutGetWindow() != 0;
-}
-
 WindowRect QueryWindowRect() {
-    if (!HaveGlutWindow()) return g_standIn;
-    WindowRect rect;
-    rect.height = glutGet(GLUT_WINDOW_HEIGHT);
-    rect.width = glutGet(GLUT_WINDOW_WIDTH);
-    rect.x = glutGet(GLUT_WINDOW_X);
-    rect.y = glutGet(GLUT_WINDOW_Y);
-    return rect;
+    return CurrentWindowQueries().rect();
 }
 
 int32_t WindowWidth() {
     if (g_sizeHeld) return g_heldWidth;
-    return HaveGlutWindow() ? glutGet(GLUT_WINDOW_WIDTH) : g_standIn.width;
+    return CurrentWindowQueries().width();
 }
 
 int32_t WindowHeight() {
     if (g_sizeHeld) return g_heldHeight;
-    return HaveGlutWindow() ? glutGet(GLUT_WINDOW_HEIGHT) : g_standIn.height;
+    return CurrentWindowQueries().height();
 }
 
 void HoldWindowSize() {
@@ -71,8 +60,4 @@ void MoveWindowNow(int32_t x, int32_t y) {
         if (now.x != before.x || now.y != before.y) return;
         Sys_Sleep(10);
     }
-}
-
-void SetStandInWindow(WindowRect rect) {
-    g_standIn = rect;
 }

@@ -1,6 +1,6 @@
-// The window's geometry as the rest of the program sees it. With a GLUT
-// window these are GLUT's values; without one (unit tests) they come from a
-// stand-in rectangle that tests set.
+// The window's geometry as the rest of the program sees it: GLUT's values,
+// asked through a table of window queries that tests without a GLUT window
+// fill with a stand-in.
 #pragma once
 
 #include <cstdint>
@@ -30,5 +30,14 @@ void ReleaseWindowSize();
 // 300 ms for a window manager to do so. Nothing without a GLUT window.
 void MoveWindowNow(int32_t x, int32_t y);
 
-// Tests without a GLUT window: the rectangle QueryWindowRect reports.
-void SetStandInWindow(WindowRect rect);
+// The window system's answers about the current window, which the
+// functions above always ask through: by default GLUT's (window_queries.cpp),
+// a window of no size at (0, 0) while no GLUT window exists. Tests replace
+// entries and call ResetWindowQueries after.
+struct WindowQueries {
+    WindowRect (*rect)();
+    int32_t (*width)();
+    int32_t (*height)();
+};
+WindowQueries& CurrentWindowQueries();
+void ResetWindowQueries();

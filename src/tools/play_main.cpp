@@ -8,14 +8,13 @@
 // conversion, and OUTPUTS (JSON) says where each port's LEDs are sent. The
 // OUTPUTS file and the layout are checked before anything is sent. Frames go
 // out at the video's rate (or --fps), late ones dropped; at the end or on
-// Ctrl+C one line tells frames sent and dropped, packets sent and the rate
-// achieved (and with --power-report or --limit-amps the whole show's peak
-// current); with --stats the same line also comes once a second while it
-// plays, for a program that shows it. Frames of which a packet could not be
-// sent are counted apart, with the first failure, on standard error. Exit
-// status 0 when the video played whole (also when stopped with Ctrl+C), 1 on
-// an error or a failed send (one line on standard error naming the file or
-// address and the cause), 2 on a usage error.
+// Ctrl+C one line tells frames sent and dropped, packets sent, the rate
+// achieved and the 99th percentile of how late frames were shown (and with --power-report or
+// --limit-amps the whole show's peak current); with --stats the same line also comes once a second
+// while it plays, for a program that shows it. Frames of which a packet could not be sent are
+// counted apart, with the first failure, on standard error. Exit status 0 when the video played
+// whole (also when stopped with Ctrl+C), 1 on an error or a failed send (one line on standard error
+// naming the file or address and the cause), 2 on a usage error.
 //
 //   quorvane-play --test PATTERN [options] LAYOUT OUTPUTS
 //
@@ -61,9 +60,10 @@ void PrintSummary(const LiveStats& stats, double rate, const PowerMeter* power) 
     double achieved = seconds > 0 ? double(stats.framesSent - 1) / seconds : 0;
     const std::string tail = power != nullptr ? "; power: " + PowerSummary(*power) : "";
     std::printf(
-        "%lld frames sent, %lld dropped, %lld packets sent, %.2f frames/s (target %.2f)%s\n",
+        "%lld frames sent, %lld dropped, %lld packets sent, %.2f frames/s (target %.2f), "
+        "pacing p99 %.2f ms%s\n",
         (long long)stats.framesSent, (long long)stats.framesDropped, (long long)stats.packetsSent,
-        achieved, rate, tail.c_str());
+        achieved, rate, stats.pacing.p99Ms, tail.c_str());
     if (stats.framesHeldBack > 0)
         std::printf("%lld frames held back to stay within %.0f frames/s (--fps sends more)\n",
                     (long long)stats.framesHeldBack, kMaxLiveRate);
@@ -271,11 +271,15 @@ int main(int argc, char** argv) {
         return Fail(layout + ": " + error);
 
     LiveSink* live = LiveSinkCreate(config, MonotonicPacerClock(), testing && fps <= 0 ? 25 : fps);
+    // This thread sends on the clock: raised above the decoder where the
+    // system allows it, else the decoder goes below it.
+    const bool raised = Sys_RaiseThreadPriority();
     OutputSink sink = LiveSinkOutput(live);
     InstallStopSignals();
 
     StatsLine statsLine = {live, std::chrono::steady_clock::now() + std::chrono::seconds(1)};
     ConversionSettings settings = SettingsFromOptions(texts);
+    settings.readerPriority = raised ? ReaderPriority::Normal : ReaderPriority::Background;
     static PowerMeter meter;
     if (PowerMeterWanted(texts)) {
         StartPowerMeter(&meter, PowerSettingsFromOptions(texts));
@@ -284,15 +288,14 @@ int main(int argc, char** argv) {
     int64_t total = 0;
     bool ok = true;
     if (testing) ok = PlayTest(&plan, sink, frames, keysFromInput, &error, &total);
-    while (!testing) {
-        settings.frameLimit = frames > 0 ? int32_t(frames - total) : 0;
+    if (!testing) {
+        settings.frameLimit = int32_t(frames);
+        settings.loop = loop;
         int32_t done = 0;
         ok =
             RunConversion(video.c_str(), settings, sink, statsEachSecond ? PrintStatsLine : nullptr,
                           &statsLine, &g_stop, &error, &done);
         total += done;
-        if (!ok || !loop || g_stop.load() || done == 0) break;
-        if (frames > 0 && total >= frames) break;
     }
     LiveSinkEnd(live);
     LiveStats stats = LiveSinkStatsOf(live);

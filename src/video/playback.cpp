@@ -120,9 +120,6 @@ void SetVideoModeIdle() {
     AbortWindowExport();
 }
 
-bool VideoPaused() {
-    return g_paused;
-}
 void SetVideoPaused(bool paused) {
     g_paused = paused;
 }
@@ -141,11 +138,6 @@ void ClearFrameImageRequest() {
 
 void SetVideoDisplay(const VideoDisplay& display) {
     g_display = display;
-}
-
-PlaybackInfo CurrentPlayback() {
-    return {g_playback.videoPath, g_playback.frameCount, g_playback.frameIndex, g_playback.mode,
-            g_resize};
 }
 
 const cv::Mat& CurrentVideoFrame() {

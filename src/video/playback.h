@@ -1,5 +1,5 @@
-// Video playback internals shared by the video files: the playback record
-// and the frame held for the frame image. Each frame done is reported
+// Video playback internals shared by the video files: the frame held for
+// the frame image and the resets. Each frame done is reported
 // through ReportFrameDone (common/report.h).
 #pragma once
 
@@ -9,16 +9,6 @@
 #include "common/packet.h"
 #include "convert/conversion.h"
 #include "video/video.h"
-
-struct PlaybackInfo {
-    const char* videoPath;
-    int32_t frameCount;
-    int32_t frameIndex;
-    VideoModeKind mode;
-    ResizeSettings resize;
-};
-
-PlaybackInfo CurrentPlayback();
 
 // The frame the capture returned last, as read (never resized); empty when
 // none is held (before any playback, after the video ran out).

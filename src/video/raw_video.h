@@ -16,8 +16,10 @@ struct RawVideoWriterCalls {
     bool (*close)(bool keep);
 };
 
-// The default writer: an AVI file of uncompressed frames ("DIB ": a BI_RGB
+// The table the conversion always writes through (avi_writer.cpp). Its
+// default writer: an AVI file of uncompressed frames ("DIB ": a BI_RGB
 // bitmap of 24 bits per pixel, rows bottom-up, each row padded to 4 bytes),
-// written through FFmpeg's libavformat and libavcodec.
+// written through FFmpeg's libavformat and libavcodec. Tests replace
+// entries; ResetRawVideoWriter frees the writer and puts the default back.
 RawVideoWriterCalls& CurrentRawVideoWriter();
 void ResetRawVideoWriter();

@@ -26,7 +26,6 @@ void ConvertRawFrames(const uint8_t* packet);
 
 // VideoPaused [0]: a paused playback does not step. Command 182 toggles it,
 // a start (170) clears it.
-bool VideoPaused();
 void SetVideoPaused(bool paused);
 void ToggleVideoPause();
 // FrameImageRequest [0]: command 183 sets it, the next redraw saves the

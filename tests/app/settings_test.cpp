@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/file_io.h"
+#include "support/stand_in_window.h"
 #include "support/test_support.h"
 
 namespace {

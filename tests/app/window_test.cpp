@@ -1,8 +1,11 @@
 // The window size a redraw holds: the drawing steps read it many times per
-// redraw, and it must stay the size the viewport was set from.
+// redraw, and it must stay the size the viewport was set from (the window
+// system's answers come from the tests' stand-in).
 #include "render/window.h"
 
 #include <gtest/gtest.h>
+
+#include "support/stand_in_window.h"
 
 namespace {
 

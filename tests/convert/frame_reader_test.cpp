@@ -1,12 +1,14 @@
 // The decode-ahead reader: the same frames in the same order as reading the
 // capture directly, the reported count, a close at any point while the
-// decoding thread runs ahead, and an unopenable file.
+// decoding thread runs ahead, an unopenable file, and a looping reader
+// that starts the video again after its last frame.
 #include "convert/frame_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <opencv2/videoio.hpp>
 #include <string>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -50,6 +52,26 @@ TEST(FrameReader, GivesTheCapturesFramesInOrder) {
     EXPECT_TRUE(frame.empty());
     EXPECT_FALSE(NextFrame(reader, &frame));  // stays at the end
     CloseFrameReader(reader);
+}
+
+TEST(FrameReader, LoopsPassAfterPassMarkingEachStart) {
+    ScopedTempDir dir;
+    const std::string path = WriteVideo(dir);
+    std::vector<cv::Mat> expected;
+    cv::VideoCapture capture(path);
+    for (cv::Mat f; capture.read(f);) expected.push_back(f.clone());
+    ASSERT_EQ(int(expected.size()), kFrames);
+    std::string error;
+    FrameReader* reader = OpenFrameReader(path.c_str(), &error, ReaderPriority::Inherited, true);
+    ASSERT_NE(reader, nullptr) << error;
+    cv::Mat frame;
+    for (int i = 0; i < 3 * kFrames; ++i) {
+        bool passStart = true;
+        ASSERT_TRUE(NextFrame(reader, &frame, &passStart)) << i;
+        EXPECT_EQ(passStart, i > 0 && i % kFrames == 0) << i;
+        ASSERT_EQ(cv::norm(expected[size_t(i % kFrames)], frame, cv::NORM_INF), 0.0) << i;
+    }
+    CloseFrameReader(reader);  // while the fourth pass decodes ahead
 }
 
 TEST(FrameReader, ClosesWhileDecodingAheadAndRefusesWhatItCannotOpen) {

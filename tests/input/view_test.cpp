@@ -14,6 +14,7 @@
 #include "net/dispatch.h"
 #include "render/window.h"
 #include "support/live_edits.h"
+#include "support/stand_in_window.h"
 #include "support/test_support.h"
 
 namespace {

@@ -19,9 +19,18 @@ bool ReadInto(LayoutFormat format, const std::string& text, const ReadOptions& o
     return AddPiece(p, 0, kChainCapacity, layout, error);
 }
 
+// Options that place a read piece with its top-left corner on the
+// top-left corner of `layout`'s bounding box (which is not empty).
 ReadOptions AtCorner(const Layout& layout) {
     ReadOptions options;
-    LayoutCorner(layout, &options.place.originX, &options.place.originY);
+    bool any = false;
+    for (const auto& leds : layout.ports) {
+        for (const PlacedLed& led : leds) {
+            if (!any || led.x < options.place.originX) options.place.originX = led.x;
+            if (!any || led.y < options.place.originY) options.place.originY = led.y;
+            any = true;
+        }
+    }
     options.place.originGiven = true;
     return options;
 }

@@ -1,6 +1,7 @@
 // Frame pacing on a fake clock: frames wait for their slots, a stall drops
 // the frames whose slots passed and leaves no lag behind, and a source that
-// cannot keep up at all still gets frames out.
+// cannot keep up at all still gets frames out. The pacing record's
+// summary of how late frames were shown.
 #include "live/pacer.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,37 @@ TEST(LivePacer, SourceTooSlowStillSendsAndNeverQueues) {
     EXPECT_TRUE(PacerWaitForSlot(&pacer));
     clock.now += 300 * kMs;
     EXPECT_FALSE(PacerWaitForSlot(&pacer));
+}
+
+// The 99th percentile is the upper edge of its 10 µs step, never past the
+// maximum; errors past the record's range still count in mean and maximum.
+TEST(LivePacer, PacingSummary) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, uint64_t>> errors;  // count, nanoseconds
+        double mean, deviation, p99, max;
+    };
+    const Case cases[] = {
+        {"no frames", {}, 0, 0, 0, 0},
+        {"all on time", {{500, 0}}, 0, 0, 0, 0},
+        {"the late 1 % above p99", {{990, 100000}, {10, 20 * kMs}}, 0.299, 1.98, 0.11, 20},
+        {"one late in ten", {{9, 0}, {1, 3 * kMs}}, 0.3, 0.9, 3, 3},
+        {"past the range", {{1, 250 * kMs}}, 250, 0, 250, 250},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        static PacingRecord record;
+        record = PacingRecord{};
+        int64_t frames = 0;
+        for (const auto& [count, error] : c.errors)
+            for (int i = 0; i < count; ++i, ++frames) RecordPacingError(&record, error);
+        const PacingSummary summary = SummarizePacing(record);
+        EXPECT_EQ(summary.frames, frames);
+        EXPECT_NEAR(summary.meanMs, c.mean, 1e-9);
+        EXPECT_NEAR(summary.deviationMs, c.deviation, 0.01);
+        EXPECT_NEAR(summary.p99Ms, c.p99, 1e-9);
+        EXPECT_NEAR(summary.maxMs, c.max, 1e-9);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The live sink on a fake clock: a frame whose slot has passed is counted
 // as dropped and sends nothing; the frames on time go out whole, and a
-// second pass of a looped video keeps the slots and counts running.
+// second pass of a looped video keeps the slots and counts running. With a
+// sync universe the data leaves early and the sync at the deadline.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -210,6 +211,102 @@ TEST(LiveSink, KeepAliveDuringAStall) {
     }
     EXPECT_EQ(packets, 1 + stats.keepAlives);
     Sys_CloseSocket(receiver);
+}
+
+// What had arrived at a receiver each time the sink waited for a deadline.
+struct WaitLog {
+    FakeClock clock;
+    SysSocket receiver;
+    std::vector<uint64_t> deadlines;
+    std::vector<std::vector<int>> arrivedBefore;  // packet sizes, per wait
+};
+
+std::vector<int> Arrived(SysSocket receiver) {
+    std::vector<int> sizes;
+    uint8_t buffer[2048];
+    for (int n; (n = Sys_UdpReceiveFrom(receiver, buffer, sizeof buffer, 0, nullptr, nullptr)) > 0;)
+        sizes.push_back(n);
+    return sizes;
+}
+
+PacerClock LoggingClock(WaitLog* log) {
+    return PacerClock{log, [](void* s) { return static_cast<WaitLog*>(s)->clock.now; },
+                      [](void* s, uint64_t deadline) {
+                          auto* l = static_cast<WaitLog*>(s);
+                          l->deadlines.push_back(deadline);
+                          l->arrivedBefore.push_back(Arrived(l->receiver));
+                          if (deadline > l->clock.now) l->clock.now = deadline;
+                      }};
+}
+
+// Ports 1 (200 LEDs: two universes) and 2 (100 LEDs) over sACN to a
+// receiver here, 40 frames per second, with or without a sync universe;
+// each frame is ready `readyMs` after the one before left.
+TEST(LiveSink, SyncLeavesAtTheDeadlineAfterDataSentEarly) {
+    constexpr int kData = 3, kSync = 49, kDataSize = 126 + 3 * 170;
+    for (const bool synced : {true, false}) {
+        SCOPED_TRACE(synced ? "sync universe" : "no sync universe");
+        WaitLog log;
+        log.receiver = Sys_UdpSocket();
+        uint16_t port = 0;
+        ASSERT_TRUE(Sys_UdpBind(log.receiver, 0x7f000001, 0, &port));
+        const std::string text =
+            R"({"outputs": [{"protocol": "sacn", "address": "127.0.0.1", "ports": [1, 2], )" +
+            std::string(synced ? R"("sync_universe": 7000, )" : "") + R"("udp_port": )" +
+            std::to_string(port) + "}]}";
+        static LiveConfig config;
+        char message[256] = "";
+        ASSERT_TRUE(ParseLiveOutputs(text.data(), text.size(), &config, message, sizeof message))
+            << message;
+        LiveSink* sink = LiveSinkCreate(config, LoggingClock(&log), 40);
+        OutputSink output = LiveSinkOutput(sink);
+        ConversionInfo info{};
+        info.frameCount = 4;
+        info.ledCount[0] = 200;
+        info.ledCount[1] = 100;
+        ASSERT_TRUE(output.begin(output.state, info)) << output.error(output.state);
+        std::vector<uint8_t> values(600, 5);
+        FrameLeds leds{};
+        leds.values[0] = leds.values[1] = values.data();
+        // Frame 3 is ready 4 ms after its deadline: it is shown 4 ms late.
+        const uint64_t readyMs[] = {2, 3, 20, 29};
+        std::vector<uint64_t> ready;
+        std::vector<std::vector<int>> afterFrame;
+        for (uint64_t ms : readyMs) {
+            log.clock.now += ms * kMs;
+            ready.push_back(log.clock.now);
+            ASSERT_TRUE(output.frame(output.state, leds));
+            afterFrame.push_back(Arrived(log.receiver));
+        }
+        const LiveStats stats = LiveSinkStatsOf(sink);
+        LiveSinkDestroy(sink);
+        Sys_CloseSocket(log.receiver);
+
+        // The slots start when frame 0 is out; frames 1 and 2 wait for theirs.
+        const uint64_t start = ready[0];
+        ASSERT_EQ(log.deadlines, (std::vector<uint64_t>{start + 25 * kMs, start + 50 * kMs}));
+        for (size_t wait = 0; wait < 2; ++wait) {
+            SCOPED_TRACE(wait);
+            const std::vector<int> arrived = log.arrivedBefore[wait];
+            const std::vector<int> shown = afterFrame[wait + 1];
+            if (synced) {
+                // The frame's data was there before its deadline, its sync after.
+                EXPECT_EQ(arrived.size(), size_t(kData));
+                EXPECT_EQ(arrived.front(), kDataSize);
+                EXPECT_EQ(shown, std::vector<int>{kSync});
+            } else {
+                EXPECT_TRUE(arrived.empty()) << "no data before the deadline";
+                EXPECT_EQ(shown.size(), size_t(kData));
+            }
+        }
+        EXPECT_EQ(afterFrame[0].size(), size_t(synced ? kData + 1 : kData) + 1)
+            << "frame 0, and the universe discovery after it";
+        EXPECT_EQ(stats.framesSent, 4);
+        EXPECT_EQ(stats.pacing.frames, 4);
+        EXPECT_DOUBLE_EQ(stats.pacing.maxMs, 4.0);
+        EXPECT_DOUBLE_EQ(stats.pacing.p99Ms, 4.0);
+        EXPECT_DOUBLE_EQ(stats.pacing.meanMs, 1.0);
+    }
 }
 
 }  // namespace

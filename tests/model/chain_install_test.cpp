@@ -68,4 +68,30 @@ TEST_F(ChainInstallTest, ReplacedChainLeavesNoMarksHistoryOrLitFlagsBehind) {
     EXPECT_EQ(ChainColor(3)[1], 5);
 }
 
+TEST_F(ChainInstallTest, PreparedMemoryKeepsThePortTablesAndHoldsAFullProjectsChains) {
+    SetChainColor(9, 7, 8, 9);
+    MemoryPiece pieces[kLayoutMemoryPieces];
+    PrepareLayoutMemory(kPortCount, pieces);
+    EXPECT_EQ(ChainColor(9)[2], 9);  // written as it was
+    // The pieces handed out for the children are the grid's tables.
+    EXPECT_EQ(pieces[0].start, &CellAt(0, 0));
+    EXPECT_EQ(pieces[0].size, sizeof(GridCell) * kGridSide * kGridSide);
+    EXPECT_EQ(pieces[1].start, CellColorColumn(0));
+
+    // Every port's loaded level lies in the reserved piece and reads back.
+    static ChainPoint points[kChainCapacity];
+    const uint8_t* first = static_cast<const uint8_t*>(pieces[3].start);
+    ASSERT_EQ(pieces[3].size, size_t(kPortCount) * kChainCapacity * sizeof(ChainPoint));
+    for (int port = 0; port < kPortCount; ++port) {
+        for (int i = 0; i < kChainCapacity; ++i) points[i] = {uint16_t(i), uint16_t(port * 8)};
+        const uint8_t color[3] = {uint8_t(port), 1, 2};
+        InstallLoadedChain(port, color, points, kChainCapacity, kChainCapacity);
+        const uint8_t* level = reinterpret_cast<const uint8_t*>(LevelPoints(port, 1));
+        EXPECT_TRUE(level >= first && level < first + pieces[3].size) << "port " << port;
+    }
+    EXPECT_EQ(LevelPoints(255, 1)[2047].y, 255 * 8);
+    EXPECT_EQ(CellAt(2047, 255 * 8).port, 255);
+    EXPECT_EQ(LevelPoints(3, 2)[0].x, 0);  // a level never written still reads zero
+}
+
 }  // namespace

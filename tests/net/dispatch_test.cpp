@@ -8,21 +8,54 @@
 
 #include <cstdio>
 #include <cstring>
+#include <opencv2/videoio.hpp>
 #include <string>
 #include <vector>
 
 #include "app/edit.h"
 #include "app/view.h"
+#include "common/protocol.h"
 #include "files/project_file.h"
 #include "model/layout.h"
 #include "net/server.h"
 #include "render/scene.h"
 #include "render/settings.h"
 #include "support/test_support.h"
-#include "video/playback.h"
 #include "video/video.h"
 
 namespace {
+
+// A two-frame video in the working directory whose first frame paints cell
+// (0, 2047) a colour that is not black.
+void WriteTwoFrameVideo(const char* path) {
+    cv::VideoWriter writer(path, cv::VideoWriter::fourcc('F', 'F', 'V', '1'), 25.0, cv::Size(2, 2),
+                           true);
+    for (int f = 0; f < 2; ++f) writer.write(cv::Mat(2, 2, CV_8UC3, cv::Scalar(30, 20, 10)));
+}
+
+// Command 170 for a preview in order RGB at full brightness.
+std::vector<uint8_t> PreviewPacket() {
+    std::vector<uint8_t> packet(kPacketSize, 0);
+    WriteBE16(packet.data(), uint16_t(CommandCode::StartVideo));
+    packet[3] = packet[4] = packet[5] = 100;
+    return packet;
+}
+
+// Whether the playback's pause is on, seen where it acts: a video started
+// directly (command 170 would clear the pause) steps no frame onto the grid
+// while paused. Leaves the video idle without a path and the cell unpainted.
+bool PlaybackPaused() {
+    WriteTwoFrameVideo("pause-probe.avi");
+    SetVideoPath("pause-probe.avi");
+    CellColorColumn(0)[kGridMax] = 0;
+    StartVideo(PreviewPacket().data());
+    StepVideoFrame();
+    const bool paused = CellColor(0, kGridMax) == 0;
+    SetVideoModeIdle();
+    SetVideoPath("");
+    CellColorColumn(0)[kGridMax] = 0;
+    return paused;
+}
 
 // The run-wide values the small commands set, gathered from their owners.
 struct CommandValues {
@@ -39,7 +72,7 @@ CommandValues Values() {
     return {scene.ledShape,
             EditMode(),
             scene.ledSizeFactor,
-            uint8_t(VideoPaused()),
+            uint8_t(PlaybackPaused()),
             uint8_t(FrameImageRequested()),
             scene.boundingFrameVisible};
 }
@@ -317,10 +350,19 @@ TEST(Dispatcher, PathArgumentsAreCheckedOnceBeforeTheHandler) {
     EXPECT_STREQ(ProjectPath(), "show.quor");
     EXPECT_EQ(ReadWholeFile(dir.File("show.quor")).size(), kProjectHeaderSize);
 
+    // 164 names the video the next start plays; a refused path reaches it as
+    // "", so the next start opens nothing.
+    WriteTwoFrameVideo("clip.avi");
+    std::vector<uint8_t> stop(kPacketSize, 0);
+    WriteBE16(stop.data(), uint16_t(CommandCode::StopVideo));
     RunCommand(pathPacket(164, "clip.avi").data());
-    EXPECT_STREQ(CurrentPlayback().videoPath, "clip.avi");
+    RunCommand(PreviewPacket().data());
+    EXPECT_EQ(VideoMode(), VideoModeKind::Preview);
+    RunCommand(stop.data());
     RunCommand(pathPacket(164, tooLong).data());
-    EXPECT_STREQ(CurrentPlayback().videoPath, "");
+    RunCommand(PreviewPacket().data());
+    EXPECT_EQ(VideoMode(), VideoModeKind::Idle);
+    ResetRunState();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "render/settings.h"
 #include "render/window.h"
+#include "support/stand_in_window.h"
 #include "support/test_support.h"
 
 namespace {

@@ -1,9 +1,11 @@
 // The background picture: where a bitmap lands, the three refusals with
-// their boxes, and headers that lie about sizes and offsets.
+// their boxes, and headers that lie about sizes and offsets (what is shown
+// is read back from the window, the pixels held measured on the heap).
 #include "render/background.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <climits>
 #include <cmath>
@@ -68,6 +70,15 @@ void SendPath(void (*command)(const char*), const std::string& path) {
     command(path.c_str());
 }
 
+// Bytes the process holds on the heap: a picture's pixels are kept there
+// from its load until 180 or the next load frees them.
+size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+constexpr size_t kPixelBytes640x480 = 640 * 480 * 3;
+constexpr size_t kSlack = 16384;  // what the boxes' records and the reads hold meanwhile
+
 class BackgroundTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -84,6 +95,17 @@ protected:
         auto f = [](int v) { return int(std::lround(v * 0.71)); };
         return {f(picture.r), f(picture.g), f(picture.b)};
     }
+    // Whether a redraw at cell size 1, unscrolled, shows the 640 x 480
+    // picture (its pixel 320, 239 in the window's middle) or only the
+    // black background there.
+    static bool PictureShown() {
+        SetScroll(0, 2047);
+        RenderScene();
+        const Rgb middle = PixelAt(320, 240);
+        if (Near(middle, Shown(PicturePixel(320, 239)), 2)) return true;
+        EXPECT_EQ(middle, (Rgb{0, 0, 0}));
+        return false;
+    }
     ScopedTempDir dir_;
 };
 
@@ -95,7 +117,6 @@ constexpr unsigned kInfoStyle = kMbSystemModal | kMbIconInformation;
 TEST_F(BackgroundTest, PictureCoversColumns0To639AndRows1568To2047) {
     SendPath(LoadBackgroundImage, Write("p.bmp", MakeBmp({640, 480})));
     EXPECT_TRUE(FakeSys_Boxes().empty());
-    ASSERT_TRUE(BackgroundVisible());
     EXPECT_EQ(View().cellSize, 1);
 
     // Scrolled one cell right and down: window x shows column x + 1, window
@@ -126,15 +147,17 @@ TEST_F(BackgroundTest, WidthNotAMultipleOf4IsLoadedButHidden) {
     EXPECT_EQ(FakeSys_Boxes()[0].text, kWidthText);
     EXPECT_EQ(FakeSys_Boxes()[0].caption, "Information");
     EXPECT_EQ(FakeSys_Boxes()[0].style, kInfoStyle);
-    EXPECT_FALSE(BackgroundVisible());
-    EXPECT_EQ(BackgroundImage().loaded, 1);
     EXPECT_EQ(View().cellSize, 16);
     RenderScene();
     EXPECT_EQ(PixelAt(320, 240), (Rgb{0, 0, 0}));
 
+    // Loaded: its pixels are held until 180 frees them, once.
+    const size_t held = HeapInUse();
     RemoveBackgroundImage();
-    EXPECT_EQ(BackgroundImage().loaded, 0);
-    EXPECT_EQ(BackgroundImage().pixels, nullptr);
+    const size_t removed = HeapInUse();
+    EXPECT_GE(held, removed + 642 * 480 * 3);
+    RemoveBackgroundImage();
+    EXPECT_EQ(HeapInUse(), removed);
 }
 
 TEST_F(BackgroundTest, RefusedFilesShowTheirBoxAndNeverCrash) {
@@ -161,18 +184,19 @@ TEST_F(BackgroundTest, RefusedFilesShowTheirBoxAndNeverCrash) {
     for (const Case& one : cases) {
         SCOPED_TRACE(one.name);
         SendPath(LoadBackgroundImage, good);
-        ASSERT_TRUE(BackgroundVisible());
+        ASSERT_TRUE(PictureShown());
         FakeSys_Reset();
         const std::string path =
             one.bytes.empty() ? dir_.File("none.bmp") : Write("bad.bmp", one.bytes);
+        const size_t held = HeapInUse();
         SendPath(LoadBackgroundImage, path);
+        // The shown picture's pixels are freed before the file is read.
+        EXPECT_GE(held + kSlack, HeapInUse() + kPixelBytes640x480);
         ASSERT_EQ(FakeSys_Boxes().size(), 1u);
         EXPECT_EQ(FakeSys_Boxes()[0].text, one.text);
         EXPECT_EQ(FakeSys_Boxes()[0].style, kInfoStyle);
-        EXPECT_EQ(BackgroundImage().loaded, 0);
         // An unreadable file leaves the shown picture on screen.
-        EXPECT_EQ(BackgroundVisible(), one.text == kCannot);
-        RenderScene();
+        EXPECT_EQ(PictureShown(), one.text == kCannot);
     }
 }
 
@@ -194,16 +218,26 @@ TEST_F(BackgroundTest, LyingHeadersReadOnlyWhatTheFileHolds) {
     for (const Case& one : cases) {
         SCOPED_TRACE(one.name);
         const std::string bytes = MakeBmp(one.header, one.pixelBytes);
-        BmpPicture picture;
-        ASSERT_EQ(ReadBmp(Write("x.bmp", bytes).c_str(), &picture), BmpReadResult::Ok);
-        const size_t size = size_t(picture.width) * picture.height * 3;
-        ASSERT_NE(picture.pixels, nullptr);
-        // What the file supplies, blue and red exchanged, zeros after it.
-        std::string expected(size, '\0');
+        FakeSys_Reset();
+        SendPath(LoadBackgroundImage, Write("x.bmp", bytes));
+        ASSERT_TRUE(FakeSys_Boxes().empty());  // loaded and shown
+        // What the file supplies, zeros after it: rows bottom first, each
+        // pixel blue, green, red.
+        const int w = one.header.width;
+        const int h = one.header.height;
+        std::string expected(size_t(w) * h * 3, '\0');
         for (size_t k = 0; k < one.fromFile; ++k) expected[k] = bytes[one.header.dataOffset + k];
-        for (size_t k = 0; k + 2 < size; k += 3) std::swap(expected[k], expected[k + 2]);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(picture.pixels), size), expected);
-        std::free(picture.pixels);
+        SetScroll(0, 2047);
+        RenderScene();
+        for (int r = 0; r < h; ++r) {
+            for (int i = 0; i < w; ++i) {
+                const uint8_t* bgr =
+                    reinterpret_cast<const uint8_t*>(expected.data()) + (size_t(r) * w + i) * 3;
+                const Rgb pixel = PixelAt(i, kTestWindowHeight - h + r);
+                EXPECT_TRUE(Near(pixel, Shown({bgr[2], bgr[1], bgr[0]}), 2))
+                    << "picture pixel " << i << ", row " << r << " from the bottom";
+            }
+        }
     }
 }
 

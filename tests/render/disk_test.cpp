@@ -13,7 +13,6 @@
 #include "render/disk_geometry.h"
 #include "render/gl_window.h"
 #include "render/scene.h"
-#include "render/scene_parts.h"
 #include "render/settings.h"
 #include "support/live_edits.h"
 #include "support/reference_drawing.h"
@@ -135,10 +134,7 @@ TEST_F(DiskTest, BatchedPortGivesTheOneByOnePixels) {
                 for (int port = 0; port < ports; ++port) DrawPortOneByOne(port, c);
                 const std::vector<uint8_t> reference = ReadFrame();
                 BeginFrame();
-                for (int port = 0; port < ports; ++port) {
-                    DrawPortLeds(port, c, false);
-                    DrawChainLines(port, c);
-                }
+                DrawChains(false);
                 EXPECT_TRUE(reference == ReadFrame());
             }
         }

@@ -15,10 +15,10 @@
 #include "net/dispatch.h"
 #include "render/background.h"
 #include "render/gl_window.h"
-#include "render/scene_parts.h"
 #include "render/settings.h"
 #include "support/live_edits.h"
 #include "support/test_support.h"
+#include "support/text_recorder.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ protected:
         SetChainColor(0, kChain.r, kChain.g, kChain.b);
         SetActiveRange(0, 0, kChainCapacity, 1);
         SetView(16, 0, 2047);
-        RecordDrawnTexts(true);
+        RecordDrawnTexts();
     }
     void TearDown() override { ResetRunState(); }
 

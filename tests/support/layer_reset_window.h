@@ -8,8 +8,10 @@
 #include "render/background.h"
 #include "render/scene.h"
 #include "render/settings.h"
+#include "render/text_calls.h"
 #include "support/layer_reset_files.h"
 #include "support/layer_reset_video.h"
+#include "support/stand_in_window.h"
 
 inline void ResetWindowLayer() {
     ResetFilesLayer();
@@ -19,5 +21,8 @@ inline void ResetWindowLayer() {
     ResetInput();
     ResetEdit();
     ResetSceneState();
+    ResetTextCalls();
+    ResetWindowQueries();
+    SetStandInWindow({0, 0, 640, 480});
     ResetBackgroundImage();
 }

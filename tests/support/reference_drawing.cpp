@@ -8,15 +8,26 @@
 #include "common/common.h"
 #include "model/layout.h"
 #include "render/scene.h"
-#include "render/scene_parts.h"
 #include "render/settings.h"
 #include "render/window.h"
+
+namespace {
+
+// The outer radius of an LED disk: 1 for cells up to 5 pixels, half the
+// cell less one above, times LedSizeFactor (wrapping 32-bit product).
+int32_t OuterRadius(int cellSize, int32_t sizeFactor) {
+    const int half = cellSize / 2;
+    const int32_t r = half <= 2 ? 1 : half - 1;
+    return static_cast<int32_t>(static_cast<uint32_t>(r) * static_cast<uint32_t>(sizeFactor));
+}
+
+}  // namespace
 
 void DrawPortOneByOne(int port, int c) {
     const ViewState& view = View();
     const int height = WindowHeight();  // asks the window system: once, not per LED
     const int h = c / 2;
-    const int32_t outer = LedOuterRadius(c, CurrentSceneOptions().ledSizeFactor);
+    const int32_t outer = OuterRadius(c, CurrentSceneOptions().ledSizeFactor);
     const ChainPoint* points = CurrentPoints(port);
     const uint8_t* rgb = ChainColor(port);
     const bool square = CurrentSceneOptions().ledShape == LedShape::Square;

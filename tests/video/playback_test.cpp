@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 #include <string>
 #include <vector>
@@ -42,19 +43,23 @@ Rgb PixelColor(int frame, int x, int y) {
     return {uint8_t(200 - 10 * frame + x), uint8_t(30 * y + frame), uint8_t(5 * x + 40)};
 }
 
+// Frame `f` of the test video as written (and, the codec being lossless,
+// as read): BGR.
+cv::Mat TestFrame(int f, int width = kWidth, int height = kHeight) {
+    cv::Mat frame(height, width, CV_8UC3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Rgb c = PixelColor(f, x, y);
+            frame.at<cv::Vec3b>(y, x) = cv::Vec3b(c.b, c.g, c.r);
+        }
+    return frame;
+}
+
 void WriteTestVideo(const std::string& path, int frames, int width = kWidth, int height = kHeight) {
     cv::VideoWriter writer(path, cv::VideoWriter::fourcc('F', 'F', 'V', '1'), 25.0,
                            cv::Size(width, height), true);
     ASSERT_TRUE(writer.isOpened());
-    for (int f = 0; f < frames; ++f) {
-        cv::Mat frame(height, width, CV_8UC3);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const Rgb c = PixelColor(f, x, y);
-                frame.at<cv::Vec3b>(y, x) = cv::Vec3b(c.b, c.g, c.r);
-            }
-        writer.write(frame);
-    }
+    for (int f = 0; f < frames; ++f) writer.write(TestFrame(f, width, height));
 }
 
 struct Progress {
@@ -134,12 +139,11 @@ TEST_F(PlaybackTest, ConvertWritesFilesThatDecodeToTheProcessedColors) {
     const Rgb brightness = {100, 50, 200}, black = {10, 0, 5};
     StartVideo(StartPacket(uint8_t(ColorOrder::GRB), brightness, 1, black).data());
     ASSERT_EQ(VideoMode(), VideoModeKind::Convert);
-    EXPECT_EQ(CurrentPlayback().frameCount, kFrames);
 
     StepVideoFrame();
     SetVideoPaused(true);  // a pause holds the position
     StepVideoFrame();
-    EXPECT_EQ(CurrentPlayback().frameIndex, 1);
+    EXPECT_EQ(g_progress.size(), 1u);
     SetVideoPaused(false);
     RunToEnd();
 
@@ -286,6 +290,9 @@ TEST_F(PlaybackTest, UnopenableVideoIsSilentAndEndsARunningPlayback) {
     EXPECT_EQ(g_progress.size(), 1u);
 }
 
+// The settings parsed are seen where they act: the first frame of a
+// preview reaches the grid resized to them (or as read after a refusal),
+// with the interpolation the packet names (2: bicubic).
 TEST_F(PlaybackTest, ResizeCommandParsesAndClamps) {
     struct Case {
         const char* width;
@@ -297,7 +304,9 @@ TEST_F(PlaybackTest, ResizeCommandParsesAndClamps) {
                  {"16", "0", true, 0, 0},         {"16", "abc", true, 0, 0},
                  {"-3", "5", true, 0, 0}};
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << '"' << c.width << "\" \"" << c.height << '"');
         FakeSys_Reset();
+        ResetLayoutModel();  // an unpainted grid
         std::vector<uint8_t> packet(kPacketSize, 0);
         WriteBE16(packet.data(), uint16_t(CommandCode::SetVideoResize));
         std::memcpy(packet.data() + 4, c.width, std::strlen(c.width));
@@ -305,19 +314,31 @@ TEST_F(PlaybackTest, ResizeCommandParsesAndClamps) {
         packet[14] = 1;
         packet[15] = 2;
         SetVideoResize(packet.data());
-        const ResizeSettings resize = CurrentPlayback().resize;
         if (c.error) {
-            ASSERT_EQ(FakeSys_Boxes().size(), 1u) << c.width << " " << c.height;
+            ASSERT_EQ(FakeSys_Boxes().size(), 1u);
             EXPECT_EQ(FakeSys_Boxes()[0].text, "Video resizing error");
             EXPECT_EQ(FakeSys_Boxes()[0].caption, "Error");
-            EXPECT_FALSE(resize.enabled);
         } else {
             EXPECT_TRUE(FakeSys_Boxes().empty());
-            EXPECT_TRUE(resize.enabled);
-            EXPECT_EQ(resize.width, c.expectWidth);
-            EXPECT_EQ(resize.height, c.expectHeight);
-            EXPECT_EQ(resize.interpolation, 2);
         }
+
+        StartVideo(StartPacket(uint8_t(ColorOrder::RGB), {100, 100, 100}, 0, {0, 0, 0}).data());
+        StepVideoFrame();
+        cv::Mat expected = TestFrame(0);
+        if (!c.error)
+            cv::resize(TestFrame(0), expected, cv::Size(c.expectWidth, c.expectHeight), 0, 0,
+                       cv::INTER_CUBIC);
+        for (int y = 0; y < expected.rows; ++y)
+            for (int x = 0; x < expected.cols; ++x) {
+                const cv::Vec3b bgr = expected.at<cv::Vec3b>(y, x);
+                ASSERT_EQ(CellColor(x, 2047 - y), uint32_t(bgr[2] << 16 | bgr[1] << 8 | bgr[0]))
+                    << x << "," << y;
+            }
+        if (expected.cols < kGridSide) {
+            EXPECT_EQ(CellColor(expected.cols, 2047), 0u);
+        }
+        EXPECT_EQ(CellColor(0, 2047 - expected.rows), 0u);
+        SetVideoModeIdle();
     }
 }
 
