@@ -167,4 +167,5 @@ bool RunConversion(const char* videoPath, const ConversionSettings& settings, Ou
 void ResetConvertState() {
     ResetColorSettings();
     ResetLedCells();
+    AllowWideAreaPass(true);
 }

@@ -12,6 +12,12 @@
 // LED whose own cell lies outside the frame stays dark, as in the LED map.
 // The footprints are built once per layout and frame size, from the LED
 // map; the work of a frame is proportional to the cells of all footprints.
+// As a footprint reaches only as far as the nearest other LED, footprints
+// barely overlap and a frame's pass reads each pixel about once: summing
+// the cells costs no more than building a summed-area table over them. Two
+// by two footprints (LEDs on every second cell) have their own path, eight
+// side by side at a time where the processor has wide byte permutes, which
+// also sum the rows of footprints 8 cells wide and more.
 #pragma once
 
 #include <cstdint>
@@ -24,16 +30,38 @@ enum class SampleMode : uint8_t { Point = 0, Area = 1 };
 
 constexpr int kMaxFootprintSide = 64;
 
+// How a frame's pass reads a footprint, chosen when it is built.
+enum class FootprintKind : uint8_t {
+    Dark = 0,     // outside the frame: the LED stays dark
+    Pixel = 1,    // one cell: the pixel itself, as in the LED map
+    Square2 = 2,  // 2 x 2 inside the frame, with 8 bytes readable from each row
+    Cells = 3,    // anything else, row by row
+    // A Square2 starting eight of them side by side along a row (each
+    // footprint six bytes right of the one before): read as 16 x 2 pixels.
+    SquareRow8 = 4,
+};
+
 struct LedFootprint {
     uint32_t offset;  // byte offset of its top-left pixel inside the frame
     uint8_t columns;  // its pixels inside the frame; 0 for an LED left dark
     uint8_t rows;
-    uint8_t side;    // the whole square's side, cells outside the frame included
-    uint32_t scale;  // 2^24 / side^2: the sum times scale >> 24 is the mean
+    uint8_t side;  // the whole square's side, cells outside the frame included
+    FootprintKind kind;
+};
+
+// Eight footprints side by side from a SquareRow8, and as many more
+// groups of eight following on along the row, so that a frame's pass over
+// them need not read theirs.
+struct FootprintRun {
+    uint32_t offset;
+    uint16_t start;   // the first's chain position
+    uint16_t groups;  // of eight
 };
 
 struct LedFootprints {
     LedFootprint led[kPortCount][kChainCapacity];
+    FootprintRun run[kPortCount][kChainCapacity / 8];  // by position
+    uint16_t runs[kPortCount];
     uint16_t positions[kPortCount];  // as in the LED map
     uint32_t marksVersion;
     int32_t width;
@@ -54,6 +82,11 @@ int FootprintSide(int x, int y);
 // mean colour (then parts[] as there).
 void AreaFrameLeds(const LedFootprints& footprints, const uint8_t* bgr, const LedParts& parts,
                    uint32_t positions, uint8_t* const values[kPortCount]);
+
+// Whether AreaFrameLeds may use the processor's wide instructions, where it
+// has them (the bytes are the same either way); true until changed, and
+// after ResetConvertState. Tests: to reach the plain path too.
+void AllowWideAreaPass(bool allow);
 
 // The area mean works in linear light 0..kLinearOne: each 8-bit value is
 // decoded from sRGB, and the mean is encoded back to 8 bits, rounded.

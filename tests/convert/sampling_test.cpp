@@ -2,7 +2,8 @@
 // formulas: dense LEDs keep their pixel exactly, a one-cell checkerboard
 // averages to mid-grey in linear light, cells outside the frame are black,
 // and a thin line moving across spaced LEDs lights each LED it passes at
-// one steady level instead of strobing.
+// one steady level instead of strobing; every path of the per-frame pass
+// gives the bytes of the cell-by-cell reference.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,10 +11,12 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
+#include "convert/color.h"
 #include "convert/led_footprint.h"
 #include "convert/led_map.h"
 #include "model/layout.h"
 #include "support/edits.h"
+#include "support/reference_area.h"
 #include "support/test_support.h"
 
 namespace {
@@ -174,6 +177,62 @@ TEST(AreaSampling, MovingThinLineLightsEveryLedItPassesSteadily) {
             EXPECT_EQ(litFrames[k], spacing) << "spacing " << spacing << ", LED " << k;
         ResetLayoutModel();
     }
+}
+
+// Layouts that reach every path of the frame pass (single pixels, 2 x 2
+// squares inside the frame and in runs along a row, footprints cut by the
+// frame's edges, large and odd sides, dark LEDs) against the reference, on
+// noise, where any mix-up of pixels or channels shows; with and without
+// the wide instructions.
+TEST(AreaSampling, FramePassGivesTheReferenceBytes) {
+    const struct {
+        int spacingX, spacingY, columns, rows;
+    } lattices[] = {{1, 1, 9, 5}, {2, 2, 40, 13}, {2, 3, 11, 7}, {3, 3, 9, 9},
+                    {5, 4, 7, 6}, {9, 9, 5, 4},   {2, 2, 3, 1}};
+    cv::Mat frame(61, 83, CV_8UC3);
+    cv::randu(frame, 0, 256);
+    for (const auto& lattice : lattices) {
+        ResetRunState();
+        // Port 0: the lattice from the frame's top-left corner (footprints
+        // cut by the top and left edges); port 1: the same reaching past
+        // the right and bottom edges; port 2: a lone LED.
+        for (int y = 0; y < lattice.rows; ++y)
+            for (int x = 0; x < lattice.columns; ++x) {
+                AddPictureLed(0, x * lattice.spacingX, y * lattice.spacingY);
+                AddPictureLed(1, frame.cols - 1 - (lattice.columns - 1 - x) * lattice.spacingX,
+                              frame.rows + 1 - (lattice.rows - 1 - y) * lattice.spacingY);
+            }
+        AddPictureLed(2, frame.cols / 2, 200);
+        AddPictureLed(2, frame.cols / 2, frame.rows / 2);
+        SetActiveRange(0, 3, 5, 0);
+        std::unique_ptr<LedMap> map(new LedMap());
+        std::unique_ptr<LedFootprints> footprints(new LedFootprints());
+        LedParts parts;
+        BuildLedParts({int(ColorOrder::BRG), {90, 100, 70}, {4, 0, 2}}, parts);
+        UpdateLedMap(map.get(), frame.cols, frame.rows);
+        UpdateLedFootprints(footprints.get(), *map);
+        const uint32_t positions = uint32_t(lattice.columns * lattice.rows) + 3;
+        std::vector<uint8_t> bytes(size_t(kPortCount) * positions * 3, 0xEE);
+        std::vector<uint8_t> expected(bytes.size(), 0x11);
+        uint8_t* values[kPortCount] = {};
+        uint8_t* reference[kPortCount] = {};
+        for (int port = 0; port < 3; ++port) {
+            values[port] = bytes.data() + size_t(port) * positions * 3;
+            reference[port] = expected.data() + size_t(port) * positions * 3;
+        }
+        ReferenceAreaFrameLeds(*footprints, frame.ptr<uint8_t>(0), parts, positions, reference);
+        for (const bool wide : {false, true}) {
+            AllowWideAreaPass(wide);
+            AreaFrameLeds(*footprints, frame.ptr<uint8_t>(0), parts, positions, values);
+            for (int port = 0; port < 3; ++port)
+                for (uint32_t k = 0; k < positions * 3; ++k)
+                    ASSERT_EQ(int(values[port][k]), int(reference[port][k]))
+                        << "spacing " << lattice.spacingX << " x " << lattice.spacingY
+                        << (wide ? ", wide" : ", plain") << ", port " << port << ", LED " << k / 3
+                        << ", byte " << k % 3;
+        }
+    }
+    ResetLayoutModel();
 }
 
 }  // namespace
