@@ -56,7 +56,9 @@ struct MeanScales {
 const MeanScales kScales;
 
 // The pixel words below are read as little-endian numbers.
+#if defined(__BYTE_ORDER__)
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "little-endian byte order");
+#endif
 
 uint64_t Load64(const uint8_t* p) {
     uint64_t word;
@@ -72,14 +74,6 @@ bool OtherLedAt(int x, int y, unsigned port, unsigned position) {
 }
 
 }  // namespace
-
-uint16_t LinearOfSrgb(uint8_t value) {
-    return Tables().linear[value];
-}
-
-uint8_t SrgbOfLinear(uint16_t linear) {
-    return Tables().encoded[linear];
-}
 
 int FootprintSide(int x, int y) {
     const GridCell& self = CellAt(x, y);
