@@ -9,8 +9,13 @@ namespace {
 uint64_t MonotonicNow(void*) {
     return Sys_MonotonicNanoseconds();
 }
+// The last half millisecond before a deadline watched on the clock: the
+// frame then leaves within microseconds of it, for 2 % of one core at 40
+// frames per second.
+constexpr uint64_t kWatchedNs = 500000;
+
 void MonotonicSleepUntil(void*, uint64_t deadline) {
-    Sys_SleepUntilNanoseconds(deadline);
+    Sys_WaitUntilNanoseconds(deadline, kWatchedNs);
 }
 }  // namespace
 

@@ -106,6 +106,11 @@ void Sys_Sleep(int milliseconds);
 // A monotonic clock in nanoseconds, and a sleep until one of its times.
 uint64_t Sys_MonotonicNanoseconds();
 void Sys_SleepUntilNanoseconds(uint64_t deadline);
+// For a thread that must act at the deadline itself: sleeps until `spinNs`
+// before it, then watches the clock until it comes. A wake-up from sleep
+// comes late by up to a few tenths of a millisecond on a busy machine; the
+// watching costs spinNs of one core per call.
+void Sys_WaitUntilNanoseconds(uint64_t deadline, uint64_t spinNs);
 
 // ---- memory -----------------------------------------------------------------
 

@@ -154,6 +154,15 @@ void Sys_SleepUntilNanoseconds(uint64_t deadline) {
     }
 }
 
+void Sys_WaitUntilNanoseconds(uint64_t deadline, uint64_t spinNs) {
+    if (deadline > spinNs) Sys_SleepUntilNanoseconds(deadline - spinNs);
+    while (Sys_MonotonicNanoseconds() < deadline) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+}
+
 void Sys_KeepFromChildren(void* start, size_t size) {
     const long page = ::sysconf(_SC_PAGESIZE);
     if (page <= 0) return;
