@@ -29,6 +29,9 @@ bool ValidIndex(int portIndex) {
 bool ValidNumber(int portNumber) {
     return portNumber >= 1 && portNumber <= kPortCount;
 }
+bool PathFits(const std::string& path) {
+    return path.size() <= kMaxPathBytes;
+}
 
 // Code, two bytes at 2-3 (port or zero), the path and its NUL.
 Packet WithPath(CommandCode code, size_t offset, const std::string& path) {
@@ -58,10 +61,6 @@ Packet WithColor(CommandCode code, Rgb color) {
 }
 
 }  // namespace
-
-bool PathFits(const std::string& path) {
-    return path.size() <= kMaxPathBytes;
-}
 
 Packet EncodeUndoLastLed(int portNumber) {
     if (!ValidNumber(portNumber)) return {};

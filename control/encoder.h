@@ -54,8 +54,6 @@ struct VideoStartSettings {
 // The message the forms show when a path is refused.
 extern const char* const kPathTooLongText;
 
-bool PathFits(const std::string& path);
-
 // Ports: `portNumber` counts from 1 (1..256), `portIndex` from 0 (0..255);
 // each command takes the kind its handler reads.
 Packet EncodeUndoLastLed(int portNumber);                                             // 160

@@ -38,9 +38,6 @@ void ShowFormStatus(ToolForm& form, const QString& text, bool error = false);
 // could be sent to Quorvane.
 bool StartToolForm(ControlWindow& control, ToolForm& form,
                    std::function<QStringList(const QString& project)> arguments);
-// Stops the tool as Ctrl+C does, or, while Quorvane still saves the layout,
-// keeps the tool from starting.
-void StopToolForm(ToolForm& form);
 // The tool's standard error without its progress lines: its error line, or
 // a usage error with its hint.
 QString ToolErrorLines(const ToolForm& form);

@@ -67,6 +67,16 @@ void LayoutSaved(ControlWindow& control, ToolForm& form, std::shared_ptr<ToolLay
     ShowFormStatus(form, QString(form.tool) + " is running.");
 }
 
+// Stops the tool as Ctrl+C does, or, while Quorvane still saves the layout,
+// keeps the tool from starting.
+void StopToolForm(ToolForm& form) {
+    if (form.savingLayout) {
+        form.stopWhileSaving = true;
+        return;
+    }
+    StopTool(form.run);
+}
+
 }  // namespace
 
 QHBoxLayout* PathRow(ControlWindow& control, QLineEdit* edit, bool save, const char* kind,
@@ -257,14 +267,6 @@ bool StartToolForm(ControlWindow& control, ToolForm& form,
     SetBusy(form, true);
     ShowFormStatus(form, "Quorvane saves its layout for " + QString(form.tool) + " ...");
     return true;
-}
-
-void StopToolForm(ToolForm& form) {
-    if (form.savingLayout) {
-        form.stopWhileSaving = true;
-        return;
-    }
-    StopTool(form.run);
 }
 
 QString ToolErrorLines(const ToolForm& form) {

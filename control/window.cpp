@@ -280,6 +280,9 @@ void ForgetAllChains(ControlWindow& control) {
     }
 }
 
+namespace {
+
+// Handles one status message from Quorvane.
 void ApplyStatusMessage(ControlWindow& control, const StatusMessage& message) {
     switch (message.kind) {
         case StatusKind::WindowGeometry: {
@@ -312,6 +315,8 @@ void ApplyStatusMessage(ControlWindow& control, const StatusMessage& message) {
         }
     }
 }
+
+}  // namespace
 
 std::unique_ptr<ControlWindow> CreateControlWindow(uint16_t port, const ControlHooks& hooks) {
     auto control = std::make_unique<ControlWindow>();

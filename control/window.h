@@ -242,9 +242,6 @@ std::unique_ptr<ControlWindow> CreateControlWindow(uint16_t port, const ControlH
 // inside `available`.
 QPoint PlaceBeside(const QRect& quorvane, const QSize& ours, const QRect& available);
 
-// Handles one status message from Quorvane.
-void ApplyStatusMessage(ControlWindow& control, const StatusMessage& message);
-
 // Sends one encoded command; an empty packet shows `refusal` in the form.
 // False when nothing was sent.
 bool SendFromForm(ControlWindow& control, const Packet& packet, const QString& refusal = QString());

@@ -17,9 +17,6 @@ struct PackedColor {
 };
 static_assert(sizeof(PackedColor) == 4);
 
-// The little-endian 32-bit reading of the four bytes.
-uint32_t PackedColorValue(PackedColor color);
-
 // red = (value & 0xFF) / 255, green = ((value >> 8) & 0xFF) / 255,
 // blue = ((value >> 16) & 0xFF) / 255.
 void ColorToFloats(uint32_t packedValue, float rgb[3]);
@@ -31,7 +28,6 @@ enum class PathStyle { Windows, Posix };
 
 // The style of the platform we run on (chosen when it is built).
 PathStyle NativePathStyle();
-char PathSeparator(PathStyle style);
 
 // The text before the last separator, without it; "" when there is none,
 // the separator itself when it is the first character (the root).

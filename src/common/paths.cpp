@@ -4,9 +4,13 @@
 
 #include "common/common.h"
 
+namespace {
+
 char PathSeparator(PathStyle style) {
     return style == PathStyle::Windows ? '\\' : '/';
 }
+
+}  // namespace
 
 std::string DirectoryOf(const char* path, PathStyle style) {
     const char* backslash = style == PathStyle::Windows ? std::strrchr(path, '\\') : nullptr;

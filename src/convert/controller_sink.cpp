@@ -29,6 +29,11 @@ bool Fail(ControllerFileSink* sink, const std::string& path, const char* what, i
     return false;
 }
 
+// The name of port index `port`'s file for the target name `name`.
+std::string ControllerFileName(int port, const char* name) {
+    return "PORT-" + std::to_string(port + 1) + "-" + name;
+}
+
 void CloseAndRemove(ControllerFileSink* sink) {
     sink->batch = std::vector<uint8_t>();
     sink->batchCount = 0;
@@ -190,10 +195,6 @@ const char* Error(const void* state) {
 }
 
 }  // namespace
-
-std::string ControllerFileName(int port, const char* name) {
-    return "PORT-" + std::to_string(port + 1) + "-" + name;
-}
 
 void SetControllerFileTarget(ControllerFileSink* sink, const char* targetPath) {
     const std::string name = FileNameOf(targetPath);

@@ -49,6 +49,3 @@ void SetControllerFileTarget(ControllerFileSink* sink, const char* targetPath);
 
 // The sink's functions over `sink`, which must outlive the conversion.
 OutputSink ControllerFileOutput(ControllerFileSink* sink);
-
-// The name of port index `port`'s file for the target name `name`.
-std::string ControllerFileName(int port, const char* name);

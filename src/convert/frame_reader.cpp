@@ -40,6 +40,15 @@ struct FrameReader {
 
 namespace {
 
+// The frame count as the window reads it: the capture's reported count cut
+// to the int32 range (0 when it gives none).
+int32_t ReportedFrameCount(double count) {
+    if (!std::isfinite(count)) return 0;
+    if (count >= 2147483647.0) return 2147483647;
+    if (count <= -2147483648.0) return -2147483647 - 1;
+    return int32_t(count);
+}
+
 // Opens the capture and, the first time, reads what the consumer needs
 // before frames.
 bool OpenCapture(FrameReader* reader, bool first) {
@@ -114,13 +123,6 @@ void Produce(void* argument) {
 }
 
 }  // namespace
-
-int32_t ReportedFrameCount(double count) {
-    if (!std::isfinite(count)) return 0;
-    if (count >= 2147483647.0) return 2147483647;
-    if (count <= -2147483648.0) return -2147483647 - 1;
-    return int32_t(count);
-}
 
 FrameReader* OpenFrameReader(const char* path, std::string* error, ReaderPriority priority,
                              bool loop) {

@@ -47,7 +47,3 @@ bool NextFrame(FrameReader* reader, cv::Mat* frame, bool* passStart = nullptr);
 // Stops the decoding thread, waits for it and releases the capture. Safe
 // with null.
 void CloseFrameReader(FrameReader* reader);
-
-// The frame count as the window reads it: the capture's reported count cut
-// to the int32 range (0 when it gives none).
-int32_t ReportedFrameCount(double count);

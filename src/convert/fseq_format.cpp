@@ -71,12 +71,18 @@ bool AppendFseqVariable(std::vector<uint8_t>& out, const char code[2], const cha
     return true;
 }
 
+namespace {
+
+// Blocks that `frames` frames fill under `plan` (fewer frames than planned
+// fill fewer blocks).
 uint32_t FseqBlocksFor(const FseqBlockPlan& plan, uint32_t frames) {
     if (frames == 0) return 0;
     if (frames <= plan.firstBlockFrames) return 1;
     const uint64_t rest = frames - plan.firstBlockFrames;
     return uint32_t(1 + (rest + plan.framesPerBlock - 1) / plan.framesPerBlock);
 }
+
+}  // namespace
 
 FseqBlockPlan PlanFseqBlocks(uint32_t channelsPerFrame, uint32_t frameCount, uint32_t maxBlocks) {
     FseqBlockPlan plan;

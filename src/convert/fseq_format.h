@@ -82,9 +82,6 @@ struct FseqBlockPlan {
 };
 FseqBlockPlan PlanFseqBlocks(uint32_t channelsPerFrame, uint32_t frameCount,
                              uint32_t maxBlocks = kFseqWriterMaxBlocks);
-// Blocks that `frames` frames fill under `plan` (fewer frames than planned
-// fill fewer blocks).
-uint32_t FseqBlocksFor(const FseqBlockPlan& plan, uint32_t frames);
 
 // Whether the show players take every block whole: they read at most
 // frames x channels bytes of any block (the product taken in 32 bits) and

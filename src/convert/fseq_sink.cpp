@@ -39,6 +39,14 @@ bool Fail(FseqSinkState* s, const std::string& reason) {
     return false;
 }
 
+// The step time for a frame rate: 1000 / fps rounded, within 1..255; 50
+// (20 frames per second) when the video gives no rate.
+uint8_t FseqStepMsFor(double framesPerSecond) {
+    if (!(framesPerSecond > 0.0)) return kNoRateStepMs;
+    const double ms = std::floor(1000.0 / framesPerSecond + 0.5);
+    return ms < 1.0 ? 1 : ms > 255.0 ? 255 : uint8_t(ms);
+}
+
 std::string SystemError() {
     return errno != 0 ? std::strerror(errno) : "write failed";
 }
@@ -417,12 +425,6 @@ const char* Error(const void* state) {
 }
 
 }  // namespace
-
-uint8_t FseqStepMsFor(double framesPerSecond) {
-    if (!(framesPerSecond > 0.0)) return kNoRateStepMs;
-    const double ms = std::floor(1000.0 / framesPerSecond + 0.5);
-    return ms < 1.0 ? 1 : ms > 255.0 ? 255 : uint8_t(ms);
-}
 
 void InitFseqSink(FseqSinkState* state, const FseqOptions& options) {
     std::memset(state, 0, sizeof *state);

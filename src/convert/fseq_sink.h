@@ -78,7 +78,3 @@ struct FseqSinkState {
 // Starts a fresh state for `options` (target copied); nothing is opened yet.
 void InitFseqSink(FseqSinkState* state, const FseqOptions& options);
 OutputSink FseqOutputSink(FseqSinkState* state);
-
-// The step time for a frame rate: 1000 / fps rounded, within 1..255; 50
-// (20 frames per second) when the video gives no rate.
-uint8_t FseqStepMsFor(double framesPerSecond);

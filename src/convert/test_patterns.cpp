@@ -143,6 +143,11 @@ bool PlanTestPattern(const TestPatternSettings& settings, TestPatternPlan* plan,
     return true;
 }
 
+namespace {
+
+// Walk: the port (index) and chain position lit by `step` in a one port at a
+// time walk; in step, every lit port with a chain longer than `step` shows
+// position `step` and *port is -1.
 void WalkStepLed(const TestPatternPlan& plan, int32_t step, int32_t* port, int32_t* position) {
     *port = -1;
     *position = step;
@@ -157,6 +162,8 @@ void WalkStepLed(const TestPatternPlan& plan, int32_t step, int32_t* port, int32
     }
 }
 
+// The walk step `step` of a one-port walk where `port` (index) begins; -1
+// when it is not lit.
 int32_t WalkStepOfPort(const TestPatternPlan& plan, int32_t port) {
     int32_t step = 0;
     for (int32_t k = 0; k < plan.litPortCount; ++k) {
@@ -165,6 +172,8 @@ int32_t WalkStepOfPort(const TestPatternPlan& plan, int32_t port) {
     }
     return -1;
 }
+
+}  // namespace
 
 void FillTestPatternStep(const TestPatternPlan& plan, int32_t step, uint32_t positions,
                          uint8_t* const out[kPortCount]) {

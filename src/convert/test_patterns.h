@@ -78,14 +78,6 @@ bool PlanTestPattern(const TestPatternSettings& settings, TestPatternPlan* plan,
 void FillTestPatternStep(const TestPatternPlan& plan, int32_t step, uint32_t positions,
                          uint8_t* const out[kPortCount]);
 
-// Walk: the port (index) and chain position lit by `step` in a one port at a
-// time walk; in step, every lit port with a chain longer than `step` shows
-// position `step` and *port is -1.
-void WalkStepLed(const TestPatternPlan& plan, int32_t step, int32_t* port, int32_t* position);
-// The walk step `step` of a one-port walk where `port` (index) begins; -1
-// when it is not lit.
-int32_t WalkStepOfPort(const TestPatternPlan& plan, int32_t port);
-
 // One line naming what step `step` shows: for walk the port number, the LED
 // number in its chain (both from 1) and its cell as the window's read-out
 // shows it ("port 2 LED 17 X=34 Y=120"; in step every port lit, separated by

@@ -105,7 +105,9 @@ const uint8_t ImportBaseKey[kImportKeySize] = {
     0x64, 0x0d, 0xf9, 0x32, 0x8a, 0x5e, 0xc7, 0x21, 0x9b, 0x46, 0xe0, 0x7d, 0x15, 0xaf, 0x68, 0xc3,
 };
 
-void ImportFileKey(const uint8_t* record, uint8_t key[kImportKeySize]) {
+// Bytes 0..15 of the base key as they are, bytes 16..31 XOR the record's
+// key variation bytes 20..35.
+static void ImportFileKey(const uint8_t* record, uint8_t key[kImportKeySize]) {
     for (size_t k = 0; k < 16; ++k) key[k] = ImportBaseKey[k];
     for (size_t k = 0; k < 16; ++k)
         key[16 + k] = ImportBaseKey[16 + k] ^ record[kImportKeyVariationOffset + k];

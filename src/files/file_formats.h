@@ -96,9 +96,6 @@ struct ImportRecord {
 // variation of its bytes 16..31.
 extern const uint8_t ImportBaseKey[kImportKeySize];
 
-// Bytes 0..15 of the base key as they are, bytes 16..31 XOR the record's
-// key variation bytes 20..35.
-void ImportFileKey(const uint8_t* record, uint8_t key[kImportKeySize]);
 // The coordinate area deciphered (or enciphered) as 4096 independent AES-256
 // blocks with the record's file key; bytes 0..259 unchanged. False only when
 // the cipher could not be set up.

@@ -26,6 +26,27 @@ struct LedRef {
     uint16_t index;
 };
 
+// The colour a port gets when a piece fills it: a fixed palette by port.
+void DefaultPortColor(int port, uint8_t out[3]) {
+    std::memcpy(out, kPalette[port % 8], 3);
+}
+
+// " (<source>:<line>)", " (<source> <entry name> <entry>)" or " (<source>)".
+std::string LedSource(const std::string& source, const std::string& entryName,
+                      const PlacedLed& led) {
+    if (led.line != 0) return " (" + source + ":" + std::to_string(led.line) + ")";
+    if (!entryName.empty())
+        return " (" + source + " " + entryName + " " + std::to_string(led.entry) + ")";
+    return " (" + source + ")";
+}
+
+// "LED <index + 1> of port <port + 1>".
+std::string LedName(int port, size_t index) {
+    return "LED " + std::to_string(index + 1) + " of port " + std::to_string(port + 1);
+}
+
+bool CheckLayout(const Layout& layout, std::string* error);
+
 }  // namespace
 
 void ClearLayout(Layout* layout) {
@@ -37,10 +58,6 @@ void ClearLayout(Layout* layout) {
     }
 }
 
-void DefaultPortColor(int port, uint8_t out[3]) {
-    std::memcpy(out, kPalette[port % 8], 3);
-}
-
 std::string LedWhere(const std::string& source, const std::string& entryName,
                      const PlacedLed& led) {
     if (led.line != 0) return source + ":" + std::to_string(led.line) + ": ";
@@ -49,20 +66,8 @@ std::string LedWhere(const std::string& source, const std::string& entryName,
     return source + ": ";
 }
 
-std::string LedSource(const std::string& source, const std::string& entryName,
-                      const PlacedLed& led) {
-    if (led.line != 0) return " (" + source + ":" + std::to_string(led.line) + ")";
-    if (!entryName.empty())
-        return " (" + source + " " + entryName + " " + std::to_string(led.entry) + ")";
-    return " (" + source + ")";
-}
-
 std::string CellText(int64_t x, int64_t y) {
     return "cell (" + std::to_string(x) + ", " + std::to_string(y) + ")";
-}
-
-std::string LedName(int port, size_t index) {
-    return "LED " + std::to_string(index + 1) + " of port " + std::to_string(port + 1);
 }
 
 PlacedLed PlaceLed(const Placement& place, double column, double row, uint32_t line) {
@@ -129,6 +134,11 @@ bool AddPiece(const LayoutPiece& piece, int firstPort, int ledsPerPort, Layout* 
     return true;
 }
 
+namespace {
+
+// At most 2048 LEDs a port, every LED on the grid, no two LEDs on one cell.
+// The LED named is the first offender: of LEDs without a source line by port
+// and chain position, then of the others by line.
 bool CheckLayout(const Layout& layout, std::string* error) {
     for (int port = 0; port < kPortCount; ++port) {
         const std::vector<PlacedLed>& leds = layout.ports[port];
@@ -186,6 +196,8 @@ bool CheckLayout(const Layout& layout, std::string* error) {
     }
     return true;
 }
+
+}  // namespace
 
 int LayoutLedCount(const Layout& layout) {
     int count = 0;

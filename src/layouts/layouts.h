@@ -56,8 +56,6 @@ struct Layout {
 
 // Every port empty, the colours those of fresh generated ports.
 void ClearLayout(Layout* layout);
-// The colour a port gets when a piece fills it: a fixed palette by port.
-void DefaultPortColor(int port, uint8_t out[3]);
 
 // ---- placing a source on the grid ----------------------------------------------
 
@@ -131,16 +129,13 @@ bool ReadLayoutText(LayoutFormat format, const std::string& name, const std::str
 // Adds the piece's chains to `layout`: a chain naming its port goes there (a
 // port already holding LEDs is refused); the others start at the first free
 // port from `firstPort` and go on to the next free port after every
-// `ledsPerPort` LEDs (1..2048). Then the whole layout is checked
-// (CheckLayout). On any refusal `layout` is unchanged and `error` names the
-// first offending LED.
+// `ledsPerPort` LEDs (1..2048). Then the whole layout is checked: at most
+// 2048 LEDs a port, every LED on the grid, no two LEDs on one cell. On any
+// refusal `layout` is unchanged and `error` names the first offending LED: of
+// LEDs without a source line by port and chain position, then of the others
+// by line.
 bool AddPiece(const LayoutPiece& piece, int firstPort, int ledsPerPort, Layout* layout,
               std::string* error);
-
-// At most 2048 LEDs a port, every LED on the grid, no two LEDs on one cell.
-// The LED named is the first offender: of LEDs without a source line by port
-// and chain position, then of the others by line.
-bool CheckLayout(const Layout& layout, std::string* error);
 
 int LayoutLedCount(const Layout& layout);
 int LayoutPortCount(const Layout& layout);
@@ -167,7 +162,7 @@ void LayoutFromModel(const std::string& source, Layout* layout);
 // per used port, named by the file layer's rule. All of them are written to
 // temporary files first and renamed into place only when every one was
 // written, so a failure leaves no part of the new project behind. The layout
-// must have passed CheckLayout.
+// must have passed AddPiece's checks.
 bool SaveLayoutProject(const std::string& path, const Layout& layout, const ProjectHeader& header,
                        const HeaderView& view, std::string* error);
 

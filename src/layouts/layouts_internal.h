@@ -10,12 +10,7 @@
 
 // "<source>:<line>: ", "<source>: <entry name> <entry>: " or "<source>: ".
 std::string LedWhere(const std::string& source, const std::string& entryName, const PlacedLed& led);
-// The same in brackets: " (<source>:<line>)", " (<source> <entry name> <entry>)".
-std::string LedSource(const std::string& source, const std::string& entryName,
-                      const PlacedLed& led);
 // "cell (x, y)".
 std::string CellText(int64_t x, int64_t y);
-// "LED <index + 1> of port <port + 1>".
-std::string LedName(int port, size_t index);
 // The cell a source coordinate lands on (see Placement).
 PlacedLed PlaceLed(const Placement& place, double column, double row, uint32_t line);

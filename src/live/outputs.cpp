@@ -271,8 +271,6 @@ bool ReadDocument(Reader& reader, const json& document) {
     return true;
 }
 
-}  // namespace
-
 const char* LiveProtocolName(LiveProtocol protocol) {
     switch (protocol) {
         case LiveSacn:
@@ -284,6 +282,8 @@ const char* LiveProtocolName(LiveProtocol protocol) {
     }
     return "?";
 }
+
+}  // namespace
 
 void DescribeLiveOutput(const LiveConfig& config, int index, char* text, size_t size) {
     const LiveOutput& out = config.outputs[index];

@@ -61,6 +61,5 @@ bool ReadLiveOutputs(const char* path, LiveConfig* config, char* error, size_t e
 
 // "outputs[2] (artnet 10.0.0.20)": how messages name an entry.
 void DescribeLiveOutput(const LiveConfig& config, int index, char* text, size_t size);
-const char* LiveProtocolName(LiveProtocol protocol);
 // An IPv4 address (host byte order) as "192.0.2.1".
 std::string Dotted(uint32_t address);

@@ -157,17 +157,17 @@ uint16_t ChainLength(int port) {
     return g_ports[port].counts[g_ports[port].ring.head];
 }
 
-void ResetHistory(int port) {
+static void ResetHistory(int port) {
     g_ports[port].ring = {0, 0};
 }
 
-void PushLevel(int port) {
+static void PushLevel(int port) {
     UndoRing& ring = g_ports[port].ring;
     ring.head = uint16_t((ring.head + 1) % kHistoryLevels);
     if (ring.depth < kMaxUndoDepth) ++ring.depth;
 }
 
-bool PopLevel(int port) {
+static bool PopLevel(int port) {
     UndoRing& ring = g_ports[port].ring;
     if (ring.depth == 0) return false;
     ring.head = uint16_t((ring.head + kHistoryLevels - 1) % kHistoryLevels);
@@ -199,7 +199,7 @@ static ChainPoint* WritableLevelPoints(int port, int level) {
 
 // ---- flags and storage -----------------------------------------------------------
 
-void ResetActive(int port) {
+static void ResetActive(int port) {
     std::memset(g_ports[port].active, 1, kChainCapacity);
 }
 

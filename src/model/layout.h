@@ -83,9 +83,6 @@ UndoRing Ring(int port);
 
 uint16_t CurrentLevel(int port);
 uint16_t ChainLength(int port);
-void ResetHistory(int port);
-void PushLevel(int port);
-bool PopLevel(int port);
 
 // A level's count and its 2048 point slots (read-only; all zero for a level
 // never written). CurrentPoints is the current level's.
@@ -95,7 +92,6 @@ const ChainPoint* CurrentPoints(int port);
 
 // ---- flags and storage -----------------------------------------------------------
 
-void ResetActive(int port);
 void EmptyPortChain(int port);
 
 // ---- grid marks ------------------------------------------------------------------

@@ -23,11 +23,12 @@ void SendPortLoaded(uint16_t port) {
     SendPortLoadedMessage(port);
 }
 
-}  // namespace
-
+// The hook that sends "port loaded" and "frame done" as status messages.
 void InstallStatusReports() {
     SetReportHook({SendPortLoaded, SendVideoProgressMessage});
 }
+
+}  // namespace
 
 int RunQuorvane(int argc, char** argv) {
     InstallStatusReports();

@@ -4,6 +4,3 @@
 
 // Start-up, then the GLUT main loop. Returns the exit code.
 int RunQuorvane(int argc, char** argv);
-
-// The hook that sends "port loaded" and "frame done" as status messages.
-void InstallStatusReports();

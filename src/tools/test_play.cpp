@@ -12,6 +12,15 @@
 
 static_assert(sizeof(termios) <= sizeof(TerminalKeys::saved), "termios fits the saved bytes");
 
+namespace {
+
+// The keys as a terminal sends them, one byte at a time: space, p, q, and
+// the arrows (ESC [ A..D, or ESC O A..D in application mode; modifiers
+// such as ESC [ 1 ; 2 C are taken as the plain arrow).
+struct TestKeyDecoder {
+    uint8_t state;  // 0 plain, 1 after ESC, 2 inside an ESC [ or ESC O sequence
+};
+
 TestKey DecodeTestKeyByte(TestKeyDecoder* decoder, uint8_t byte) {
     if (decoder->state == 1) {
         decoder->state = byte == '[' || byte == 'O' ? 2 : 0;
@@ -48,6 +57,8 @@ TestKey DecodeTestKeyByte(TestKeyDecoder* decoder, uint8_t byte) {
             return TestKey::None;
     }
 }
+
+}  // namespace
 
 bool PlayTestPattern(TestPatternPlan* plan, OutputSink& sink, int keys, FILE* lines,
                      int64_t frameLimit, const std::atomic<bool>* stop, std::string* error,

@@ -12,14 +12,6 @@
 #include "convert/sink.h"
 #include "convert/test_patterns.h"
 
-// The keys as a terminal sends them, one byte at a time: space, p, q, and
-// the arrows (ESC [ A..D, or ESC O A..D in application mode; modifiers
-// such as ESC [ 1 ; 2 C are taken as the plain arrow).
-struct TestKeyDecoder {
-    uint8_t state;  // 0 plain, 1 after ESC, 2 inside an ESC [ or ESC O sequence
-};
-TestKey DecodeTestKeyByte(TestKeyDecoder* decoder, uint8_t byte);
-
 // Plays `plan` through `sink` until `stop`, the key q, or `frameLimit`
 // frames (0 = no limit). Keys are read from `keys` (a descriptor made
 // non-blocking here; -1 for none). Each step's line goes to `lines`. False

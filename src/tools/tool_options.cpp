@@ -13,6 +13,8 @@ namespace {
 const char* const kOrderNames[6] = {"RGB", "RBG", "GRB", "GBR", "BRG", "BGR"};
 const char* const kMethodNames[5] = {"nearest", "linear", "cubic", "area", "lanczos"};
 
+bool ParseResize(const std::string& text, ResizeSettings* out);
+
 // Decimal digits only (at most nine), no more than `maximum`.
 bool ParseNumber(const std::string& text, long maximum, long* out) {
     if (text.empty() || text.size() > 9) return false;
@@ -89,6 +91,11 @@ bool ParseColorTriple(const std::string& text, uint8_t out[3]) {
     return true;
 }
 
+namespace {
+
+// "WxH[:nearest|linear|cubic|area|lanczos]", sizes above 0, above 2048 cut
+// to 2048 as the resize command does; linear when no method is named; false
+// when the text is malformed.
 bool ParseResize(const std::string& text, ResizeSettings* out) {
     const size_t cross = text.find('x');
     if (cross == std::string::npos) return false;
@@ -113,6 +120,8 @@ bool ParseResize(const std::string& text, ResizeSettings* out) {
     out->interpolation = uint8_t(method);
     return true;
 }
+
+}  // namespace
 
 void AddColorOptions(CLI::App& app, ToolOptionTexts* texts) {
     app.add_option("--order", texts->order, "byte order of the LEDs: RGB RBG GRB GBR BRG BGR")

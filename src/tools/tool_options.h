@@ -54,9 +54,6 @@ void AddPowerOptions(CLI::App& app, ToolOptionTexts* texts);
 bool ParseColorOrder(const std::string& text, int* order);
 // "R,G,B", each a decimal 0..255.
 bool ParseColorTriple(const std::string& text, uint8_t out[3]);
-// "WxH[:nearest|linear|cubic|area|lanczos]", sizes above 0, above 2048 cut
-// to 2048 as the resize command does; linear when no method is named.
-bool ParseResize(const std::string& text, ResizeSettings* out);
 
 // The settings of checked option texts (no frame limit, no power meter).
 ConversionSettings SettingsFromOptions(const ToolOptionTexts& texts);

@@ -20,6 +20,10 @@ const ExportTarget& CurrentExportTarget() {
     return g_target;
 }
 
+namespace {
+
+// The save dialog ("Bin Files", "*.led"); fills directory and name. False
+// when cancelled.
 bool ChooseExportTarget() {
     const SysSaveDialog dialog = {"Bin Files", "*.led", "led", true};
     char path[260] = {0};
@@ -32,6 +36,8 @@ bool ChooseExportTarget() {
     std::strncpy(g_target.directory, directory.c_str(), sizeof g_target.directory - 1);
     return true;
 }
+
+}  // namespace
 
 bool ChooseAndCheckExport(int32_t frameCount) {
     if (!ChooseExportTarget()) return false;

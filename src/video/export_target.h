@@ -13,10 +13,6 @@ struct ExportTarget {
 
 const ExportTarget& CurrentExportTarget();
 
-// The save dialog ("Bin Files", "*.led"); fills directory and name. False
-// when cancelled.
-bool ChooseExportTarget();
-
 // Asks for the target and checks the frame count (at most 200,000, above
 // 0), each refusal after its own message; false (silently for a cancel)
 // when the conversion cannot go on. Sets the target's directory and name.

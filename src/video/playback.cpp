@@ -234,6 +234,8 @@ void SetVideoResize(const uint8_t* packet) {
     g_resize.interpolation = packet[15];
 }
 
+namespace {
+
 void ResetPlayback() {
     CloseReader();
     AbortWindowExport();
@@ -252,6 +254,8 @@ void ResetPlayback() {
     g_paused = false;
     g_frameImageRequest = false;
 }
+
+}  // namespace
 
 void ResetVideoState() {
     ResetPlayback();

@@ -20,5 +20,4 @@ void SaveHeldFrameImage();
 
 void ClearFrameImageRequest();
 
-void ResetPlayback();
 void ResetRawFrames();
