@@ -235,6 +235,10 @@ void OrderForDeadline(LiveSink* sink) {
     }
 }
 
+uint64_t Now(const LiveSink* sink) {
+    return sink->clock.now(sink->clock.state);
+}
+
 uint64_t PacerNow(void* state);
 void PacerSleepUntil(void* state, uint64_t deadline);
 void KeepAliveLoop(LiveSink* sink);
@@ -325,8 +329,7 @@ bool SendAll(LiveSink* sink) {
 bool SendRun(LiveSink* sink, size_t from, size_t count, bool whole) {
     if (count == 0) return whole;
     return SendThrough(sink, sink->datagrams.data() + from, sink->datagramSocket.data() + from,
-                       int(count), !whole) &&
-           whole;
+                       int(count), !whole);
 }
 
 // The discovery pages of the run's sACN universes, one set per sACN
@@ -388,14 +391,13 @@ void DiscoverIfDue(LiveSink* sink, uint64_t now) {
 void KeepAlive(LiveSink* sink) {
     LiveSinkFillFrame(sink, sink->lastLeds, 0);
     SendAll(sink);
-    sink->lastPacket = sink->clock.now(sink->clock.state);
+    sink->lastPacket = Now(sink);
     ++sink->stats.keepAlives;
     DiscoverIfDue(sink, sink->lastPacket);
 }
 
 uint64_t PacerNow(void* state) {
-    const LiveSink* sink = static_cast<const LiveSink*>(state);
-    return sink->clock.now(sink->clock.state);
+    return Now(static_cast<const LiveSink*>(state));
 }
 
 // The pacer's wait for a slot, broken up so the last frame goes out again
@@ -406,7 +408,7 @@ void PacerSleepUntil(void* state, uint64_t deadline) {
         const uint64_t due = sink->lastPacket + kLiveKeepAliveNs;
         sink->clock.sleepUntil(sink->clock.state, due);
         // A clock that stands still (the benchmark's) never makes one due.
-        if (sink->clock.now(sink->clock.state) < due) break;
+        if (Now(sink) < due) break;
         KeepAlive(sink);
     }
     sink->clock.sleepUntil(sink->clock.state, deadline);
@@ -453,10 +455,6 @@ bool HeldBack(LiveSink* sink) {
     return false;
 }
 
-uint64_t Now(const LiveSink* sink) {
-    return sink->clock.now(sink->clock.state);
-}
-
 bool Frame(void* state, const FrameLeds& leds) {
     auto* sink = static_cast<LiveSink*>(state);
     std::lock_guard<std::mutex> hold(sink->lock);
@@ -483,6 +481,8 @@ bool Frame(void* state, const FrameLeds& leds) {
         // Receivers saw traffic: no keep-alive is due while this frame waits.
         sink->lastPacket = Now(sink);
         if (startsSlots) {
+            // The first frame is never dropped nor held back; the cap's
+            // first slot is now taken.
             PacerClaimSlot(&sink->pacer, &deadline);
             HeldBack(sink);
         }
