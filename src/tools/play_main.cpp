@@ -285,17 +285,16 @@ int main(int argc, char** argv) {
         StartPowerMeter(&meter, PowerSettingsFromOptions(texts));
         settings.power = &meter;
     }
-    int64_t total = 0;
-    bool ok = true;
-    if (testing) ok = PlayTest(&plan, sink, frames, keysFromInput, &error, &total);
-    if (!testing) {
+    bool ok;
+    if (testing) {
+        int64_t total = 0;
+        ok = PlayTest(&plan, sink, frames, keysFromInput, &error, &total);
+    } else {
         settings.frameLimit = int32_t(frames);
         settings.loop = loop;
-        int32_t done = 0;
         ok =
             RunConversion(video.c_str(), settings, sink, statsEachSecond ? PrintStatsLine : nullptr,
-                          &statsLine, &g_stop, &error, &done);
-        total += done;
+                          &statsLine, &g_stop, &error, nullptr);
     }
     LiveSinkEnd(live);
     LiveStats stats = LiveSinkStatsOf(live);
